@@ -1,0 +1,44 @@
+#include "report.h"
+
+#include <iostream>
+
+#include "workspace.h"
+
+namespace {
+void writeHeader() {
+  const bool prompt = modeFlags & kModePrompt;
+  const bool inExec = modeFlags & kModeExec;
+  std::cout << "#> ";
+  if (prompt && !inExec) {
+    std::cout << "Error at:\n";
+    return;
+  }
+  if (prompt)
+    std::cout << "Error executing file \"" << execFileName << "\"";
+  else if (inExec)
+    std::cout << "Error in \"" << inputFileName << "\", executing file \"" << execFileName << "\"";
+  else
+    std::cout << "Error in \"" << inputFileName << "\"";
+  std::cout << " (line " << lineNumber << ") at:\n";
+}
+}  // namespace
+
+void reportError(const std::string& message, int blankFirst) {
+  if (blankFirst) std::cout << '\n';
+  writeHeader();
+  std::cout << statementText << '\n';
+  if (columnNumber > 1) std::cout << std::string(columnNumber - 1, '-');
+  std::cout << "^\n";
+  std::cout << "#> " << message << '\n';
+}
+
+void reportWarning(const std::string& message) {
+  if (modeFlags & kModePrompt)
+    std::cout << "<> Warning: " << message << '\n';
+  else
+    std::cout << "#> Warning at line " << lineNumber << ": " << message << '\n';
+}
+
+void newlineUnlessCompact() {
+  if (verboseFormat) std::cout << '\n';
+}

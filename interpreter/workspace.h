@@ -1,0 +1,110 @@
+// The interpreter's state: one set of global objects that live for the whole
+// process. The builder and the solver read and write several of them.
+#ifndef VARNEL_WORKSPACE_H
+#define VARNEL_WORKSPACE_H
+
+#include <iosfwd>
+#include <string>
+#include <vector>
+
+#include "gen_matrix.h"
+#include "hash_table.h"
+#include "list.h"
+#include "shared_array.h"
+#include "token.h"
+#include "value.h"
+#include "vlmi_block.h"
+
+// The structure of a declared variable.
+enum VarType { kScl = 0, kGen = 1, kSym = 2, kDiag = 3 };
+extern const char* const VarTypeNames[4];
+
+// A declared affine matrix variable: its structure, its current value (which
+// fixes its size) and its mask (empty when it has none).
+class VarRecord {
+ public:
+  VarRecord() = default;
+  VarRecord(int type, const Value& value) : type(type), value(value) {}
+  VarRecord(const VarRecord& other) : type(other.type), value(other.value), mask(other.mask) {}
+  // Shares the value's elements and copies the mask.
+  VarRecord& operator=(const VarRecord& other) {
+    type = other.type;
+    value = other.value;
+    mask = other.mask;
+    return *this;
+  }
+
+  int& GetType() { return type; }
+  Value& GetValue() { return value; }
+  SharedArray<int>& GetMask() { return mask; }
+  int GetType() const { return type; }
+  const Value& GetValue() const { return value; }
+  const SharedArray<int>& GetMask() const { return mask; }
+
+ private:
+  int type = kScl;
+  Value value;
+  SharedArray<int> mask;
+};
+
+// The validated values of the reserved parameters.
+struct SolverSettings {
+  double eps = 1e-4;
+  double rank_eps = 1e-10;
+  int max_iter = 100;
+  int noprog = 10;
+  int display = 1;
+  int fact = 1;
+};
+
+// Bits of modeFlags.
+enum ModeFlag { kModeScript = 1, kModePrompt = 2, kModeExec = 4 };
+
+// Names the code uses as table keys.
+extern const std::string kAffineVariableName;  // " Affine Variable"
+extern const std::string kAnsName;             // "ans"
+
+extern HashTable<VarRecord> variableTable;
+extern HashTable<Value> parameterTable;
+extern TokenQueue tokenQueue;
+extern List<std::string> inlineNames;
+extern List<int> lmiStarts;
+extern List<VLmiBlock> lmiBlocks;
+extern List<VLmiBlock> lmeBlocks;
+extern VLmiBlock objective;
+extern List<std::string> lmiTexts;
+extern List<std::string> lmeTexts;
+extern std::string objectiveText;
+extern GenMatrixD objectiveVector;
+extern std::string statementText;
+extern std::string inputFileName;
+extern std::string resultName;
+extern std::string execFileName;
+extern int builtVariableCount;
+extern std::vector<std::string> builtVariableNames;
+extern std::vector<GenMatrixD> builtVariableValues;
+extern BuiltProblem* builtProblem;
+extern int lineNumber;
+extern int columnNumber;
+extern int verboseFormat;
+extern int needsRebuild;
+extern int showResults;
+extern int insideBrackets;
+extern int recordingText;
+extern int echoInput;
+extern int newStatement;
+extern SolverSettings solverSettings;
+extern int modeFlags;
+extern std::vector<std::string> searchPath;
+extern std::istream* inputStream;
+extern std::ostream* textRecorder;
+
+// Validates the reserved parameters in the order eps, rank_eps, max_iter,
+// noprog, display, fact and carries valid changes into solverSettings.
+// Returns 0, or 1 after reporting the first invalid one.
+int checkReservedParameters();
+
+// Stores the settings' current values as the reserved parameters.
+void seedReservedParameters();
+
+#endif

@@ -1,0 +1,600 @@
+#include "lexer.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <iostream>
+#include <limits>
+#include <set>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "line_input.h"
+#include "workspace.h"
+
+namespace {
+
+struct Expected {
+  int kind;
+  std::string text;
+};
+
+bool operator==(const Expected& a, const Expected& b) { return a.kind == b.kind && a.text == b.text; }
+
+std::ostream& operator<<(std::ostream& out, const Expected& t) {
+  return out << TokenNames[t.kind] << " \"" << t.text << "\"";
+}
+
+// Feeds script lines to the scanner through readLine and gives every global
+// the lexer touches a clean state; the standard output is captured.
+class LexerTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    savedOut = std::cout.rdbuf(captured.rdbuf());
+    modeFlags = kModeScript;
+    inputStream = &input;
+    lineNumber = 0;
+    columnNumber = 0;
+    statementText.clear();
+    recordingText = 0;
+    textRecorder = nullptr;
+    echoInput = 0;
+    tokenQueue.Clear();
+    inlineNames.Clear();
+    variableTable.Clear();
+    parameterTable.Clear();
+  }
+  void TearDown() override {
+    std::cout.rdbuf(savedOut);
+    inputStream = &std::cin;
+    recordingText = 0;
+    textRecorder = nullptr;
+    tokenQueue.Clear();
+    inlineNames.Clear();
+    variableTable.Clear();
+    parameterTable.Clear();
+    releaseLineBuffer();
+  }
+
+  // Makes text the input and reads its first line.
+  void feed(const std::string& text) {
+    input.str(text);
+    input.clear();
+    ASSERT_EQ(readLine(), 1);
+  }
+
+  // Scans tokens up to and including the first end of line or end token.
+  static std::vector<Expected> scanLine() {
+    std::vector<Expected> tokens;
+    for (int guard = 0; guard < 100; ++guard) {
+      const Token token = scanToken();
+      tokens.push_back({token.kind, token.text});
+      if (token.kind == kEol || token.kind == kEnd) break;
+    }
+    return tokens;
+  }
+
+  // Takes tokens from the queue with expectTokenText up to the first end of
+  // line, so that names come out classified.
+  static std::vector<Expected> takeLine() {
+    std::vector<Expected> tokens;
+    for (int guard = 0; guard < 100; ++guard) {
+      const int kind = peekKind(0);
+      std::string text;
+      expectTokenText(kind, text);
+      tokens.push_back({kind, text});
+      if (kind == kEol || kind == kEnd) break;
+    }
+    return tokens;
+  }
+
+  std::istringstream input;
+  std::ostringstream captured;
+  std::streambuf* savedOut = nullptr;
+};
+
+const Expected kEolToken{kEol, ";"};
+const Expected kBlank{kSpace, ""};
+
+struct ScanCase {
+  const char* line;
+  std::vector<Expected> tokens;  // the end of line is implied
+};
+
+TEST_F(LexerTest, ScansEachLineIntoTheTokensOfTheRules) {
+  const std::vector<ScanCase> cases = {
+      {"", {}},
+      {"   ", {kBlank, kBlank, kBlank}},
+      {"\t\r\v\f", {kBlank, kBlank, kBlank, kBlank}},
+      {"x1_a", {{kName, "x1_a"}}},
+      {"_x", {{kUnknown, "_"}, {kName, "x"}}},
+      {"2x", {{kLiteral, "2"}, {kName, "x"}}},
+      {"Solve", {{kName, "Solve"}}},
+      {"nothing variable eol", {{kName, "nothing"}, kBlank, {kName, "variable"}, kBlank, {kName, "eol"}}},
+      {"3.5e-2", {{kLiteral, "3.5e-2"}}},
+      {"3.", {{kLiteral, "3."}}},
+      {".5", {{kLiteral, ".5"}}},
+      {".25e-3", {{kLiteral, ".25e-3"}}},
+      {"1E7", {{kLiteral, "1E7"}}},
+      {"1e+5", {{kLiteral, "1e"}, {kPlus, "+"}, {kLiteral, "5"}}},
+      {"1.2.3", {{kLiteral, "1.2"}, {kLiteral, ".3"}}},
+      {"12e-", {{kLiteral, "12e-"}}},
+      {"\"a b\"", {{kName, "a b"}}},
+      {"\"\"x", {{kName, ""}, {kName, "x"}}},
+      {"\"../dir/f.lmi\"", {{kName, "../dir/f.lmi"}}},
+      {"a==b", {{kName, "a"}, {kEqual, "=="}, {kName, "b"}}},
+      {"a= =b", {{kName, "a"}, {kAssign, "="}, kBlank, {kAssign, "="}, {kName, "b"}}},
+      {"~ =", {{kNot, "~"}, kBlank, {kAssign, "="}}},
+      {"~=<=>=<>", {{kNotEqual, "~="}, {kLessEqual, "<="}, {kGreaterEqual, ">="}, {kLess, "<"}, {kGreater, ">"}}},
+      {"&'()*+,-:;[\\]^|",
+       {{kAnd, "&"}, {kQuote, "'"}, {kLeftParen, "("}, {kRightParen, ")"}, {kTimes, "*"},
+        {kPlus, "+"}, {kComma, ","}, {kMinus, "-"}, {kColon, ":"}, {kSemicolon, ";"},
+        {kLeftBracket, "["}, {kBackslash, "\\"}, {kRightBracket, "]"}, {kPower, "^"}, {kOr, "|"}}},
+      {"a/b", {{kName, "a"}, {kSlash, "/"}, {kName, "b"}}},
+      {"cd ..", {{kCd, "cd"}, kBlank, {kName, ".."}}},
+      {"a.b", {{kName, "a"}, {kUnknown, "b"}}},
+      {"x.", {{kName, "x"}, {kUnknown, "."}}},
+      {"% only a comment", {kBlank}},
+      {"x // rest", {{kName, "x"}, kBlank, kBlank}},
+      {"/* c */x", {kBlank, {kName, "x"}}},
+      {"/* text **/y", {kBlank, {kName, "y"}}},
+      {"/*/ still */z", {kBlank, {kName, "z"}}},
+      {"!#$?{}", {{kUnknown, "!"}, {kUnknown, "#"}, {kUnknown, "$"}, {kUnknown, "?"}, {kUnknown, "{"}, {kUnknown, "}"}}},
+      {"\xC3\xA9", {{kUnknown, "\xC3"}, {kUnknown, "\xA9"}}},
+      {"ls dir scl diag", {{kDir, "ls"}, kBlank, {kDir, "dir"}, kBlank, {kType, "scl"}, kBlank, {kType, "diag"}}},
+  };
+  for (const ScanCase& c : cases) {
+    SCOPED_TRACE(std::string("line: ") + c.line);
+    feed(std::string(c.line) + "\n");
+    std::vector<Expected> expected = c.tokens;
+    expected.push_back(kEolToken);
+    EXPECT_EQ(scanLine(), expected);
+  }
+}
+
+TEST_F(LexerTest, EveryFurtherScanOfAFinishedLineGivesAnEndOfLine) {
+  feed("x\n");
+  EXPECT_EQ(scanToken().kind, kName);
+  for (int i = 0; i < 4; ++i) EXPECT_EQ(scanToken().kind, kEol);
+}
+
+TEST_F(LexerTest, KeywordTableGivesEachWordTheKindOfTheSameName) {
+  const std::set<std::string> types = {"scl", "gen", "sym", "diag"};
+  std::set<std::string> words;
+  for (const Keyword& keyword : KeywordTable) {
+    SCOPED_TRACE(keyword.word);
+    const std::string word = keyword.word;
+    words.insert(word);
+    int expected = keyword.kind;
+    if (types.count(word))
+      expected = kType;
+    else if (word == "ls")
+      expected = kDir;
+    else if (word == "quit")
+      expected = kEnd;
+    else
+      EXPECT_EQ(word, TokenNames[keyword.kind]);
+    EXPECT_EQ(keyword.kind, expected);
+
+    Token token;
+    ASSERT_EQ(lookupKeyword(word, token), 1);
+    EXPECT_EQ(token.kind, expected);
+    feed(word + "\n");
+    const Token scanned = scanToken();
+    EXPECT_EQ(scanned.kind, expected);
+    EXPECT_EQ(scanned.text, word);
+  }
+  EXPECT_EQ(words.size(), 55u);
+}
+
+TEST_F(LexerTest, KeywordLookupIsExactAndLeavesOtherWordsAlone) {
+  for (const char* word : {"Solve", "solver", "sol", "", "space", "literal", "type", "unknown", "END"}) {
+    Token token;
+    token.kind = kLiteral;
+    EXPECT_EQ(lookupKeyword(word, token), 0) << word;
+    EXPECT_EQ(token.kind, kLiteral) << word;
+  }
+}
+
+TEST_F(LexerTest, UnterminatedStringWarnsAndEndsTheLine) {
+  feed("x = \"abc\n");
+  const std::vector<Expected> expected = {{kName, "x"}, kBlank, {kAssign, "="}, kBlank, kEolToken};
+  EXPECT_EQ(scanLine(), expected);
+  EXPECT_EQ(captured.str(), "#> Warning at line 1: End of line found inside a string.\n");
+}
+
+struct EchoCase {
+  const char* line;
+  const char* echo;
+  int column;
+};
+
+TEST_F(LexerTest, EchoHoldsTheTakenCharactersAndTheColumnCountsThem) {
+  const std::vector<EchoCase> cases = {
+      {"x = 1", "x = 1", 5},
+      {"x = 1 % note", "x = 1 % note ", 13},  // the comment's line end echoes as a blank
+      {"a // b", "a // b ", 7},
+      {"\"a b\"+1", "\"a b\"+1", 7},
+      {"a.b", "a.b", 3},
+      {"x.", "x.", 2},
+      {"a\tb", "a\tb", 3},
+      {"1e+5", "1e+5", 4},
+  };
+  for (const EchoCase& c : cases) {
+    SCOPED_TRACE(c.line);
+    statementText.clear();
+    feed(std::string(c.line) + "\n");
+    scanLine();
+    EXPECT_EQ(statementText, c.echo);
+    EXPECT_EQ(columnNumber, c.column);
+  }
+}
+
+TEST_F(LexerTest, LookAheadEchoesOnlyAsFarAsItScanned) {
+  feed("ab + c\n");
+  EXPECT_EQ(peekKind(2), kPlus);
+  EXPECT_EQ(statementText, "ab +");
+  EXPECT_EQ(columnNumber, 4);
+  EXPECT_EQ(tokenQueue.Size(), 3);
+}
+
+TEST_F(LexerTest, ContinuationMarkDropsTheRestAndGoesOnWithTheNextLine) {
+  feed("x = 1 + ... dropped\n2 * y\n");
+  const std::vector<Expected> expected = {{kName, "x"}, kBlank, {kAssign, "="}, kBlank, {kLiteral, "1"},
+                                          kBlank, {kPlus, "+"}, kBlank, {kLiteral, "2"}, kBlank,
+                                          {kTimes, "*"}, kBlank, {kName, "y"}, kEolToken};
+  EXPECT_EQ(scanLine(), expected);
+  EXPECT_EQ(statementText, "x = 1 + ...\n2 * y");
+  EXPECT_EQ(columnNumber, 5);
+  EXPECT_EQ(lineNumber, 2);
+}
+
+TEST_F(LexerTest, ContinuationMarksOnSuccessiveLinesChainAndEndAtTheEndOfInput) {
+  feed("a...\n...\n...");
+  const std::vector<Expected> expected = {{kName, "a"}, {kEnd, "end;"}};
+  EXPECT_EQ(scanLine(), expected);
+  EXPECT_EQ(captured.str(), "");  // no warning for a continuation
+}
+
+TEST_F(LexerTest, BlockCommentOverThreeLinesIsOneBlank) {
+  feed("a /* one\ntwo\nthree */ b\n");
+  const std::vector<Expected> expected = {{kName, "a"}, kBlank, kBlank, kBlank, {kName, "b"}, kEolToken};
+  EXPECT_EQ(scanLine(), expected);
+  EXPECT_EQ(statementText, "a /* one \ntwo \nthree */ b");
+  EXPECT_EQ(columnNumber, 10);
+  EXPECT_EQ(lineNumber, 3);
+}
+
+TEST_F(LexerTest, BlockCommentDoesNotCloseAcrossALineEnd) {
+  feed("/* ends with *\n/ still inside */x\n");
+  const std::vector<Expected> expected = {kBlank, {kName, "x"}, kEolToken};
+  EXPECT_EQ(scanLine(), expected);
+}
+
+TEST_F(LexerTest, EndOfInputInsideACommentWarnsAndGivesTheEndToken) {
+  feed("a /* never\nclosed");
+  const std::vector<Expected> expected = {{kName, "a"}, kBlank, {kEnd, "end;"}};
+  EXPECT_EQ(scanLine(), expected);
+  EXPECT_EQ(captured.str(), "#> Warning at line 3: End of file found inside a comment.\n");
+}
+
+TEST_F(LexerTest, ScansAStreamWithoutLineEnd) {
+  // A stored constraint text is scanned from a stream of its own that ends
+  // with ";" and no line end.
+  std::istringstream stored("A' * X;");
+  lineInput = &stored;
+  const std::vector<Expected> expected = {{kName, "A"}, {kQuote, "'"}, kBlank, {kTimes, "*"}, kBlank,
+                                          {kName, "X"}, {kSemicolon, ";"}, kEolToken};
+  EXPECT_EQ(scanLine(), expected);
+  lineInput = nullptr;
+}
+
+TEST_F(LexerTest, NamesAreClassifiedEachTimeTheyAreHandedOut) {
+  feed("x y\n");
+  EXPECT_EQ(peekKind(0), kName);
+  variableTable.Insert("x", VarRecord(kScl, Value(1.0)));
+  EXPECT_EQ(peekKind(0), kVariable);
+  EXPECT_EQ(peekToken(0).kind, kVariable);
+  EXPECT_EQ(tokenQueue[0].kind, kName);  // the queue itself keeps the name
+
+  parameterTable.Insert("y", Value(2.0));
+  EXPECT_EQ(peekKind(2), kParameter);
+  variableTable.Insert("y", VarRecord(kScl, Value(3.0)));
+  EXPECT_EQ(peekKind(2), kVariable);  // a name in both tables is a variable
+  variableTable.Remove("y");
+  parameterTable.Remove("y");
+  EXPECT_EQ(peekKind(2), kName);
+
+  std::string text;
+  EXPECT_EQ(expectTokenText(kVariable, text), 0);
+  EXPECT_EQ(text, "x");
+}
+
+TEST_F(LexerTest, ClassifiesQuotedNamesAndDotsLikeIdentifiers) {
+  parameterTable.Insert("a b", Value(1.0));
+  feed("\"a b\" ..\n");
+  EXPECT_EQ(peekKind(0), kParameter);
+  EXPECT_EQ(peekKind(2), kName);
+}
+
+TEST_F(LexerTest, PeekScansOnlyTheMissingTokens) {
+  feed("a b\n");
+  EXPECT_EQ(peekKind(0), kName);
+  EXPECT_EQ(tokenQueue.Size(), 1);
+  EXPECT_EQ(peekKind(3), kEol);
+  EXPECT_EQ(tokenQueue.Size(), 4);
+  EXPECT_EQ(peekToken(2).text, "b");
+  EXPECT_EQ(peekKind(1), kSpace);
+  EXPECT_EQ(tokenQueue.Size(), 4);
+}
+
+TEST_F(LexerTest, PeekNonSpaceLooksPastBlanksWithoutTakingThem) {
+  feed("   x\n");
+  EXPECT_EQ(peekNonSpace(), kName);
+  EXPECT_EQ(tokenQueue.Size(), 4);
+  EXPECT_EQ(peekKind(0), kSpace);
+  skipSpaces();
+  EXPECT_EQ(tokenQueue.Size(), 1);
+  EXPECT_EQ(peekKind(0), kName);
+}
+
+TEST_F(LexerTest, SkipSpacesTakesEveryBlankOfABlankLine) {
+  feed("   \n");
+  skipSpaces();
+  EXPECT_EQ(peekKind(0), kEol);
+  EXPECT_EQ(tokenQueue.Size(), 1);
+  skipSpaces();  // no blank left: nothing happens
+  EXPECT_EQ(tokenQueue.Size(), 1);
+}
+
+TEST_F(LexerTest, ExpectTokenTakesTheTokenAndReportsAMismatch) {
+  feed("x)\n");
+  modeFlags = kModePrompt;
+  EXPECT_EQ(expectToken(kLeftParen), 1);
+  EXPECT_EQ(captured.str(), "#> Error at:\nx\n^\n#> Expected (.\n");
+  std::string text;
+  EXPECT_EQ(expectTokenText(kRightParen, text), 0);  // x was taken all the same
+  EXPECT_EQ(text, ")");
+  EXPECT_EQ(expectTokenText(kVariable, text), 1);
+  EXPECT_EQ(text, ";");
+  EXPECT_NE(captured.str().find("#> Expected variable.\n"), std::string::npos);
+}
+
+TEST_F(LexerTest, ExpectTokenTakesFromTheQueueBeforeScanning) {
+  feed("1 + 2\n");
+  EXPECT_EQ(peekKind(2), kPlus);
+  std::string text;
+  EXPECT_EQ(expectTokenText(kLiteral, text), 0);
+  EXPECT_EQ(text, "1");
+  EXPECT_EQ(tokenQueue.Size(), 2);
+  EXPECT_EQ(peekKind(0), kSpace);
+}
+
+TEST_F(LexerTest, TakeTokenNameGivesTheNameOfTheKind) {
+  variableTable.Insert("v", VarRecord(kScl, Value(1.0)));
+  feed(") compact v $\n");
+  std::string name;
+  EXPECT_EQ(takeTokenName(name), ")");
+  skipSpaces();
+  EXPECT_EQ(takeTokenName(name), "compact");
+  skipSpaces();
+  EXPECT_EQ(takeTokenName(name), "variable");
+  skipSpaces();
+  EXPECT_EQ(&takeTokenName(name), &name);
+  EXPECT_EQ(name, "unknown");
+}
+
+TEST_F(LexerTest, SavedQueueIsAnIndependentCopy) {
+  feed("a + b\n");
+  EXPECT_EQ(peekKind(4), kName);
+  TokenQueue saved;
+  EXPECT_EQ(&saveTokenQueue(saved), &saved);
+  ASSERT_EQ(saved.Size(), 5);
+
+  // Taking and scanning further changes the queue, not the saved copy.
+  expectToken(kName);
+  expectToken(kSpace);
+  peekKind(5);
+  EXPECT_EQ(saved.Size(), 5);
+  EXPECT_EQ(saved[0].text, "a");
+
+  // A loop body is put back for every pass.
+  for (int pass = 0; pass < 3; ++pass) {
+    restoreTokenQueue(saved);
+    const std::vector<Expected> expected = {{kName, "a"}, kBlank, {kPlus, "+"}, kBlank, {kName, "b"}};
+    std::vector<Expected> taken;
+    for (int i = 0; i < 5; ++i) {
+      const int kind = peekKind(0);
+      std::string text;
+      expectTokenText(kind, text);
+      taken.push_back({kind, text});
+    }
+    EXPECT_EQ(taken, expected);
+    EXPECT_EQ(saved.Size(), 5);
+  }
+
+  discardTokenQueue();
+  EXPECT_EQ(tokenQueue.Size(), 0);
+  EXPECT_EQ(saved.Size(), 5);
+}
+
+TEST_F(LexerTest, QueueSpansLinesWhenALineIsReadWhilePending) {
+  feed("a\nb\n");
+  EXPECT_EQ(peekKind(1), kEol);
+  ASSERT_EQ(readLine(), 1);
+  const std::vector<Expected> first = {{kName, "a"}, kEolToken};
+  const std::vector<Expected> second = {{kName, "b"}, kEolToken};
+  EXPECT_EQ(takeLine(), first);
+  EXPECT_EQ(takeLine(), second);
+}
+
+TEST_F(LexerTest, FindInlineNameGivesTheFirstPosition) {
+  inlineNames.PushBack("p");
+  inlineNames.PushBack("q");
+  inlineNames.PushBack("p");
+  int position = -7;
+  EXPECT_EQ(findInlineName("q", position), 1);
+  EXPECT_EQ(position, 1);
+  EXPECT_EQ(findInlineName("p", position), 1);
+  EXPECT_EQ(position, 0);
+  position = -7;
+  EXPECT_EQ(findInlineName("r", position), 0);
+  EXPECT_EQ(position, -7);
+}
+
+// Recording: the evaluator of constraint texts takes tokens with recordingText
+// set and keeps what textRecorder receives.
+class RecordingTest : public LexerTest {
+ protected:
+  void SetUp() override {
+    LexerTest::SetUp();
+    recordingText = 1;
+    textRecorder = &recorded;
+  }
+
+  // The recorded text of the inline parameter p holding x.
+  std::string inlineText(double x) {
+    parameterTable.Remove("p");
+    parameterTable.Insert("p", Value(x));
+    if (inlineNames.Size() == 0) inlineNames.PushBack("p");
+    recorded.str("");
+    feed("p\n");
+    EXPECT_EQ(expectToken(kParameter), 0);
+    discardTokenQueue();
+    return recorded.str();
+  }
+
+  std::ostringstream recorded;
+};
+
+TEST_F(RecordingTest, RecordsTakenTokensAndOneBlankPerSkip) {
+  parameterTable.Insert("q", Value(4.0));
+  variableTable.Insert("X", VarRecord(kSym, Value(0.0)));
+  feed("q  *X' ;\n");
+  EXPECT_EQ(peekNonSpace(), kParameter);  // look-ahead records nothing
+  EXPECT_EQ(recorded.str(), "");
+  expectToken(kParameter);
+  skipSpaces();
+  expectToken(kTimes);
+  skipSpaces();  // no blank pending: a blank is written all the same
+  expectToken(kVariable);
+  expectToken(kQuote);
+  skipSpaces();
+  expectToken(kSemicolon);
+  expectToken(kEol);
+  EXPECT_EQ(recorded.str(), "q * X' ;;");
+}
+
+TEST_F(RecordingTest, RecordsATokenThatFailsTheKindTest) {
+  feed("]\n");
+  EXPECT_EQ(expectToken(kRightParen), 1);
+  EXPECT_EQ(recorded.str(), "]");
+  std::string name;
+  takeTokenName(name);
+  EXPECT_EQ(recorded.str(), "];");
+}
+
+TEST_F(RecordingTest, RecordsNothingWhileNotRecording) {
+  recordingText = 0;
+  feed("a b\n");
+  expectToken(kName);
+  skipSpaces();
+  expectToken(kName);
+  EXPECT_EQ(recorded.str(), "");
+}
+
+TEST_F(RecordingTest, InlineParameterIsRecordedAsItsNumber) {
+  parameterTable.Insert("q", Value(0.5));
+  inlineNames.PushBack("p");
+  parameterTable.Insert("p", Value(3.0));
+  feed("p + q\n");
+  expectToken(kParameter);
+  skipSpaces();
+  expectToken(kPlus);
+  skipSpaces();
+  expectToken(kParameter);
+  EXPECT_EQ(recorded.str(), "3 + q");  // q is not on the inline list
+
+  Token token{kParameter, "p"};
+  recorded.str("");
+  recordToken(token);
+  token.kind = kName;  // the number replaces parameters only
+  recordToken(token);
+  EXPECT_EQ(recorded.str(), "3p");
+}
+
+struct NumberCase {
+  double value;
+  const char* text;
+};
+
+TEST_F(RecordingTest, InlineNumbersUseIntegerOrExponentFormWithoutPlus) {
+  const std::vector<NumberCase> cases = {
+      {3.0, "3"},
+      {-7.0, "-7"},
+      {0.0, "0"},
+      {2147483647.0, "2147483647"},
+      {-2147483648.0, "-2147483648"},
+      {0.5, "5.000000000000e-01"},
+      {12.5, "1.250000000000e01"},
+      {3e9, "3.000000000000e09"},
+      {2147483648.0, "2.147483648000e09"},
+      {-2147483649.0, "-2.147483649000e09"},
+      {-0.25, "-2.500000000000e-01"},
+      {1e300, "1.000000000000e300"},
+      {1e-300, "1.000000000000e-300"},
+  };
+  for (const NumberCase& c : cases) {
+    SCOPED_TRACE(c.text);
+    EXPECT_EQ(inlineText(c.value), c.text);
+  }
+}
+
+TEST_F(RecordingTest, RecordedFiniteNumbersReadBackAsTheSameNumber) {
+  const double values[] = {3.0, -7.0, 0.5, 12.5, 3e9, -3e9, 1.0 / 3.0, 6.02214076e23, -1.5e-8,
+                           1e300, 1.7976931348623157e308, 4.9e-324};
+  for (double x : values) {
+    SCOPED_TRACE(x);
+    const std::string text = inlineText(x);
+    // The scanner must see a single number, after a sign for a negative one.
+    recordingText = 0;
+    feed(text + "\n");
+    std::vector<Expected> tokens = scanLine();
+    ASSERT_FALSE(tokens.empty());
+    const bool negative = tokens[0].kind == kMinus;
+    EXPECT_EQ(negative, x < 0);
+    if (negative) tokens.erase(tokens.begin());
+    ASSERT_EQ(tokens.size(), 2u) << text;
+    EXPECT_EQ(tokens[0].kind, kLiteral);
+    const double back = std::strtod(tokens[0].text.c_str(), nullptr);
+    // 13 significant digits are written.
+    EXPECT_LE(std::fabs(back - std::fabs(x)), 5e-13 * std::fabs(x));
+    recordingText = 1;
+  }
+}
+
+TEST_F(RecordingTest, ValuesWithoutALiteralAreRecordedAsTheDivisionThatGivesThem) {
+  const struct {
+    double value;
+    const char* text;
+  } cases[] = {{std::numeric_limits<double>::quiet_NaN(), "(0/0)"},
+               {std::numeric_limits<double>::infinity(), "(1/0)"},
+               {-std::numeric_limits<double>::infinity(), "(-1/0)"}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.text);
+    EXPECT_EQ(inlineText(c.value), c.text);
+  }
+}
+
+TEST_F(RecordingTest, InlineNameHoldingAMatrixIsRecordedByName) {
+  // clear p followed by p = [1 2] leaves the name on the inline list.
+  inlineNames.PushBack("p");
+  parameterTable.Insert("p", Value(1, 2, 1.0));
+  feed("p\n");
+  expectToken(kParameter);
+  EXPECT_EQ(recorded.str(), "p");
+}
+
+}  // namespace

@@ -1,0 +1,129 @@
+#include "workspace.h"
+
+#include <gtest/gtest.h>
+
+#include <iostream>
+#include <limits>
+#include <sstream>
+#include <string>
+
+namespace {
+
+// Runs checkReservedParameters on a fresh set of settings with some reserved
+// parameters assigned, capturing what it reports.
+class ReservedParameters : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    reset();
+    saved = std::cout.rdbuf(output.rdbuf());
+  }
+  void TearDown() override { std::cout.rdbuf(saved); }
+
+  void reset() {
+    solverSettings = SolverSettings();
+    parameterTable.Clear();
+    seedReservedParameters();
+    needsRebuild = 0;
+    modeFlags = kModePrompt;
+    statementText.clear();
+    columnNumber = 0;
+    output.str("");
+  }
+
+  void set(const std::string& name, const Value& value) {
+    parameterTable.Remove(name);
+    parameterTable.Insert(name, value);
+  }
+  // The message line of the report, "" when nothing was reported.
+  std::string message() const {
+    const std::string text = output.str();
+    const auto at = text.rfind("#> ");
+    return at == std::string::npos ? "" : text.substr(at + 3, text.size() - at - 4);
+  }
+
+  std::ostringstream output;
+  std::streambuf* saved = nullptr;
+};
+
+TEST_F(ReservedParameters, MessagesAndAcceptedValues) {
+  const double nan = std::numeric_limits<double>::quiet_NaN();
+  const double inf = std::numeric_limits<double>::infinity();
+  GenMatrixD pair(1, 2, 1.0, 0);
+  struct Case {
+    const char* name;
+    Value value;
+    const char* expected;  // "" when accepted
+  };
+  const Case cases[] = {
+      {"eps", Value(0.0), "Parameter 'eps' must be a positive scalar."},
+      {"eps", Value(1.0), ""},
+      {"eps", Value(1.5), "Parameter 'eps' must be a less than 1.0."},
+      {"eps", Value(pair), "Parameter 'eps' must be a scalar."},
+      {"eps", Value(nan), "Parameter 'eps' must be a positive scalar."},
+      {"rank_eps", Value(inf), "Parameter 'rank_eps' must be a less than 1.0."},
+      {"rank_eps", Value(-1.0), "Parameter 'rank_eps' must be a positive scalar."},
+      {"max_iter", Value(0.9), "Parameter 'max_iter' must be a positive scalar."},
+      {"max_iter", Value(50.7), ""},
+      {"max_iter", Value(nan), "Parameter 'max_iter' must be a positive scalar."},
+      {"max_iter", Value(1e20), "Parameter 'max_iter' must be a positive scalar."},
+      {"noprog", Value(Value()), "Parameter 'noprog' must be a scalar."},
+      {"display", Value(0.0), ""},
+      {"display", Value(-1.0), "Parameter 'display' must be a positive scalar."},
+      {"fact", Value(3.0), "Parameter 'fact' must be equal to '1' or '2'."},
+      {"fact", Value(2.5), ""},
+      {"fact", Value(-inf), "Parameter 'fact' must be equal to '1' or '2'."},
+  };
+  for (const Case& c : cases) {
+    reset();
+    set(c.name, c.value);
+    const int status = checkReservedParameters();
+    EXPECT_EQ(status, c.expected[0] ? 1 : 0) << c.name;
+    EXPECT_EQ(message(), c.expected) << c.name;
+  }
+}
+
+TEST_F(ReservedParameters, AcceptedChangesReachTheSettingsOnly) {
+  set("max_iter", Value(50.7));
+  set("fact", Value(2.5));
+  EXPECT_EQ(checkReservedParameters(), 0);
+  EXPECT_EQ(solverSettings.max_iter, 50);
+  EXPECT_EQ(solverSettings.fact, 2);
+  EXPECT_EQ(*parameterTable.Lookup("max_iter").Scalar(), 50.7);
+  EXPECT_EQ(needsRebuild, 1);
+}
+
+TEST_F(ReservedParameters, ATruncationEqualToTheSettingChangesNothing) {
+  set("max_iter", Value(100.9));
+  EXPECT_EQ(checkReservedParameters(), 0);
+  EXPECT_EQ(needsRebuild, 0);
+}
+
+TEST_F(ReservedParameters, EarlierValidChangesStayWhenALaterOneFails) {
+  set("eps", Value(1e-3));
+  set("rank_eps", Value(-1.0));
+  set("fact", Value(2.0));
+  EXPECT_EQ(checkReservedParameters(), 1);
+  EXPECT_EQ(solverSettings.eps, 1e-3);
+  EXPECT_EQ(solverSettings.fact, 1);  // never looked at
+  EXPECT_EQ(message(), "Parameter 'rank_eps' must be a positive scalar.");
+}
+
+TEST(VarRecord, AssignmentSharesTheValueAndCopiesTheMask) {
+  GenMatrixD m(2, 2, 1.0, 0);
+  VarRecord first(kGen, Value(m));
+  first.GetMask() = SharedArray<int>(4, 1);
+  VarRecord second;
+  second = first;
+  second.GetMask()[0] = 0;
+  EXPECT_EQ(first.GetMask()[0], 1);
+  (*second.GetValue().Matrix())(0, 0) = 5.0;
+  EXPECT_EQ((*first.GetValue().Matrix())(0, 0), 5.0);
+  EXPECT_EQ(second.GetType(), kGen);
+
+  VarRecord& alias = second;
+  second = alias;
+  EXPECT_EQ(second.GetMask().Size(), 4);
+  EXPECT_EQ((*second.GetValue().Matrix())(1, 1), 1.0);
+}
+
+}  // namespace
