@@ -1,6 +1,7 @@
 #include "factor.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <limits>
 
@@ -35,6 +36,10 @@ int runDgeev(GenMatrixD& A, GenMatrixD& W, GenMatrixD* vectors, const char* opts
   const LapackInt n = A.Rows();
   LapackInt info = 0;
   if (n == 0) return info;  // no eigenvalue to compute
+  // DGEEV's balancing stops the process on a NaN and an infinity gives
+  // nothing meaningful: report that no eigenvalue converged instead.
+  for (int k = 0; k < A.Size(); ++k)
+    if (!std::isfinite(A[k])) return n;
   const LapackInt lwork = std::max((lapackBlockSize("DGEHRD", opts, A) + 2) * n, minimumFactor * n);
   GenMatrixD work = workArray(lwork);
   const char jobvl = 'N';

@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstddef>
 #include <initializer_list>
+#include <limits>
 #include <vector>
 
 #include "lapack.h"
@@ -573,3 +574,16 @@ TEST_F(LapackTest, LeastSquaresWithoutEquationsGivesTheZeroSolution) {
 }
 
 }  // namespace
+
+// DGEEV stops the process on a NaN; the layer reports failure instead.
+TEST_F(LapackTest, EigenvaluesOfANonFiniteMatrixFailWithoutCallingLapack) {
+  const double bad[] = {std::numeric_limits<double>::quiet_NaN(), std::numeric_limits<double>::infinity()};
+  for (double x : bad) {
+    GenMatrixD A(2, 2, 1.0, 0);
+    A(1, 0) = x;
+    GenMatrixD W(2, 2), V(2, 2);
+    GenMatrixD B(A);
+    EXPECT_NE(computeEigenvalues(A, W), 0);
+    EXPECT_NE(computeEigenvectors(B, W, V), 0);
+  }
+}

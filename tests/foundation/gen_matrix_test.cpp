@@ -2,20 +2,14 @@
 
 #include <gtest/gtest.h>
 
+#include "test_matrices.h"
+
 #include <cmath>
 #include <limits>
 #include <sstream>
 #include <string>
 
 namespace {
-
-GenMatrixD make(int rows, int cols, std::initializer_list<double> rowMajor, int shallow = 0) {
-  GenMatrixD m(rows, cols, shallow);
-  auto it = rowMajor.begin();
-  for (int i = 0; i < rows; ++i)
-    for (int j = 0; j < cols; ++j) m(i, j) = *it++;
-  return m;
-}
 
 std::string print(const GenMatrixD& m) {
   std::ostringstream out;

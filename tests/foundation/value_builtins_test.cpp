@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include "test_matrices.h"
+
 #include <cmath>
 #include <limits>
 #include <vector>
@@ -10,23 +12,6 @@ namespace {
 
 const double kNaN = std::numeric_limits<double>::quiet_NaN();
 const double kInf = std::numeric_limits<double>::infinity();
-
-GenMatrixD make(int rows, int cols, std::initializer_list<double> rowMajor) {
-  GenMatrixD m(rows, cols);
-  auto it = rowMajor.begin();
-  for (int i = 0; i < rows; ++i)
-    for (int j = 0; j < cols; ++j) m(i, j) = *it++;
-  return m;
-}
-
-Value matrixValue(int rows, int cols, std::initializer_list<double> rowMajor) {
-  return Value(make(rows, cols, rowMajor));
-}
-
-GenMatrixD asMatrix(const Value& v) {
-  if (v.IsScalar()) return GenMatrixD(1, 1, *v.Scalar(), 0);
-  return v.IsMatrix() ? GenMatrixD(*v.Matrix()) : GenMatrixD(0);
-}
 
 GenMatrixD product(const GenMatrixD& A, const GenMatrixD& B, bool transposeA = false) {
   const int rows = transposeA ? A.Cols() : A.Rows();

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include "test_matrices.h"
+
 #include <cmath>
 #include <functional>
 #include <limits>
@@ -15,24 +17,6 @@ using testing::internal::CaptureStderr;
 using testing::internal::GetCapturedStderr;
 
 using Operator = Value (*)(const Value&, const Value&);
-
-GenMatrixD make(int rows, int cols, std::initializer_list<double> rowMajor) {
-  GenMatrixD m(rows, cols);
-  auto it = rowMajor.begin();
-  for (int i = 0; i < rows; ++i)
-    for (int j = 0; j < cols; ++j) m(i, j) = *it++;
-  return m;
-}
-
-Value matrixValue(int rows, int cols, std::initializer_list<double> rowMajor) {
-  return Value(make(rows, cols, rowMajor));
-}
-
-// The value as a matrix (a scalar as 1 x 1), for comparisons.
-GenMatrixD asMatrix(const Value& v) {
-  if (v.IsScalar()) return GenMatrixD(1, 1, *v.Scalar(), 0);
-  return v.IsMatrix() ? GenMatrixD(*v.Matrix()) : GenMatrixD(0);
-}
 
 GenMatrixD naiveProduct(const GenMatrixD& A, const GenMatrixD& B) {
   GenMatrixD C(A.Rows(), B.Cols(), 0.0, 0);

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "test_matrices.h"
+
 #include <cmath>
 #include <limits>
 #include <utility>
@@ -9,14 +11,6 @@
 namespace {
 
 const double kNaN = std::numeric_limits<double>::quiet_NaN();
-
-GenMatrixD make(int rows, int cols, std::initializer_list<double> rowMajor) {
-  GenMatrixD m(rows, cols);
-  auto it = rowMajor.begin();
-  for (int i = 0; i < rows; ++i)
-    for (int j = 0; j < cols; ++j) m(i, j) = *it++;
-  return m;
-}
 
 int refCount(const Value& v) { return v.Matrix()->Storage().RefCount(); }
 

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "test_matrices.h"
+
 #include <cmath>
 #include <limits>
 #include <string>
@@ -12,18 +14,6 @@
 namespace {
 
 const double kNaN = std::numeric_limits<double>::quiet_NaN();
-
-GenMatrixD make(int rows, int cols, std::initializer_list<double> rowMajor) {
-  GenMatrixD m(rows, cols);
-  auto it = rowMajor.begin();
-  for (int i = 0; i < rows; ++i)
-    for (int j = 0; j < cols; ++j) m(i, j) = *it++;
-  return m;
-}
-
-Value matrixValue(int rows, int cols, std::initializer_list<double> rowMajor) {
-  return Value(make(rows, cols, rowMajor));
-}
 
 SharedArray<int> intArray(std::initializer_list<int> entries) {
   SharedArray<int> a(static_cast<int>(entries.size()));

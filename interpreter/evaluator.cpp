@@ -1,0 +1,300 @@
+#include "evaluator.h"
+
+#include <cmath>
+
+#include "builtins.h"
+#include "lexer.h"
+#include "matrix_literal.h"
+#include "primaries.h"
+#include "report.h"
+#include "workspace.h"
+
+PrimaryHandler MatrixPrimaryTable[kTokenKindCount] = {
+    // nothing, variable, parameter, name, lmi, lme, obj, var, eval, who
+    primaryNotAPrimary, primaryVariable, primaryParameter, primaryNewName, primaryNotAPrimary,
+    primaryNotAPrimary, primaryNotAPrimary, primaryNotAPrimary, primaryNotAPrimary, primaryNotAPrimary,
+    // whos, build, solve, feas, mask, clear, format, compact, verbose, import
+    primaryNotAPrimary, primaryNotAPrimary, primaryNotAPrimary, primaryNotAPrimary, primaryNotAPrimary,
+    primaryNotAPrimary, primaryNotAPrimary, primaryNotAPrimary, primaryNotAPrimary, primaryNotAPrimary,
+    // export, inline, on, off, pause, exec, echo, help, home, cd
+    primaryNotAPrimary, primaryNotAPrimary, primaryNotAPrimary, primaryNotAPrimary, primaryNotAPrimary,
+    primaryNotAPrimary, primaryNotAPrimary, primaryNotAPrimary, primaryNotAPrimary, primaryNotAPrimary,
+    // pwd, dir, cputime, space, literal, type, ~, ==, ~=, &
+    primaryNotAPrimary, primaryNotAPrimary, primaryCputime, primaryNotAPrimary, primaryNumber,
+    primaryDiag, primaryNotAPrimary, primaryNotAPrimary, primaryNotAPrimary, primaryNotAPrimary,
+    // |, <, <=, >, >=, =, +, -, *, backslash
+    primaryNotAPrimary, primaryNotAPrimary, primaryNotAPrimary, primaryNotAPrimary, primaryNotAPrimary,
+    primaryNotAPrimary, primaryNotAPrimary, primaryNotAPrimary, primaryNotAPrimary, primaryNotAPrimary,
+    // /, ^, sqrt, (, ), [, ], ",", ;, :
+    primaryNotAPrimary, primaryNotAPrimary, primarySqrt, primaryParen, primaryNotAPrimary,
+    primaryMatrixLiteral, primaryNotAPrimary, primaryNotAPrimary, primaryNotAPrimary, primaryNotAPrimary,
+    // ', eye, ones, zeros, trace, block, size, inv, eig, eigvec
+    primaryNotAPrimary, primaryEye, primaryOnes, primaryZeros, primaryTrace,
+    primaryNotAPrimary, primarySize, primaryInv, primaryEig, primaryEigvec,
+    // null, chol, det, for, if, else, break, while, find, eol
+    primaryNull, primaryChol, primaryNotAPrimary, primaryNotAPrimary, primaryNotAPrimary,
+    primaryNotAPrimary, primaryNotAPrimary, primaryNotAPrimary, primaryFind, primaryEol,
+    // end, unknown
+    primaryNotAPrimary, primaryInvalidToken};
+
+namespace {
+
+using Level = int (*)(Value&);
+using Operation = Value (*)(const Value&, const Value&);
+// The message that refuses the operator `kind` between a and b, or null.
+using SizeTest = const char* (*)(int kind, const Value& a, const Value& b);
+
+struct BinaryOperator {
+  int kind;
+  Operation apply;
+};
+
+// Two matrices (not a scalar, not the empty value) of different shapes.
+bool matricesDiffer(const Value& a, const Value& b) {
+  return a.IsMatrix() && b.IsMatrix() && (a.Rows() != b.Rows() || a.Cols() != b.Cols());
+}
+
+const char* orSizeTest(int, const Value& a, const Value& b) {
+  return matricesDiffer(a, b) ? "Can not perform '|' on matrices with different sizes!" : nullptr;
+}
+
+const char* andSizeTest(int, const Value& a, const Value& b) {
+  return matricesDiffer(a, b) ? "Can not perform '&' on matrices with different sizes!" : nullptr;
+}
+
+const char* compareSizeTest(int, const Value& a, const Value& b) {
+  return matricesDiffer(a, b) ? "Can not compare matrices with different sizes!" : nullptr;
+}
+
+// An empty operand fails against a matrix and passes against a scalar or
+// another empty value.
+const char* addSizeTest(int, const Value& a, const Value& b) {
+  if (a.IsScalar() || b.IsScalar()) return nullptr;
+  if (a.Rows() == b.Rows() && a.Cols() == b.Cols()) return nullptr;
+  return "Can not add or subtract matrices with different sizes!";
+}
+
+const char* multiplySizeTest(int kind, const Value& a, const Value& b) {
+  if (a.IsScalar() || b.IsScalar()) return nullptr;
+  bool fits;
+  switch (kind) {
+    case kTimes: fits = a.Cols() == b.Rows(); break;
+    case kBackslash: fits = a.Rows() == b.Rows(); break;
+    default: fits = a.Cols() == b.Cols(); break;
+  }
+  return fits ? nullptr : "Can not multiply or divide matrices with incompatible dimensions";
+}
+
+const char* powerSizeTest(int, const Value& a, const Value& b) { return powerOperandError(a, b); }
+
+const BinaryOperator kOrOperators[] = {{kOr, orValues}};
+const BinaryOperator kAndOperators[] = {{kAnd, andValues}};
+const BinaryOperator kRelationalOperators[] = {
+    {kLess, ltValues}, {kLessEqual, leValues}, {kGreater, gtValues}, {kGreaterEqual, geValues}};
+const BinaryOperator kEqualityOperators[] = {{kEqual, eqValues}, {kNotEqual, neValues}};
+const BinaryOperator kAdditiveOperators[] = {{kPlus, addValues}, {kMinus, subtractValues}};
+const BinaryOperator kMultiplicativeOperators[] = {
+    {kTimes, multiplyValues}, {kBackslash, leftDivideValues}, {kSlash, rightDivideValues}};
+const BinaryOperator kPowerOperators[] = {{kPower, powerValues}};
+
+template <int N>
+const BinaryOperator* findOperator(int kind, const BinaryOperator (&operators)[N]) {
+  for (const BinaryOperator& op : operators) {
+    if (op.kind == kind) return &op;
+  }
+  return nullptr;
+}
+
+// Takes the operator that peekNonSpace has seen, with the blanks around it.
+void takeOperator(int kind) {
+  skipSpaces();
+  expectToken(kind);
+  skipSpaces();
+}
+
+// result = result op right after the level's size test.
+int applyOperator(const BinaryOperator& op, SizeTest test, Value& result, const Value& right) {
+  if (const char* message = test(op.kind, result, right)) {
+    reportError(message);
+    return 1;
+  }
+  result = op.apply(result, right);
+  resultName = kAnsName;
+  return 0;
+}
+
+// The loop of a left-associative level whose operands come from `next`.
+template <int N>
+int evalBinaryLevel(Value& result, Level next, const BinaryOperator (&operators)[N], SizeTest test) {
+  if (next(result)) return 1;
+  for (;;) {
+    const BinaryOperator* op = findOperator(peekNonSpace(), operators);
+    if (op == nullptr) return 0;
+    takeOperator(op->kind);
+    Value right;
+    if (next(right)) return 1;
+    if (applyOperator(*op, test, result, right)) return 1;
+  }
+}
+
+// The end or the step of a range: an additive operand that must be a scalar.
+int evalRangeBound(Value& bound, double& x) {
+  if (evalAdditive(bound)) return 1;
+  if (!bound.IsScalar()) {
+    reportError("Expected scalar.");
+    return 1;
+  }
+  x = *bound.Scalar();
+  return 0;
+}
+
+// An additive operand with the bracket rule off, so that parentheses,
+// arguments and subscripts inside it are read as ordinary expressions.
+int evalAdditiveOperand(Value& operand) {
+  const int saved = insideBrackets;
+  insideBrackets = 0;
+  const int status = evalMultiplicative(operand);
+  insideBrackets = saved;
+  return status;
+}
+
+}  // namespace
+
+int evalExpression(Value& result) { return evalOr(result); }
+
+int evalOr(Value& result) { return evalBinaryLevel(result, evalAnd, kOrOperators, orSizeTest); }
+
+int evalAnd(Value& result) { return evalBinaryLevel(result, evalRelational, kAndOperators, andSizeTest); }
+
+int evalRelational(Value& result) {
+  return evalBinaryLevel(result, evalEquality, kRelationalOperators, compareSizeTest);
+}
+
+int evalEquality(Value& result) {
+  return evalBinaryLevel(result, evalRange, kEqualityOperators, compareSizeTest);
+}
+
+int evalRange(Value& result) {
+  if (evalAdditive(result)) return 1;
+  if (!result.IsScalar() || peekNonSpace() != kColon) return 0;
+  takeOperator(kColon);
+  const double start = *result.Scalar();
+  double step = 1.0;
+  double end;
+  Value bound;
+  if (evalRangeBound(bound, end)) return 1;
+  if (peekNonSpace() == kColon) {
+    takeOperator(kColon);
+    step = end;
+    if (evalRangeBound(bound, end)) return 1;
+  }
+  if (makeRange(start, step, end, result)) return 1;
+  resultName = kAnsName;
+  return 0;
+}
+
+int evalAdditive(Value& result) {
+  const int bracketRule = insideBrackets;
+  if (evalAdditiveOperand(result)) return 1;
+  for (;;) {
+    const BinaryOperator* op = findOperator(peekNonSpace(), kAdditiveOperators);
+    if (op == nullptr) return 0;
+    skipSpaces();
+    // In a literal's element a sign glued to what follows begins the next
+    // element as a unary sign.
+    if (bracketRule && peekKind(1) != kSpace) return 0;
+    expectToken(op->kind);
+    skipSpaces();
+    Value right;
+    if (evalAdditiveOperand(right)) return 1;
+    if (applyOperator(*op, addSizeTest, result, right)) return 1;
+  }
+}
+
+int evalMultiplicative(Value& result) {
+  return evalBinaryLevel(result, evalPower, kMultiplicativeOperators, multiplySizeTest);
+}
+
+int evalPower(Value& result) { return evalBinaryLevel(result, evalUnarySign, kPowerOperators, powerSizeTest); }
+
+int evalUnarySign(Value& result) {
+  const int kind = peekKind(0);
+  if (kind != kMinus && kind != kPlus) return evalNot(result);
+  expectToken(kind);
+  skipSpaces();
+  if (evalNot(result)) return 1;
+  if (kind == kMinus) {
+    result = multiplyValues(Value(-1.0), result);
+    resultName = kAnsName;
+  }
+  return 0;
+}
+
+int evalNot(Value& result) {
+  if (peekKind(0) != kNot) return evalPostfix(result);
+  expectToken(kNot);
+  skipSpaces();
+  if (evalPostfix(result)) return 1;
+  notValue(result);
+  resultName = kAnsName;
+  return 0;
+}
+
+int evalPostfix(Value& result) {
+  if (MatrixPrimaryTable[peekKind(0)](result)) return 1;
+  if (peekKind(0) == kQuote) {
+    expectToken(kQuote);
+    // A scalar and the empty value are their own transposes.
+    if (result.IsMatrix()) result = transposeValue(result);
+    resultName = kAnsName;
+  }
+  return 0;
+}
+
+Value orValues(const Value& a, const Value& b) { return elementwiseValues(a, b, logicalOr); }
+Value andValues(const Value& a, const Value& b) { return elementwiseValues(a, b, logicalAnd); }
+Value ltValues(const Value& a, const Value& b) { return elementwiseValues(a, b, compareLt); }
+Value leValues(const Value& a, const Value& b) { return elementwiseValues(a, b, compareLe); }
+Value gtValues(const Value& a, const Value& b) { return elementwiseValues(a, b, compareGt); }
+Value geValues(const Value& a, const Value& b) { return elementwiseValues(a, b, compareGe); }
+Value eqValues(const Value& a, const Value& b) { return elementwiseValues(a, b, compareEq); }
+Value neValues(const Value& a, const Value& b) { return elementwiseValues(a, b, compareNe); }
+
+const char* powerOperandError(const Value& base, const Value& exponent) {
+  if (!base.IsScalar() && !exponent.IsScalar()) return "Not implemented operation.";
+  if (base.IsMatrix()) return "Not yet implemented function.";
+  if (exponent.IsMatrix()) return "Undefined operation: Matrix ^ Matrix";
+  return nullptr;
+}
+
+int rangeElementCount(double start, double step, double end) {
+  if (std::isnan(step) || step == 0.0 || !std::isfinite(start) || !std::isfinite(end)) return 0;
+  if (std::isinf(step)) return (start == end || (end > start) == (step > 0.0)) ? 1 : 0;
+  // The difference of two finite bounds may overflow to an infinite count.
+  const double count = std::floor((end - start) / step + 1e-10) + 1.0;
+  if (count < 1.0) return 0;
+  return isAllocatableCount(count) ? static_cast<int>(count) : -1;
+}
+
+int makeRange(double start, double step, double end, Value& result) {
+  const int count = rangeElementCount(start, step, end);
+  if (count < 0) {
+    reportError("Invalid size.");
+    return 1;
+  }
+  if (count <= 1) {
+    if (count == 1)
+      result = start;
+    else
+      result.Release();
+    return 0;
+  }
+  GenMatrixD row(1, count);
+  double x = start;
+  for (int i = 0; i < count; ++i) {
+    row[i] = x;
+    x += step;
+  }
+  result = row;
+  return 0;
+}

@@ -1,0 +1,74 @@
+// The matrix-expression evaluator: a recursive descent over the pending
+// tokens that computes a Value directly, one function per precedence level.
+//
+// Every level evaluates into the Value it is given and returns 0, or 1 after
+// an error has been reported (once, where it was found); on failure the
+// Value's content is unspecified. The first token no level accepts is left
+// pending for the caller. Operations that compute a new value set
+// resultName to "ans"; the primaries set it as they say.
+//
+// Precedence, loosest first: "|", "&", the relational operators, "==" and
+// "~=", the range a:b and a:s:b, "+" "-", "*" "\" "/", "^", a unary sign,
+// "~", and a primary with at most one transpose.
+#ifndef VARNEL_EVALUATOR_H
+#define VARNEL_EVALUATOR_H
+
+#include "token.h"
+#include "value.h"
+
+// One whole expression (the loosest level).
+int evalExpression(Value& result);
+
+int evalOr(Value& result);
+int evalAnd(Value& result);
+int evalRelational(Value& result);
+// Binds tighter than the relational operators: a < b == c is a < (b == c).
+int evalEquality(Value& result);
+// Not associative; a ":" after an operand that is not a scalar stays pending.
+int evalRange(Value& result);
+// While a matrix literal reads its elements (insideBrackets), a sign followed
+// directly by a non-blank ends the element instead of being an operator.
+int evalAdditive(Value& result);
+int evalMultiplicative(Value& result);
+// Left-associative: 2^3^2 is 64.
+int evalPower(Value& result);
+// At most one prefix sign, looser than "^": -2^2 is 4.
+int evalUnarySign(Value& result);
+int evalNot(Value& result);
+// A primary and at most one transpose quote directly after it.
+int evalPostfix(Value& result);
+
+// The element-wise operators: 1.0 where the relation holds, 0.0 elsewhere; a
+// scalar operand meets every element of a matrix operand; an empty operand
+// gives the empty value.
+Value orValues(const Value& a, const Value& b);
+Value andValues(const Value& a, const Value& b);
+Value ltValues(const Value& a, const Value& b);
+Value leValues(const Value& a, const Value& b);
+Value gtValues(const Value& a, const Value& b);
+Value geValues(const Value& a, const Value& b);
+Value eqValues(const Value& a, const Value& b);
+Value neValues(const Value& a, const Value& b);
+
+// The message that refuses base ^ exponent, or null when the power can be
+// computed: two non-scalars are not implemented at all, and of the mixed
+// pairs only scalar ^ scalar is (a matrix base or a matrix exponent fails).
+// An empty operand beside a scalar is left to powerValues.
+const char* powerOperandError(const Value& base, const Value& exponent);
+
+// The number of elements of the range start:step:end, counted with a
+// tolerance of 1e-10 steps so that 0:0.1:0.3 has four elements. 0 for an
+// empty range, which includes a step of 0 or NaN and a bound that is not
+// finite; -1 when the count is too large for a matrix.
+int rangeElementCount(double start, double step, double end);
+// Sets result to the range start:step:end as a row built by repeated
+// addition (one element gives a scalar, none the empty value). 0, or 1
+// after reporting "Invalid size." for a range too large to hold.
+int makeRange(double start, double step, double end, Value& result);
+
+// The primary handlers, indexed by the kind of the front token. Each takes
+// its own first token and returns 0, or 1 after an error report.
+using PrimaryHandler = int (*)(Value&);
+extern PrimaryHandler MatrixPrimaryTable[kTokenKindCount];
+
+#endif

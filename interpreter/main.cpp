@@ -1,0 +1,102 @@
+// The program: runs the script named on the command line, or reads
+// statements at the prompt when there is none.
+#include <sys/stat.h>
+
+#include <cctype>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <iostream>
+#include <new>
+#include <string>
+
+#include "line_input.h"
+#include "statements.h"
+#include "workspace.h"
+
+namespace {
+
+const char* const kContactAddress = "varnel@example.org";
+
+// No operation handles a failed allocation itself: the process ends.
+void outOfMemory() {
+  std::cout.flush();
+  std::fputs("Virtual memory exceeded in `new'\n", stderr);
+  std::_Exit(1);
+}
+
+// The directory of the shipped examples: VARNEL_PATH without its blanks and
+// ending in '/', or the current directory when the variable is unset or
+// holds nothing but blanks.
+std::string exampleDirectory() {
+  const char* value = std::getenv("VARNEL_PATH");
+  std::string dir;
+  for (const char* c = value; c != nullptr && *c != '\0'; ++c)
+    if (!std::isspace(static_cast<unsigned char>(*c))) dir += *c;
+  if (dir.empty()) return "./";
+  if (dir.back() != '/') dir += '/';
+  return dir;
+}
+
+// Opens path as a script. Only a regular file is one: a directory would
+// open as a stream that fails on its first read.
+bool openScriptFile(const std::string& path, std::ifstream& script) {
+  struct stat info;
+  if (stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) return false;
+  script.open(path);
+  return script.is_open();
+}
+
+// The script under its name as typed, else with ".lmi" appended.
+bool openScript(const std::string& name, std::ifstream& script) {
+  return openScriptFile(name, script) || openScriptFile(name + ".lmi", script);
+}
+
+void printBanner() {
+  const std::string rule(61, '-');
+  std::cout << rule << '\n'
+            << " V a r n e l          -          Version 1.0 (alpha)\n"
+            << " Send comments and suggestions to " << kContactAddress << '\n'
+            << rule << '\n';
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::set_new_handler(outOfMemory);
+  setHistoryLimit(40);
+  searchPath.assign(1, exampleDirectory() + "TUTORIAL/");
+
+  const bool script = argc >= 2;
+  std::ifstream scriptFile;
+  if (script) {
+    inputFileName = argv[1];
+    if (!openScript(inputFileName, scriptFile)) {
+      std::cout << "Can't open file \"" << inputFileName << "\".\n";
+      return -1;
+    }
+    inputStream = &scriptFile;
+  }
+
+  printBanner();
+  if (script) {
+    std::cout << "Input file: \"" << inputFileName << "\"\n\n";
+    modeFlags = kModeScript;
+  } else {
+    std::cout << "Interpreter mode.\n\n";
+    modeFlags = kModePrompt;
+  }
+
+  const int status = runSession();
+
+  if (script) {
+    scriptFile.close();
+    inputStream = &std::cin;
+    std::cout << "\nFile \"" << inputFileName << "\""
+              << (status != 0 ? " presents errors." : " succesfully processed.") << '\n';
+  } else {
+    std::cout << "\nExiting interpreter.\n";
+  }
+  printBanner();
+  return 0;
+}

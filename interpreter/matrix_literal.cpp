@@ -1,0 +1,162 @@
+#include "matrix_literal.h"
+
+#include <algorithm>
+#include <utility>
+
+#include "evaluator.h"
+#include "lexer.h"
+#include "line_input.h"
+#include "primaries.h"
+#include "report.h"
+#include "workspace.h"
+
+namespace {
+
+// Writes element with its top left corner at (row, col) of m.
+void place(const Value& element, GenMatrixD& m, int row, int col) {
+  if (element.IsScalar()) {
+    m(row, col) = *element.Scalar();
+    return;
+  }
+  const GenMatrixD& e = *element.Matrix();
+  const int rows = e.Rows();
+  for (int l = 0; l < e.Cols(); ++l) {
+    const double* column = &e(0, l);
+    std::copy(column, column + rows, &m(row, col + l));
+  }
+}
+
+// After an element: a row end (";" and/or line ends), a comma, or nothing,
+// when the next element follows after blanks or starts with a sign.
+int readSeparator(MatrixLiteralBuilder& builder) {
+  skipSpaces();
+  const int kind = peekKind(0);
+  if (kind == kSemicolon || kind == kEol) {
+    if (kind == kSemicolon) {
+      expectToken(kSemicolon);
+      skipSpaces();
+    }
+    if (skipLiteralLineEnds()) return 1;
+    if (builder.EndRow()) return reportLiteralFailure(kLiteralTooWide);
+  } else if (kind == kComma) {
+    expectToken(kComma);
+    skipSpaces();
+  }
+  return 0;
+}
+
+// Everything after "[" up to and including "]", with insideBrackets set.
+int readLiteral(Value& result) {
+  if (skipLiteralLineEnds()) return 1;
+  MatrixLiteralBuilder builder;
+  while (peekKind(0) != kRightBracket) {
+    if (evalExpression(result)) return 1;
+    const int added = builder.Add(result);
+    if (added != kLiteralAdded) return reportLiteralFailure(added);
+    if (readSeparator(builder)) return 1;
+  }
+  expectToken(kRightBracket);
+  Value assembled;
+  if (builder.Assemble(assembled)) return reportLiteralFailure(kLiteralTooWide);
+  result = std::move(assembled);
+  resultName = kAnsName;
+  return 0;
+}
+
+}  // namespace
+
+MatrixLiteralBuilder::MatrixLiteralBuilder()
+    : elements(Value()), rowEnds(0), rowHeight(0), rowWidth(0), totalRows(0), width(0), elementTotal(0) {}
+
+MatrixLiteralBuilder::~MatrixLiteralBuilder() = default;
+
+int MatrixLiteralBuilder::Add(Value element) {
+  if (element.IsEmpty()) return kLiteralAdded;
+  const int rows = element.Rows();
+  const int cols = element.Cols();
+  if (width != 0 && static_cast<long long>(rowWidth) + cols > width) return kLiteralTooWide;
+  if (rowHeight != 0 && rows != rowHeight) return kLiteralRowMismatch;
+  // The assembled matrix holds exactly the elements of the elements, so
+  // this bound also keeps every row and column count within an int.
+  const long long total = elementTotal + element.ElementCount();
+  if (!isAllocatableCount(static_cast<double>(total))) return kLiteralTooLarge;
+  elements.Append(element);
+  if (rowHeight == 0) rowHeight = rows;
+  rowWidth += cols;
+  elementTotal = total;
+  return kLiteralAdded;
+}
+
+int MatrixLiteralBuilder::EndRow() {
+  if (rowHeight == 0) return 0;
+  if (width == 0)
+    width = rowWidth;
+  else if (rowWidth != width)
+    return 1;
+  totalRows += rowHeight;
+  rowEnds.Append(elements.Size());
+  rowWidth = 0;
+  rowHeight = 0;
+  return 0;
+}
+
+int MatrixLiteralBuilder::Assemble(Value& out) {
+  out.Release();
+  if (EndRow()) return 1;
+  if (totalRows == 0 || width == 0) return 0;
+  const List<Value>::Node* node = elements.NodeAt(0);
+  if (totalRows == 1 && width == 1) {
+    out = node->value;
+    return 0;
+  }
+  GenMatrixD m(totalRows, width);  // every element is written below
+  int row = 0;
+  int index = 0;
+  for (const List<int>::Node* end = rowEnds.NodeAt(0); end != nullptr; end = end->next) {
+    const int height = node->value.Rows();
+    for (int col = 0; index < end->value; ++index, node = node->next) {
+      place(node->value, m, row, col);
+      col += node->value.Cols();
+    }
+    row += height;
+  }
+  out = m;
+  return 0;
+}
+
+int primaryMatrixLiteral(Value& result) {
+  expectToken(kLeftBracket);
+  skipSpaces();
+  const int saved = insideBrackets;
+  insideBrackets = 1;
+  const int status = readLiteral(result);
+  insideBrackets = saved;
+  return status;
+}
+
+int skipLiteralLineEnds() {
+  while (peekKind(0) == kEol) {
+    expectToken(kEol);
+    if (tokenQueue.Size() == 0 && !readLine()) {
+      // A failed input stream has been reported where it failed.
+      if (!inputFailed()) reportError("End of file reached inside a matrix definition.");
+      return 1;
+    }
+    skipSpaces();
+  }
+  return 0;
+}
+
+int reportLiteralFailure(int code) {
+  switch (code) {
+    case kLiteralTooWide:
+      reportError("Can not concatenate matrices with different column sizes.");
+      break;
+    case kLiteralRowMismatch:
+      reportError("Can not concatenate matrices with different row sizes.");
+      break;
+    default:
+      reportError("Invalid size.");
+  }
+  return 1;
+}

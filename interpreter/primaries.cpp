@@ -1,0 +1,446 @@
+#include "primaries.h"
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <climits>
+#include <cmath>
+#include <cstdlib>
+
+#include "evaluator.h"
+#include "lexer.h"
+#include "report.h"
+#include "subscripts.h"
+#include "value_utils.h"
+#include "workspace.h"
+
+namespace {
+
+// Element k of a value in column-major order; a scalar is its own only
+// element.
+double elementOf(const Value& v, int k) { return v.IsScalar() ? *v.Scalar() : (*v.Matrix())[k]; }
+
+// Takes a token that peekNonSpace has seen, with the blanks around it.
+void takeSeparator(int kind) {
+  skipSpaces();
+  expectToken(kind);
+  skipSpaces();
+}
+
+// The largest element count whose storage fits the machine's memory and
+// whose size fits a matrix's int.
+double elementLimit() {
+  double limit = INT_MAX;
+  const long pages = sysconf(_SC_PHYS_PAGES);
+  const long pageSize = sysconf(_SC_PAGE_SIZE);
+  if (pages > 0 && pageSize > 0) {
+    limit = std::min(limit, static_cast<double>(pages) * static_cast<double>(pageSize) / sizeof(double));
+  }
+  return limit;
+}
+
+// One index of a subscript: a bare ":" (colon set) or an expression.
+int readSubscriptIndex(Value& index, bool& colon) {
+  colon = peekKind(0) == kColon;
+  if (colon) return expectToken(kColon);
+  return evalExpression(index);
+}
+
+// (I): one entry per element of I, in its column-major order; the selection
+// has I's shape.
+int selectByList(const Value& I, const Value& value, SharedArray<int>& indices, int& rows, int& cols) {
+  const int count = I.ElementCount();
+  const double total = value.ElementCount();
+  indices.Resize(count);
+  for (int k = 0; k < count; ++k) {
+    // Tested as a double before the conversion: a NaN is out of range.
+    const double x = elementOf(I, k);
+    if (!(x >= 1.0 && x <= total)) {
+      reportError("Subscript out of range.");
+      return 1;
+    }
+    indices[k] = static_cast<int>(x) - 1;
+  }
+  rows = I.Rows();
+  cols = I.Cols();
+  return 0;
+}
+
+// (I,J), (:,J), (I,:) and (:,:).
+int selectByPair(const Value& I, bool allRows, const Value& J, bool allColumns, const Value& value,
+                 SharedArray<int>& indices, int& rows, int& cols, int& mode) {
+  if (allRows && allColumns) {
+    rows = value.Rows();
+    cols = value.Cols();
+    return 0;
+  }
+  const double r = allRows ? value.Rows() : I.ElementCount();
+  const double c = allColumns ? value.Cols() : J.ElementCount();
+  if (!isAllocatableCount(r * c)) {
+    reportError("Invalid size.");
+    return 1;
+  }
+  rows = static_cast<int>(r);
+  cols = static_cast<int>(c);
+  mode = kIndexedElements;
+  if (allRows) return columnSubscriptIndices(J, value, indices);
+  if (allColumns) return rowSubscriptIndices(I, value, indices);
+  return subscriptIndices(I, J, value, indices);
+}
+
+// out = the selection of source (out may be source itself); never shares
+// source's storage.
+void selectElements(const Value& source, const SharedArray<int>& indices, int rows, int cols, int mode,
+                    Value& out) {
+  const int total = rows * cols;
+  if (total == 0) {
+    out.Release();
+    return;
+  }
+  const bool all = mode == kAllElements;
+  if (total == 1) {
+    const double x = elementOf(source, all ? 0 : indices[0]);
+    out = x;
+    return;
+  }
+  GenMatrixD selection(rows, cols);
+  if (source.IsScalar()) {
+    selection.Fill(*source.Scalar());
+  } else {
+    const double* data = source.Matrix()->Data();
+    for (int k = 0; k < total; ++k) selection[k] = data[all ? k : indices[k]];
+  }
+  out = selection;
+}
+
+// A subscript after a name, with the shape of the value it was checked
+// against.
+struct Subscript {
+  SharedArray<int> indices;
+  int rows = 0;
+  int cols = 0;
+  int mode = kWholeValue;
+  int valueRows = 0;
+  int valueCols = 0;
+};
+
+// Stores the assignment of a parameter or a variable (subscript null when the
+// name has none) and yields its value.
+using AssignHandler = int (*)(const std::string& name, const Subscript* subscript, Value& result);
+
+// The write of p(:) = e or p(s) = e into target. The indices were computed
+// for the value's shape then; a right-hand side that reshaped the value has
+// left them pointing elsewhere.
+int writeSelection(Value& target, const Value& rhs, const Subscript& subscript) {
+  if (subscript.mode == kAllElements) return assignAll(target, rhs);
+  if (target.Rows() != subscript.valueRows || target.Cols() != subscript.valueCols) {
+    reportError("Subscript out of range.");
+    return 1;
+  }
+  return assignSubscript(target, rhs, subscript.indices);
+}
+
+// What follows the name of a parameter or variable: an optional subscript,
+// then an assignment or a read. A read is a private copy of the whole value
+// (shown under the name) or the subscript's selection (an "ans").
+int readOrAssign(const std::string& name, const Value& stored, AssignHandler assign, Value& result) {
+  if (peekKind(0) != kLeftParen) {
+    // The common case, without an index list to make.
+    resultName = name;
+    if (peekNonSpace() == kAssign) return assign(name, nullptr, result);
+    result.DeepCopy(stored);
+    return 0;
+  }
+  Subscript subscript;
+  if (parseSubscript(stored, subscript.indices, subscript.rows, subscript.cols, subscript.mode)) return 1;
+  subscript.valueRows = stored.Rows();
+  subscript.valueCols = stored.Cols();
+  resultName = name;
+  if (peekNonSpace() == kAssign) return assign(name, &subscript, result);
+  if (subscript.mode == kWholeValue) {
+    result.DeepCopy(stored);
+    return 0;
+  }
+  selectElements(stored, subscript.indices, subscript.rows, subscript.cols, subscript.mode, result);
+  resultName = kAnsName;
+  return 0;
+}
+
+// Gives a stored matrix storage of its own before it is written in place,
+// so that no other holder sees the write.
+void makePrivate(Value& v) {
+  if (v.IsMatrix() && v.Matrix()->Storage().RefCount() > 1) v.DeepCopy(v);
+}
+
+// A scalar parameter on the inline list that becomes a matrix leaves the list.
+void turnInlineOff(const std::string& name, const Value& current, const Value& next) {
+  if (!current.IsScalar() || next.IsScalar()) return;
+  int position;
+  if (!findInlineName(name, position)) return;
+  reportWarning("Turning matrix \"" + name + "\" inline off.");
+  inlineNames.Remove(position);
+}
+
+int subscriptMode(const Subscript* subscript) { return subscript != nullptr ? subscript->mode : kWholeValue; }
+
+int assignParameter(const std::string& name, const Subscript* subscript, Value& result) {
+  takeSeparator(kAssign);
+  Value rhs;
+  if (evalExpression(rhs)) return 1;
+  // Looked up again: the right-hand side may itself have assigned the name.
+  Value& stored = parameterTable.Lookup(name);
+  if (subscriptMode(subscript) == kWholeValue) {
+    turnInlineOff(name, stored, rhs);
+    result = std::move(rhs);
+    stored.DeepCopy(result);
+  } else {
+    // Every test comes before the first element is written, so a failure
+    // leaves the parameter as it was.
+    makePrivate(stored);
+    if (writeSelection(stored, rhs, *subscript)) return 1;
+    result.DeepCopy(stored);
+  }
+  resultName = name;
+  needsRebuild = 1;
+  return 0;
+}
+
+// The m x n matrix of zeros with s on the diagonal.
+void makeDiagonal(int m, int n, double s, Value& out) {
+  if (m == 1 && n == 1) {
+    out = s;
+    return;
+  }
+  GenMatrixD d(m, n, 0.0, 0);
+  for (int i = 0; i < std::min(m, n); ++i) d(i, i) = s;
+  out = d;
+}
+
+// The declaration's tests of a variable's new value, in their order.
+int checkVariableValue(const std::string& name, int type, int m, int n, const Value& v) {
+  if (type == kScl) {
+    if (v.IsScalar()) return 0;
+    reportError("Can not assign a matrix to a scalar variable.");
+    return 1;
+  }
+  if (v.Rows() != m || v.Cols() != n) {
+    reportError("Can not change variable size.");
+    return 1;
+  }
+  if (type == kSym && !isSymmetric(v)) {
+    reportError("Variable \"" + name + "\" must be symmetric!");
+    return 1;
+  }
+  if (type == kDiag && !isDiagonal(v)) {
+    reportError("Variable \"" + name + "\" must be diagonal!");
+    return 1;
+  }
+  return 0;
+}
+
+int assignVariable(const std::string& name, const Subscript* subscript, Value& result) {
+  takeSeparator(kAssign);
+  Value rhs;
+  if (evalExpression(rhs)) return 1;
+  VarRecord& record = variableTable.Lookup(name);
+  const Value& current = record.GetValue();
+  const int m = current.Rows();
+  const int n = current.Cols();
+  // The new value is built aside and stored only once it passes the tests.
+  Value next;
+  if (subscriptMode(subscript) != kWholeValue) {
+    next.DeepCopy(current);
+    if (writeSelection(next, rhs, *subscript)) return 1;
+  } else if (!rhs.IsScalar()) {
+    next = std::move(rhs);
+  } else if (record.GetType() == kDiag) {
+    makeDiagonal(m, n, *rhs.Scalar(), next);
+  } else {
+    next = Value(m, n, *rhs.Scalar());
+  }
+  if (checkVariableValue(name, record.GetType(), m, n, next)) return 1;
+  record.GetValue().DeepCopy(next);
+  result = std::move(next);
+  resultName = name;
+  needsRebuild = 1;
+  return 0;
+}
+
+}  // namespace
+
+int primaryNotAPrimary(Value&) {
+  std::string name;
+  takeTokenName(name);
+  reportError("'" + name + "' is not a primary.");
+  return 1;
+}
+
+int primaryEol(Value&) {
+  expectToken(kEol);
+  reportError("Primary expected.");
+  return 1;
+}
+
+int primaryInvalidToken(Value&) {
+  std::string text;
+  expectTokenText(kUnknown, text);
+  reportError("'" + text + "' is not a valid token!");
+  return 1;
+}
+
+int primaryParen(Value& result) {
+  expectToken(kLeftParen);
+  skipSpaces();
+  if (evalExpression(result)) return 1;
+  skipSpaces();
+  return expectToken(kRightParen);
+}
+
+int primaryNumber(Value& result) {
+  std::string text;
+  expectTokenText(kLiteral, text);
+  result = parseNumber(text);
+  resultName = kAnsName;
+  return 0;
+}
+
+int primaryNewName(Value& result) {
+  std::string name;
+  expectTokenText(kName, name);
+  if (peekNonSpace() != kAssign) {
+    reportError("Unknown command, variable or parameter '" + name + "'.");
+    return 1;
+  }
+  takeSeparator(kAssign);
+  if (evalExpression(result)) return 1;
+  // The right-hand side may have bound the name itself (x = 1 + (x = 2));
+  // the value of the whole assignment replaces that one.
+  if (parameterTable.Find(name).index >= 0) {
+    parameterTable.Lookup(name).DeepCopy(result);
+  } else {
+    Value stored;
+    stored.DeepCopy(result);
+    parameterTable.Insert(name, stored);
+  }
+  resultName = name;
+  return 0;
+}
+
+int primaryParameter(Value& result) {
+  std::string name;
+  expectTokenText(kParameter, name);
+  return readOrAssign(name, parameterTable.Lookup(name), assignParameter, result);
+}
+
+int primaryVariable(Value& result) {
+  std::string name;
+  expectTokenText(kVariable, name);
+  return readOrAssign(name, variableTable.Lookup(name).GetValue(), assignVariable, result);
+}
+
+double parseNumber(const std::string& text) { return std::atof(text.c_str()); }
+
+int parseSubscript(const Value& value, SharedArray<int>& indices, int& rows, int& cols, int& mode) {
+  mode = kWholeValue;
+  if (peekKind(0) != kLeftParen) return 0;
+  expectToken(kLeftParen);
+  skipSpaces();
+  Value first;
+  Value second;
+  bool firstColon;
+  bool secondColon = false;
+  if (readSubscriptIndex(first, firstColon)) return 1;
+  const bool pair = peekNonSpace() == kComma;
+  if (pair) {
+    takeSeparator(kComma);
+    if (readSubscriptIndex(second, secondColon)) return 1;
+  }
+  skipSpaces();
+  if (expectToken(kRightParen)) return 1;
+  if (pair) return selectByPair(first, firstColon, second, secondColon, value, indices, rows, cols, mode);
+  if (firstColon) {
+    rows = value.ElementCount();
+    cols = 1;
+    mode = kAllElements;
+    return 0;
+  }
+  mode = kIndexedElements;
+  return selectByList(first, value, indices, rows, cols);
+}
+
+void readSubscript(Value& value, const SharedArray<int>& indices, int rows, int cols, int mode) {
+  if (mode != kWholeValue) selectElements(value, indices, rows, cols, mode, value);
+}
+
+int assignSubscript(Value& target, const Value& source, const SharedArray<int>& indices) {
+  const int count = indices.Size();
+  if (count != source.ElementCount()) {
+    reportError("Assignment with different number of terms.");
+    return 1;
+  }
+  if (target.IsScalar()) {
+    // Every index of a scalar is its only position.
+    for (int k = 0; k < count; ++k) *target.Scalar() = elementOf(source, k);
+  } else if (target.IsMatrix()) {
+    double* data = target.Matrix()->Data();
+    for (int k = 0; k < count; ++k) data[indices[k]] = elementOf(source, k);
+  }
+  return 0;
+}
+
+int assignAll(Value& target, const Value& source) {
+  const int count = target.ElementCount();
+  if (count != source.ElementCount()) {
+    reportError("Assignment with different number of terms.");
+    return 1;
+  }
+  if (target.IsScalar()) {
+    *target.Scalar() = *source.Scalar();
+  } else if (target.IsMatrix()) {
+    double* data = target.Matrix()->Data();
+    const double* from = source.Matrix()->Data();
+    for (int k = 0; k < count; ++k) data[k] = from[k];
+  }
+  return 0;
+}
+
+int parseIndexArg(int& k) {
+  k = 0;
+  if (peekKind(0) != kLeftParen) return 0;
+  expectToken(kLeftParen);
+  skipSpaces();
+  Value index;
+  if (evalExpression(index)) return 1;
+  // Tested as a double before the conversion: a NaN or an index beyond the
+  // int range names nothing, like a matrix.
+  const bool scalar = index.IsScalar();
+  const double x = scalar ? *index.Scalar() : 0.0;
+  if (!scalar || std::isnan(x) || x >= 2147483648.0) {
+    reportError("Invalid index.");
+    return 1;
+  }
+  if (x < 1.0) {
+    reportError("Index must be greater than one.");
+    return 1;
+  }
+  k = static_cast<int>(x);
+  skipSpaces();
+  return expectToken(kRightParen);
+}
+
+int parseIntegerArg(int& k) {
+  Value argument;
+  if (evalExpression(argument)) return 1;
+  // A NaN, an infinity or a number beyond the int range is no integer.
+  if (!argument.IsScalar() || !(std::fabs(*argument.Scalar()) < 2147483648.0)) {
+    reportError("Expected integer.");
+    return 1;
+  }
+  k = static_cast<int>(*argument.Scalar());
+  return 0;
+}
+
+int isAllocatableCount(double elementCount) {
+  static const double limit = elementLimit();
+  return elementCount >= 0.0 && elementCount <= limit;
+}

@@ -1,0 +1,69 @@
+// The primaries that stand for themselves or for a workspace entry: the
+// error primaries, parentheses, numbers, new names, parameters and variables
+// with their subscripts and assignments; the subscript machinery; and the
+// two small argument parsers that statements and built-ins share.
+//
+// Each primary takes its own first token and returns 0, or 1 after an error
+// report. An assignment is an expression: the primary that meets "=" after
+// its name (and subscript) evaluates the rest as the right-hand side, stores
+// a private copy of the new value and yields the value itself. Values read
+// from the workspace are private copies too, so nothing done to an
+// expression's result reaches a stored value.
+#ifndef VARNEL_PRIMARIES_H
+#define VARNEL_PRIMARIES_H
+
+#include <string>
+
+#include "shared_array.h"
+#include "value.h"
+
+// How a subscript selects from a value.
+enum SubscriptMode : int {
+  kWholeValue = 0,    // no subscript, or (:,:)
+  kAllElements = 1,   // (:): every element as one column
+  kIndexedElements = 2  // a list of 0-based column-major element indices
+};
+
+int primaryNotAPrimary(Value& result);
+int primaryEol(Value& result);
+int primaryInvalidToken(Value& result);
+int primaryParen(Value& result);
+int primaryNumber(Value& result);
+int primaryNewName(Value& result);
+int primaryParameter(Value& result);
+int primaryVariable(Value& result);
+
+// The number a literal's text stands for (the lexer decides which texts are
+// literals).
+double parseNumber(const std::string& text);
+
+// Reads an optional subscript directly after a name and checks it against
+// value: sets mode, the shape rows x cols of the selection and, for
+// kIndexedElements, the index list. 0 also when there is no subscript
+// (kWholeValue, nothing taken); 1 after an error report.
+int parseSubscript(const Value& value, SharedArray<int>& indices, int& rows, int& cols, int& mode);
+// Replaces value by the selection parseSubscript described (kWholeValue
+// leaves it unchanged). The result never shares the old value's storage.
+void readSubscript(Value& value, const SharedArray<int>& indices, int rows, int cols, int mode);
+// Writes source's elements (column-major) into target at the listed
+// indices; the counts must agree, else "Assignment with different number of
+// terms." and 1 with target unchanged.
+int assignSubscript(Value& target, const Value& source, const SharedArray<int>& indices);
+// Writes source's elements into all of target's, column-major, keeping
+// target's shape; the same count test as assignSubscript.
+int assignAll(Value& target, const Value& source);
+
+// An optional (k), k >= 1, directly after a keyword: k = 0 when no "("
+// follows. 0, or 1 after an error report.
+int parseIndexArg(int& k);
+// One expression that must be a scalar within the int range: k = its value
+// truncated toward zero. 0, or 1 after reporting "Expected integer.".
+int parseIntegerArg(int& k);
+
+// 1 when a matrix of elementCount doubles can be made: the count fits a
+// matrix's int size and its storage fits the machine's memory. Sizes the
+// user writes are refused with an error above this instead of ending the
+// process in a failed allocation.
+int isAllocatableCount(double elementCount);
+
+#endif

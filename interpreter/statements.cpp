@@ -1,0 +1,214 @@
+#include "statements.h"
+
+#include <iostream>
+#include <string>
+
+#include "display.h"
+#include "evaluator.h"
+#include "lexer.h"
+#include "line_input.h"
+#include "report.h"
+#include "workspace.h"
+
+namespace {
+
+// TEMPORARY: the statement keywords whose handlers are not written yet
+// (lmi, lme, obj, var, who, whos, clear, format, import, export, inline,
+// pause, exec, echo, help, home, cd, pwd, dir, for, if, else, break, while)
+// answer as a word that begins no statement does. Each entry is replaced by
+// its own handler as that handler arrives.
+int statementNotAvailable() { return notAStatement(); }
+
+// In a script and inside exec the first failure ends the loop; at the prompt
+// only the rest of the line is dropped. Returns whether the loop goes on.
+bool goesOnAfterFailure() {
+  discardTokenQueue();
+  return !(modeFlags & (kModeScript | kModeExec));
+}
+
+// Runs the statements of the current line, which has been read. Returns
+// whether the loop goes on with the next line; result receives the status
+// of every statement run.
+bool runLineStatements(int& result) {
+  for (;;) {
+    if (peekKind(0) == kSpace) skipSpaces();
+    const int first = peekKind(0);
+    if (first == kEol) {
+      expectToken(kEol);
+      return true;
+    }
+    if (first == kEnd) {
+      expectToken(kEnd);
+      return false;
+    }
+    result = dispatchStatement();
+    if (result != 0) return goesOnAfterFailure();
+    if (peekKind(0) == kSpace) skipSpaces();
+    const int separator = peekKind(0);
+    if (separator == kSemicolon || separator == kComma) {
+      expectToken(separator);
+    } else if (separator != kEol) {
+      reportError("Expected separator: colon, semicolon or end of line.");
+      result = 1;
+      return goesOnAfterFailure();
+    }
+  }
+}
+
+// Frees what a run leaves behind: the last input line and the arrays of the
+// last build, destroyed last to first. The built problem itself is freed
+// here too once the builder that makes it exists.
+void releaseRunResources() {
+  releaseLineBuffer();
+  while (!builtVariableNames.empty()) builtVariableNames.pop_back();
+  builtVariableNames.shrink_to_fit();
+  while (!builtVariableValues.empty()) builtVariableValues.pop_back();
+  builtVariableValues.shrink_to_fit();
+}
+
+}  // namespace
+
+// clang-format off
+const StatementHandler StatementDispatchTable[kTokenKindCount] = {
+    notAStatement,          // nothing
+    exprStatement,          // variable
+    exprStatement,          // parameter
+    exprStatement,          // name
+    statementNotAvailable,  // lmi
+    statementNotAvailable,  // lme
+    statementNotAvailable,  // obj
+    statementNotAvailable,  // var
+    exprStatement,          // eval
+    statementNotAvailable,  // who
+    statementNotAvailable,  // whos
+    exprStatement,          // build
+    exprStatement,          // solve
+    exprStatement,          // feas
+    exprStatement,          // mask
+    statementNotAvailable,  // clear
+    statementNotAvailable,  // format
+    notAStatement,          // compact
+    notAStatement,          // verbose
+    statementNotAvailable,  // import
+    statementNotAvailable,  // export
+    statementNotAvailable,  // inline
+    notAStatement,          // on
+    notAStatement,          // off
+    statementNotAvailable,  // pause
+    statementNotAvailable,  // exec
+    statementNotAvailable,  // echo
+    statementNotAvailable,  // help
+    statementNotAvailable,  // home
+    statementNotAvailable,  // cd
+    statementNotAvailable,  // pwd
+    statementNotAvailable,  // dir (ls, dir)
+    exprStatement,          // cputime
+    notAStatement,          // space
+    exprStatement,          // literal
+    exprStatement,          // type
+    exprStatement,          // ~
+    notAStatement,          // ==
+    notAStatement,          // ~=
+    notAStatement,          // &
+    notAStatement,          // |
+    notAStatement,          // <
+    notAStatement,          // <=
+    notAStatement,          // >
+    notAStatement,          // >=
+    notAStatement,          // =
+    exprStatement,          // +
+    exprStatement,          // -
+    notAStatement,          // *
+    notAStatement,          // backslash
+    notAStatement,          // /
+    notAStatement,          // ^
+    exprStatement,          // sqrt
+    exprStatement,          // (
+    notAStatement,          // )
+    exprStatement,          // [
+    notAStatement,          // ]
+    notAStatement,          // ,
+    notAStatement,          // ;
+    notAStatement,          // :
+    notAStatement,          // '
+    exprStatement,          // eye
+    exprStatement,          // ones
+    exprStatement,          // zeros
+    exprStatement,          // trace
+    notAStatement,          // block
+    exprStatement,          // size
+    exprStatement,          // inv
+    exprStatement,          // eig
+    exprStatement,          // eigvec
+    exprStatement,          // null
+    exprStatement,          // chol
+    exprStatement,          // det
+    statementNotAvailable,  // for
+    statementNotAvailable,  // if
+    statementNotAvailable,  // else
+    statementNotAvailable,  // break
+    statementNotAvailable,  // while
+    exprStatement,          // find
+    notAStatement,          // eol
+    notAStatement,          // end
+    invalidTokenStatement,  // unknown
+};
+// clang-format on
+
+int runSession() {
+  variableTable.Insert(kAffineVariableName, VarRecord(kScl, Value(0.0)));
+  seedReservedParameters();
+  parameterTable.Insert(kAnsName, Value());
+  const int status = runStatements();
+  releaseRunResources();
+  return status;
+}
+
+int runStatements() {
+  int result = 0;
+  bool running = true;
+  while (running) {
+    if (tokenQueue.Count() == 0) {
+      newStatement = 1;
+      if (!readLine()) {
+        // A stream that failed before its end has been reported by readLine;
+        // the run counts as failed.
+        if (inputFailed()) result = 1;
+        break;
+      }
+    }
+    statementText = "";
+    running = runLineStatements(result);
+  }
+  return result;
+}
+
+int dispatchStatement() { return StatementDispatchTable[peekKind(0)](); }
+
+int exprStatement() {
+  Value result;
+  resultName = kAnsName;
+  if (evalExpression(result)) return 1;
+  if (resultName == kAnsName) parameterTable.Lookup(kAnsName) = result;
+  if (peekNonSpace() != kSemicolon && showResults) {
+    newlineUnlessCompact();
+    std::cout << resultName << " = ";
+    newlineUnlessCompact();
+    printValueFormatted(result);
+    newlineUnlessCompact();
+  }
+  return 0;
+}
+
+int notAStatement() {
+  std::string name;
+  reportError("'" + takeTokenName(name) + "' is not a statement.");
+  return 1;
+}
+
+int invalidTokenStatement() {
+  std::string text;
+  expectTokenText(kUnknown, text);
+  reportError("'" + text + "' is not a valid token.");
+  return 1;
+}

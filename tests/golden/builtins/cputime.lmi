@@ -1,0 +1,3 @@
+t0 = cputime;
+t1 = cputime;
+t1 >= t0

@@ -1,0 +1,2 @@
+rank_eps = -1;
+null(1)

@@ -1,0 +1,10 @@
+eye(2)
+eye(2, 3)
+eye([3 2])
+eye(1)
+zeros(2,3)
+ones(1, 1)
+ones(2.9)
+zeros(1, 7)
+n = 2;
+ones(n, n + 1)

@@ -1,0 +1,1 @@
+% Run under the name of a directory, which is not a script.

@@ -1,0 +1,1 @@
+% Run under the name of a script that does not exist.

@@ -1,0 +1,38 @@
+#!/usr/bin/env bash
+# Runs one script case: run_case.sh VARNEL CASE_DIR/NAME.lmi
+#
+# From within the case's folder, with VARNEL_PATH unset and stdin from
+# /dev/null, runs `VARNEL NAME.lmi` (or `VARNEL ARG` when NAME.args holds the
+# argument ARG) and compares the whole standard output with NAME.out, byte
+# for byte, and the exit status with NAME.status (0 when that file is absent).
+set -u
+if [ $# -ne 2 ]; then
+  echo "usage: $0 VARNEL CASE.lmi" >&2
+  exit 2
+fi
+program=$1
+case_dir=$(dirname "$2")
+name=$(basename "$2" .lmi)
+cd "$case_dir" || exit 2
+
+argument="$name.lmi"
+[ -f "$name.args" ] && argument=$(<"$name.args")
+expected_status=0
+[ -f "$name.status" ] && expected_status=$(<"$name.status")
+
+actual=$(mktemp)
+trap 'rm -f "$actual"' EXIT
+env -u VARNEL_PATH "$program" "$argument" </dev/null >"$actual"
+status=$?
+
+failed=0
+if ! cmp -s "$name.out" "$actual"; then
+  echo "standard output differs from $name.out (- expected, + actual):"
+  diff -u --label "$name.out" --label "actual output" "$name.out" "$actual"
+  failed=1
+fi
+if [ "$status" != "$expected_status" ]; then
+  echo "exit status $status, expected $expected_status"
+  failed=1
+fi
+exit $failed

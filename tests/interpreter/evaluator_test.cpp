@@ -1,0 +1,836 @@
+#include "evaluator.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <iostream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "builtins.h"
+#include "lexer.h"
+#include "line_input.h"
+#include "matrix_literal.h"
+#include "primaries.h"
+#include "test_matrices.h"
+#include "workspace.h"
+
+namespace {
+
+// Runs expressions from a script line through the lexer, with a workspace of
+// its own and the standard output captured.
+class EvaluatorTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    savedOut = std::cout.rdbuf(captured.rdbuf());
+    modeFlags = kModeScript;
+    inputFileName = "t.lmi";
+    inputStream = &input;
+    lineNumber = 0;
+    columnNumber = 0;
+    statementText.clear();
+    recordingText = 0;
+    insideBrackets = 0;
+    needsRebuild = 0;
+    clearWorkspace();
+    parameterTable.Insert(kAnsName, Value(42.0));
+  }
+  void TearDown() override {
+    std::cout.rdbuf(savedOut);
+    inputStream = &std::cin;
+    insideBrackets = 0;
+    clearWorkspace();
+    releaseLineBuffer();
+  }
+  static void clearWorkspace() {
+    tokenQueue.Clear();
+    inlineNames.Clear();
+    variableTable.Clear();
+    parameterTable.Clear();
+  }
+
+  // Makes line the current input line.
+  void feed(const std::string& line) {
+    input.str(line + "\n");
+    input.clear();
+    tokenQueue.Clear();
+    statementText.clear();
+    ASSERT_EQ(readLine(), 1);
+  }
+
+  // Evaluates line as an expression statement does; the value lands in
+  // result and the report, if any, in the captured output.
+  int run(const std::string& line) {
+    feed(line);
+    captured.str("");
+    resultName = kAnsName;
+    result = Value();
+    return evalExpression(result);
+  }
+
+  // The message of the last error or warning report ("" when there is none).
+  std::string lastMessage() const {
+    const std::string out = captured.str();
+    std::istringstream lines(out);
+    std::string line, message;
+    while (std::getline(lines, line)) {
+      if (line.rfind("#> Error", 0) == 0) continue;
+      if (line.rfind("#> ", 0) == 0) message = line.substr(3);
+    }
+    return message;
+  }
+  int errorCount() const {
+    const std::string out = captured.str();
+    int n = 0;
+    for (size_t at = out.find("#> Error"); at != std::string::npos; at = out.find("#> Error", at + 1)) ++n;
+    return n;
+  }
+
+  static void setParameter(const std::string& name, const Value& v) {
+    parameterTable.Remove(name);
+    parameterTable.Insert(name, v);
+  }
+  static const Value& parameter(const std::string& name) { return parameterTable.Lookup(name); }
+  static void declare(const std::string& name, int type, const Value& v) {
+    variableTable.Remove(name);
+    variableTable.Insert(name, VarRecord(type, v));
+  }
+  static const Value& variable(const std::string& name) { return variableTable.Lookup(name).GetValue(); }
+
+  Value result;
+  std::istringstream input;
+  std::ostringstream captured;
+  std::streambuf* savedOut = nullptr;
+};
+
+// Same tag, same shape and exactly the same elements (NaNs never match).
+::testing::AssertionResult sameValue(const Value& actual, const Value& expected) {
+  if (actual.Tag() != expected.Tag() || actual.Rows() != expected.Rows() || actual.Cols() != expected.Cols()) {
+    return ::testing::AssertionFailure() << "tag/shape " << actual.Tag() << " " << actual.Rows() << "x"
+                                         << actual.Cols() << ", expected " << expected.Tag() << " "
+                                         << expected.Rows() << "x" << expected.Cols();
+  }
+  const GenMatrixD a = asMatrix(actual);
+  const GenMatrixD b = asMatrix(expected);
+  for (int k = 0; k < a.Size(); ++k) {
+    if (!(a[k] == b[k])) return ::testing::AssertionFailure() << "element " << k << ": " << a[k] << " vs " << b[k];
+  }
+  return ::testing::AssertionSuccess();
+}
+
+Value row(std::initializer_list<double> xs) { return matrixValue(1, static_cast<int>(xs.size()), xs); }
+Value column(std::initializer_list<double> xs) { return matrixValue(static_cast<int>(xs.size()), 1, xs); }
+
+struct ValueCase {
+  const char* line;
+  Value expected;
+};
+
+struct ErrorCase {
+  const char* line;
+  const char* message;
+};
+
+// Parameters the operator tests combine.
+class OperatorTest : public EvaluatorTest {
+ protected:
+  void SetUp() override {
+    EvaluatorTest::SetUp();
+    setParameter("A", matrixValue(2, 2, {1, 2, 3, 4}));
+    setParameter("R", row({1, 2}));
+    setParameter("R3", row({1, 2, 3}));
+    setParameter("C", column({3, 4}));
+    setParameter("E", Value());
+  }
+  void expectValues(const std::vector<ValueCase>& cases) {
+    for (const ValueCase& c : cases) {
+      SCOPED_TRACE(c.line);
+      ASSERT_EQ(run(c.line), 0) << captured.str();
+      EXPECT_TRUE(sameValue(result, c.expected));
+      EXPECT_EQ(peekNonSpace(), kEol) << "the whole line is one expression";
+      EXPECT_EQ(errorCount(), 0);
+    }
+  }
+  void expectErrors(const std::vector<ErrorCase>& cases) {
+    for (const ErrorCase& c : cases) {
+      SCOPED_TRACE(c.line);
+      EXPECT_EQ(run(c.line), 1);
+      EXPECT_EQ(lastMessage(), c.message);
+      EXPECT_EQ(errorCount(), 1) << "an error is reported once";
+    }
+  }
+};
+
+TEST_F(OperatorTest, PrecedenceAndAssociativity) {
+  expectValues({
+      {"-2^2", Value(4.0)},
+      {"2^-1", Value(0.5)},
+      {"2^3^2", Value(64.0)},
+      {"-2'", Value(-2.0)},
+      {"1 < 0 == 0", Value(0.0)},  // 1 < (0 == 0); (1 < 0) == 0 would be 1
+      {"1 | 0 & 0", Value(1.0)},
+      {"2 == 1 | 1", Value(1.0)},
+      {"0 & 1 < 2", Value(0.0)},
+      {"1 + 2 * 3", Value(7.0)},
+      {"2 * 3 ^ 2", Value(18.0)},
+      {"8 / 2 / 2", Value(2.0)},
+      {"2 \\ 8", Value(4.0)},
+      {"1 - 2 - 3", Value(-4.0)},
+      {"- 3 + 1", Value(-2.0)},
+      {"3 - -1", Value(4.0)},
+      {"~0 + 1", Value(2.0)},
+      {"~1 == 0", Value(1.0)},
+      {"+5", Value(5.0)},
+      {"1 -2", Value(-1.0)},
+      {"2^ 3", Value(8.0)},
+      {"1:3 == 1:3", row({1, 1, 1})},
+      {"1:3+1", row({1, 2, 3, 4})},
+      {"(1 + 2) * 3", Value(9.0)},
+  });
+}
+
+TEST_F(OperatorTest, OperationsOnShapes) {
+  expectValues({
+      {"R + 1", row({2, 3})},
+      {"E + 1", Value()},
+      {"E + E", Value()},
+      {"R == 1", row({1, 0})},
+      {"E == R", Value()},
+      {"A > 2", matrixValue(2, 2, {0, 0, 1, 1})},
+      {"2 > A", matrixValue(2, 2, {1, 0, 0, 0})},
+      {"R * C", Value(11.0)},
+      {"C * R", matrixValue(2, 2, {3, 6, 4, 8})},
+      {"E * 5", Value()},
+      {"R / 2", row({0.5, 1})},
+      {"A - A", matrixValue(2, 2, {0, 0, 0, 0})},
+      {"R' ", column({1, 2})},
+      {"R | 0", row({1, 1})},
+      {"R & E", Value()},
+      {"E ^ 2", Value()},
+      {"R ~= R", row({0, 0})},
+      {"~R", row({0, 0})},
+  });
+}
+
+TEST_F(OperatorTest, SizeTestsReportTheLevelsMessage) {
+  expectErrors({
+      {"R + R3", "Can not add or subtract matrices with different sizes!"},
+      {"E + R", "Can not add or subtract matrices with different sizes!"},
+      {"R - R3", "Can not add or subtract matrices with different sizes!"},
+      {"R == R3", "Can not compare matrices with different sizes!"},
+      {"R ~= R3", "Can not compare matrices with different sizes!"},
+      {"R < R3", "Can not compare matrices with different sizes!"},
+      {"R >= R3", "Can not compare matrices with different sizes!"},
+      {"R | R3", "Can not perform '|' on matrices with different sizes!"},
+      {"R & R3", "Can not perform '&' on matrices with different sizes!"},
+      {"R * R", "Can not multiply or divide matrices with incompatible dimensions"},
+      {"A \\ R", "Can not multiply or divide matrices with incompatible dimensions"},
+      {"A / R3", "Can not multiply or divide matrices with incompatible dimensions"},
+      {"R ^ R", "Not implemented operation."},
+      {"E ^ R", "Not implemented operation."},
+      {"1 + *", "'*' is not a primary."},
+      {"R + R3 + )", "Can not add or subtract matrices with different sizes!"},
+  });
+}
+
+// A matrix power that powerValues cannot compute fails the statement with
+// the same words, instead of yielding an empty value.
+TEST_F(OperatorTest, UnimplementedPowersFailTheExpression) {
+  expectErrors({
+      {"A ^ 2", "Not yet implemented function."},
+      {"2 ^ R", "Undefined operation: Matrix ^ Matrix"},
+  });
+  EXPECT_EQ(powerOperandError(Value(2.0), Value(3.0)), nullptr);
+  EXPECT_EQ(powerOperandError(Value(), Value(3.0)), nullptr);
+}
+
+TEST_F(OperatorTest, PrefixOperatorsTakeOneOperatorOnly) {
+  expectErrors({
+      {"- -1", "'-' is not a primary."},
+      {"~~1", "'~' is not a primary."},
+      {"~-1", "'-' is not a primary."},
+      {"det(1)", "'det' is not a primary."},
+      {"solve", "'solve' is not a primary."},
+      {"1 +", "Primary expected."},
+      {"$", "'$' is not a valid token!"},
+      {")", "')' is not a primary."},
+  });
+}
+
+TEST_F(OperatorTest, TransposeTakesOneQuoteDirectlyAfterThePrimary) {
+  ASSERT_EQ(run("R''"), 0);
+  EXPECT_TRUE(sameValue(result, column({1, 2})));
+  EXPECT_EQ(peekKind(0), kQuote);
+
+  ASSERT_EQ(run("R '"), 0);
+  EXPECT_TRUE(sameValue(result, row({1, 2})));
+  EXPECT_EQ(resultName, "R");
+  EXPECT_EQ(peekNonSpace(), kQuote);
+}
+
+TEST_F(OperatorTest, ResultNameFollowsTheOutermostOperation) {
+  const struct {
+    const char* line;
+    const char* name;
+  } cases[] = {
+      {"R", "R"},   {"(R)", "R"},   {"+R", "R"},     {"((+R))", "R"}, {"R'", "ans"}, {"-R", "ans"},
+      {"~R", "ans"}, {"R + 0", "ans"}, {"R(1)", "ans"}, {"1:2", "ans"}, {"3", "ans"}, {"R(:,:)", "R"},
+      {"R == R", "ans"}, {"R | R", "ans"}, {"R * 1", "ans"}, {"2 ^ 1", "ans"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.line);
+    ASSERT_EQ(run(c.line), 0);
+    EXPECT_EQ(resultName, c.name);
+  }
+}
+
+TEST_F(EvaluatorTest, MissingOperandsAndParentheses) {
+  ASSERT_EQ(run("(1 + )"), 1);
+  EXPECT_EQ(lastMessage(), "')' is not a primary.");
+  ASSERT_EQ(run("(1"), 1);
+  EXPECT_EQ(lastMessage(), "Expected ).");
+}
+
+TEST_F(OperatorTest, Ranges) {
+  expectValues({
+      {"1:4", row({1, 2, 3, 4})},
+      {"5:-2:1", row({5, 3, 1})},
+      {"3:-1:1", row({3, 2, 1})},
+      {"0:0.5:1", row({0, 0.5, 1})},
+      {"1 : 3", row({1, 2, 3})},
+      {"1:0", Value()},
+      {"1:-1:5", Value()},
+      {"1:3:2", Value(1.0)},
+      {"2:2", Value(2.0)},
+      // Elements are made by repeated addition, and the count tolerates
+      // the rounding of (end - start) / step.
+      {"0:0.1:0.3", row({0, 0.1, 0.1 + 0.1, 0.1 + 0.1 + 0.1})},
+      {"1:0:5", Value()},
+      {"1:(0/0):5", Value()},
+      {"(0/0):3", Value()},
+      {"1:(1/0)", Value()},
+      {"(-1/0):1", Value()},
+      {"1:(1/0):5", Value(1.0)},
+      {"1:(-1/0):5", Value()},
+  });
+  expectErrors({
+      {"1:R", "Expected scalar."},
+      {"1:2:R", "Expected scalar."},
+      {"1:E", "Expected scalar."},
+      {"1:3e9", "Invalid size."},
+      {"-1e308:1e308", "Invalid size."},
+  });
+}
+
+TEST_F(OperatorTest, AColonAfterANonScalarOrAWholeRangeStaysPending) {
+  ASSERT_EQ(run("R:3"), 0);
+  EXPECT_TRUE(sameValue(result, row({1, 2})));
+  EXPECT_EQ(peekNonSpace(), kColon);
+
+  ASSERT_EQ(run("1:2:3:4"), 0);
+  EXPECT_TRUE(sameValue(result, row({1, 3})));
+  EXPECT_EQ(peekNonSpace(), kColon);
+}
+
+TEST(RangeElementCount, CountsWithToleranceAndRefusesWhatCannotBeHeld) {
+  EXPECT_EQ(rangeElementCount(1, 1, 4), 4);
+  EXPECT_EQ(rangeElementCount(0, 0.1, 0.3), 4);
+  EXPECT_EQ(rangeElementCount(0, 0.1, 1.0), 11);
+  EXPECT_EQ(rangeElementCount(5, -2, 1), 3);
+  EXPECT_EQ(rangeElementCount(1, 1, 0), 0);
+  EXPECT_EQ(rangeElementCount(1, 1, 1.5), 1);
+  EXPECT_EQ(rangeElementCount(1, 0, 5), 0);
+  EXPECT_EQ(rangeElementCount(1, NAN, 5), 0);
+  EXPECT_EQ(rangeElementCount(INFINITY, 1, 5), 0);
+  EXPECT_EQ(rangeElementCount(1, 1, NAN), 0);
+  EXPECT_EQ(rangeElementCount(1, INFINITY, 5), 1);
+  EXPECT_EQ(rangeElementCount(5, -INFINITY, 5), 1);
+  EXPECT_EQ(rangeElementCount(1, 1, 3e9), -1);
+  EXPECT_EQ(rangeElementCount(-1e308, 1, 1e308), -1);
+}
+
+TEST(IsAllocatableCount, AcceptsWhatAMatrixCanHold) {
+  EXPECT_EQ(isAllocatableCount(0), 1);
+  EXPECT_EQ(isAllocatableCount(1e6), 1);
+  EXPECT_EQ(isAllocatableCount(2147483648.0), 0);
+  EXPECT_EQ(isAllocatableCount(NAN), 0);
+  EXPECT_EQ(isAllocatableCount(INFINITY), 0);
+  EXPECT_EQ(isAllocatableCount(-1), 0);
+}
+
+// Inside a literal's element a sign glued to what follows ends the element.
+TEST_F(EvaluatorTest, BracketRuleSplitsElementsAtGluedSigns) {
+  const struct {
+    const char* line;
+    double value;
+    int pending;
+  } cases[] = {
+      {"1 -2", 1, kMinus}, {"1-2", 1, kMinus},   {"1 - 2", -1, kEol},
+      {"1- 2", -1, kEol},  {"(1 -2)", -1, kEol}, {"1 +2", 1, kPlus},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.line);
+    feed(c.line);
+    insideBrackets = 1;
+    Value v;
+    ASSERT_EQ(evalExpression(v), 0);
+    EXPECT_TRUE(sameValue(v, Value(c.value)));
+    EXPECT_EQ(peekKind(0), c.pending);
+    EXPECT_EQ(insideBrackets, 1) << "the flag is restored";
+  }
+}
+
+TEST(PrimaryTable, EveryKindHasAHandler) {
+  for (int kind = 0; kind < kTokenKindCount; ++kind) EXPECT_NE(MatrixPrimaryTable[kind], nullptr) << kind;
+  EXPECT_EQ(MatrixPrimaryTable[kVariable], primaryVariable);
+  EXPECT_EQ(MatrixPrimaryTable[kParameter], primaryParameter);
+  EXPECT_EQ(MatrixPrimaryTable[kName], primaryNewName);
+  EXPECT_EQ(MatrixPrimaryTable[kLiteral], primaryNumber);
+  EXPECT_EQ(MatrixPrimaryTable[kLeftParen], primaryParen);
+  EXPECT_EQ(MatrixPrimaryTable[kEol], primaryEol);
+  EXPECT_EQ(MatrixPrimaryTable[kUnknown], primaryInvalidToken);
+  EXPECT_EQ(MatrixPrimaryTable[kLeftBracket], primaryMatrixLiteral);
+  EXPECT_EQ(MatrixPrimaryTable[kType], primaryDiag);
+  EXPECT_EQ(MatrixPrimaryTable[kCputime], primaryCputime);
+  EXPECT_EQ(MatrixPrimaryTable[kSqrt], primarySqrt);
+  EXPECT_EQ(MatrixPrimaryTable[kEye], primaryEye);
+  EXPECT_EQ(MatrixPrimaryTable[kOnes], primaryOnes);
+  EXPECT_EQ(MatrixPrimaryTable[kZeros], primaryZeros);
+  EXPECT_EQ(MatrixPrimaryTable[kTrace], primaryTrace);
+  EXPECT_EQ(MatrixPrimaryTable[kSize], primarySize);
+  EXPECT_EQ(MatrixPrimaryTable[kInv], primaryInv);
+  EXPECT_EQ(MatrixPrimaryTable[kEig], primaryEig);
+  EXPECT_EQ(MatrixPrimaryTable[kEigvec], primaryEigvec);
+  EXPECT_EQ(MatrixPrimaryTable[kNull], primaryNull);
+  EXPECT_EQ(MatrixPrimaryTable[kChol], primaryChol);
+  EXPECT_EQ(MatrixPrimaryTable[kFind], primaryFind);
+  for (int kind : {kNothing, kLmi, kVar, kClear, kSpace, kNot, kMinus, kRightParen, kRightBracket, kComma,
+                   kSemicolon, kColon, kQuote, kBlock, kDet, kFor, kWhile, kEnd}) {
+    EXPECT_EQ(MatrixPrimaryTable[kind], primaryNotAPrimary) << TokenNames[kind];
+  }
+}
+
+TEST_F(EvaluatorTest, NumbersAreTheirLiteralsValue) {
+  const struct {
+    const char* line;
+    double value;
+  } cases[] = {{"3.5e-2", 0.035}, {".5", 0.5}, {"1E7", 1e7}, {"3.", 3}, {"1e", 1}, {"12e-", 12}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.line);
+    ASSERT_EQ(run(c.line), 0);
+    EXPECT_TRUE(sameValue(result, Value(c.value)));
+  }
+}
+
+TEST_F(EvaluatorTest, AssignmentToANewNameCreatesAParameter) {
+  ASSERT_EQ(run("x = 3"), 0);
+  EXPECT_TRUE(sameValue(parameter("x"), Value(3.0)));
+  EXPECT_TRUE(sameValue(result, Value(3.0)));
+  EXPECT_EQ(resultName, "x");
+  EXPECT_EQ(needsRebuild, 0);
+  EXPECT_TRUE(sameValue(parameter(kAnsName), Value(42.0)));
+
+  ASSERT_EQ(run("a = b = 3"), 0);
+  EXPECT_TRUE(sameValue(parameter("a"), Value(3.0)));
+  EXPECT_TRUE(sameValue(parameter("b"), Value(3.0)));
+
+  ASSERT_EQ(run("1 + (z = 2)"), 0);
+  EXPECT_TRUE(sameValue(result, Value(3.0)));
+  EXPECT_TRUE(sameValue(parameter("z"), Value(2.0)));
+  EXPECT_EQ(resultName, kAnsName);
+}
+
+TEST_F(EvaluatorTest, AnUnboundNameWithoutAssignmentIsAnError) {
+  EXPECT_EQ(run("y(2) = 1"), 1);
+  EXPECT_EQ(lastMessage(), "Unknown command, variable or parameter 'y'.");
+  EXPECT_EQ(parameterTable.Find("y").index, -1);
+  EXPECT_EQ(run("y == 1"), 1);
+  EXPECT_EQ(lastMessage(), "Unknown command, variable or parameter 'y'.");
+}
+
+// A name that the right-hand side binds or changes is stored with the value
+// of the whole assignment, which is also what is shown.
+TEST_F(EvaluatorTest, TheRightHandSideMayAssignTheSameName) {
+  ASSERT_EQ(run("x = 1 + (x = 2)"), 0);
+  EXPECT_TRUE(sameValue(result, Value(3.0)));
+  EXPECT_TRUE(sameValue(parameter("x"), Value(3.0)));
+
+  ASSERT_EQ(run("x = 10 * (x = 4)"), 0);
+  EXPECT_TRUE(sameValue(result, Value(40.0)));
+  EXPECT_TRUE(sameValue(parameter("x"), Value(40.0)));
+
+  setParameter("p", row({1, 2}));
+  ASSERT_EQ(run("p(2) = (p = 5)"), 1) << "the subscript no longer fits the value";
+  EXPECT_EQ(lastMessage(), "Subscript out of range.");
+  EXPECT_TRUE(sameValue(parameter("p"), Value(5.0)));
+
+  setParameter("p", row({1, 2}));
+  ASSERT_EQ(run("p(2) = 9 + 0 * (p = [7 8]) * [1; 1]"), 0) << captured.str();
+  EXPECT_TRUE(sameValue(parameter("p"), row({7, 9})));
+  EXPECT_TRUE(sameValue(result, row({7, 9})));
+}
+
+class SubscriptTest : public EvaluatorTest {
+ protected:
+  void SetUp() override {
+    EvaluatorTest::SetUp();
+    setParameter("p", matrixValue(2, 2, {1, 2, 3, 4}));
+    setParameter("s", Value(5.0));
+    setParameter("e", Value());
+  }
+};
+
+TEST_F(SubscriptTest, ReadsSelectInColumnMajorOrder) {
+  const std::vector<ValueCase> cases = {
+      {"p(3)", Value(2.0)},
+      {"p(2,:)", row({3, 4})},
+      {"p(:,1)", column({1, 3})},
+      {"p(:)", column({1, 3, 2, 4})},
+      {"p([1 4])", row({1, 4})},
+      {"p(1.9)", Value(1.0)},
+      {"p(2:3)", row({3, 2})},
+      {"p((1:2)')", column({1, 3})},
+      {"p([1 2; 3 4])", matrixValue(2, 2, {1, 3, 2, 4})},
+      {"p(2, [2 1])", row({4, 3})},
+      {"p([2 1], [2 1])", matrixValue(2, 2, {4, 3, 2, 1})},
+      {"p( 1 , 2 )", Value(2.0)},
+      {"p(1,[])", Value()},
+      {"p([])", Value()},
+      {"s(1)", Value(5.0)},
+      {"s([1 1 1])", row({5, 5, 5})},
+      {"s(:)", Value(5.0)},
+      {"e(:)", Value()},
+      {"p(:,:)", matrixValue(2, 2, {1, 2, 3, 4})},
+  };
+  for (const ValueCase& c : cases) {
+    SCOPED_TRACE(c.line);
+    ASSERT_EQ(run(c.line), 0) << captured.str();
+    EXPECT_TRUE(sameValue(result, c.expected));
+    EXPECT_EQ(resultName, std::string(c.line) == "p(:,:)" ? "p" : kAnsName);
+  }
+  EXPECT_TRUE(sameValue(parameter("p"), matrixValue(2, 2, {1, 2, 3, 4})));
+  EXPECT_TRUE(sameValue(parameter(kAnsName), Value(42.0))) << "reads store nothing";
+}
+
+TEST_F(SubscriptTest, IndicesOutsideTheValueAreRefused) {
+  for (const char* line : {"p(5)", "p(0)", "p(0.5)", "p(4.5)", "p(0/0)", "p(1/0)", "p(3,1)", "p(1,3)", "p(:,3)",
+                           "p(3,:)", "e(1)", "s(2)"}) {
+    SCOPED_TRACE(line);
+    EXPECT_EQ(run(line), 1);
+    EXPECT_EQ(lastMessage(), "Subscript out of range.");
+  }
+}
+
+TEST_F(SubscriptTest, MalformedSubscriptsFailAtTheirToken) {
+  EXPECT_EQ(run("p(1"), 1);
+  EXPECT_EQ(lastMessage(), "Expected ).");
+  EXPECT_EQ(run("p(:+1)"), 1);
+  EXPECT_EQ(lastMessage(), "Expected ).");
+  EXPECT_EQ(run("p(1,)"), 1);
+  EXPECT_EQ(lastMessage(), "')' is not a primary.");
+}
+
+TEST_F(SubscriptTest, ABlankBeforeTheParenthesisEndsTheName) {
+  ASSERT_EQ(run("p (1)"), 0);
+  EXPECT_TRUE(sameValue(result, matrixValue(2, 2, {1, 2, 3, 4})));
+  EXPECT_EQ(peekNonSpace(), kLeftParen);
+}
+
+// Selections with more elements than a matrix can hold are refused before
+// any index is converted or any list is made.
+TEST_F(SubscriptTest, SelectionsTooLargeToHoldAreRefused) {
+  EXPECT_EQ(run("p(1:50000, 1:50000)"), 1);
+  EXPECT_EQ(lastMessage(), "Invalid size.");
+  setParameter("big", Value(50000, 2, 1.0));
+  EXPECT_EQ(run("big(:, ones(1, 50000))"), 1);
+  EXPECT_EQ(lastMessage(), "Invalid size.");
+}
+
+TEST_F(SubscriptTest, AssignmentsWriteTheSelectedElements) {
+  const std::vector<ValueCase> cases = {
+      {"p(2,2) = 7", matrixValue(2, 2, {1, 2, 3, 7})},
+      {"p(1:2) = [8 9]", matrixValue(2, 2, {8, 2, 9, 4})},
+      {"p(:) = 1:4", matrixValue(2, 2, {1, 3, 2, 4})},
+      {"p(:, 2) = [5; 6]", matrixValue(2, 2, {1, 5, 3, 6})},
+      {"p(2, :) = [5 6]", matrixValue(2, 2, {1, 2, 5, 6})},
+      {"p([4 1]) = [0 -1]", matrixValue(2, 2, {-1, 2, 3, 0})},
+      {"p(:,:) = 3", Value(3.0)},
+      {"p(1,[]) = []", matrixValue(2, 2, {1, 2, 3, 4})},
+  };
+  for (const ValueCase& c : cases) {
+    SCOPED_TRACE(c.line);
+    setParameter("p", matrixValue(2, 2, {1, 2, 3, 4}));
+    needsRebuild = 0;
+    ASSERT_EQ(run(c.line), 0) << captured.str();
+    EXPECT_TRUE(sameValue(parameter("p"), c.expected));
+    EXPECT_TRUE(sameValue(result, c.expected)) << "the whole new value is the result";
+    EXPECT_EQ(resultName, "p");
+    EXPECT_EQ(needsRebuild, 1);
+  }
+  ASSERT_EQ(run("s(1) = 2"), 0);
+  EXPECT_TRUE(sameValue(parameter("s"), Value(2.0)));
+  ASSERT_EQ(run("s(:) = 4"), 0);
+  EXPECT_TRUE(sameValue(parameter("s"), Value(4.0)));
+}
+
+TEST_F(SubscriptTest, FailedAssignmentsChangeNothing) {
+  const std::vector<ErrorCase> cases = {
+      {"p(1:2) = 0", "Assignment with different number of terms."},
+      {"p(:) = 1:3", "Assignment with different number of terms."},
+      {"p(1) = []", "Assignment with different number of terms."},
+      {"p(3,1) = 0", "Subscript out of range."},
+      {"p(1) = q", "Unknown command, variable or parameter 'q'."},
+  };
+  for (const ErrorCase& c : cases) {
+    SCOPED_TRACE(c.line);
+    needsRebuild = 0;
+    EXPECT_EQ(run(c.line), 1);
+    EXPECT_EQ(lastMessage(), c.message);
+    EXPECT_TRUE(sameValue(parameter("p"), matrixValue(2, 2, {1, 2, 3, 4})));
+    EXPECT_EQ(needsRebuild, 0);
+  }
+}
+
+// The stored value and the expression's value never share storage: in-place
+// operations on the result leave the workspace alone, and neither does an
+// assignment share with the value it came from.
+TEST_F(SubscriptTest, StoredValuesArePrivate) {
+  setParameter("q", row({1, 0}));
+  ASSERT_EQ(run("~(r = q)"), 0);
+  EXPECT_TRUE(sameValue(result, row({0, 1})));
+  EXPECT_TRUE(sameValue(parameter("r"), row({1, 0})));
+
+  ASSERT_EQ(run("~(p = q)"), 0);
+  EXPECT_TRUE(sameValue(parameter("p"), row({1, 0})));
+  EXPECT_TRUE(sameValue(parameter("q"), row({1, 0})));
+
+  ASSERT_EQ(run("~(p(2) = 5)"), 0);
+  EXPECT_TRUE(sameValue(result, row({0, 0})));
+  EXPECT_TRUE(sameValue(parameter("p"), row({1, 5})));
+
+  ASSERT_EQ(run("~p"), 0);
+  EXPECT_TRUE(sameValue(parameter("p"), row({1, 5})));
+
+  ASSERT_EQ(run("sqrt(p = [4 9])"), 0);
+  EXPECT_TRUE(sameValue(result, row({2, 3})));
+  EXPECT_TRUE(sameValue(parameter("p"), row({4, 9})));
+
+  ASSERT_EQ(run("p = q"), 0);
+  EXPECT_EQ(parameter("p").Matrix()->Storage().RefCount(), 1);
+  EXPECT_EQ(parameter("q").Matrix()->Storage().RefCount(), 1);
+}
+
+// A subscripted write into a parameter whose storage someone else holds too
+// does not reach that other holder.
+TEST_F(SubscriptTest, WritesDoNotReachOtherHoldersOfTheStorage) {
+  const Value other = parameter("p");
+  ASSERT_EQ(run("p(1) = 0"), 0);
+  EXPECT_TRUE(sameValue(parameter("p"), matrixValue(2, 2, {0, 2, 3, 4})));
+  EXPECT_TRUE(sameValue(other, matrixValue(2, 2, {1, 2, 3, 4})));
+}
+
+TEST_F(EvaluatorTest, AScalarOnTheInlineListThatBecomesAMatrixLeavesIt) {
+  setParameter("q", Value(2.0));
+  setParameter("m", row({1, 2}));
+  inlineNames.Append("q");
+  ASSERT_EQ(run("q = 3"), 0);
+  EXPECT_EQ(lastMessage(), "");
+  EXPECT_EQ(inlineNames.Size(), 1);
+
+  ASSERT_EQ(run("q = m"), 0);
+  EXPECT_EQ(captured.str(), "#> Warning at line 2: Turning matrix \"q\" inline off.\n");
+  EXPECT_EQ(inlineNames.Size(), 0);
+  EXPECT_TRUE(sameValue(parameter("q"), row({1, 2})));
+}
+
+class VariableTest : public EvaluatorTest {
+ protected:
+  void SetUp() override {
+    EvaluatorTest::SetUp();
+    declare("X", kSym, Value(2, 2, 0.0));
+    declare("D", kDiag, Value(3, 3, 0.0));
+    declare("S", kScl, Value(0.0));
+    declare("G", kGen, Value(2, 3, 0.0));
+    setParameter("symmetric", matrixValue(2, 2, {1, 2, 2, 3}));
+    setParameter("unsymmetric", matrixValue(2, 2, {1, 2, 3, 4}));
+    setParameter("three", Value(3, 3, 1.0));
+    setParameter("e", Value());
+  }
+};
+
+TEST_F(VariableTest, AcceptedAssignments) {
+  const struct {
+    const char* line;
+    const char* name;
+    Value expected;
+  } cases[] = {
+      {"X = 0", "X", Value(2, 2, 0.0)},
+      {"X = 1", "X", Value(2, 2, 1.0)},
+      {"X = symmetric", "X", matrixValue(2, 2, {1, 2, 2, 3})},
+      {"X(:) = [1 2 2 5]", "X", matrixValue(2, 2, {1, 2, 2, 5})},
+      {"D = 2", "D", matrixValue(3, 3, {2, 0, 0, 0, 2, 0, 0, 0, 2})},
+      {"D(2,2) = 7", "D", matrixValue(3, 3, {2, 0, 0, 0, 7, 0, 0, 0, 2})},
+      {"S = 4", "S", Value(4.0)},
+      {"S(1,[]) = []", "S", Value(4.0)},
+      {"G(2,3) = 1", "G", matrixValue(2, 3, {0, 0, 0, 0, 0, 1})},
+      {"G = 5", "G", Value(2, 3, 5.0)},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.line);
+    needsRebuild = 0;
+    ASSERT_EQ(run(c.line), 0) << captured.str();
+    EXPECT_TRUE(sameValue(variable(c.name), c.expected));
+    EXPECT_TRUE(sameValue(result, c.expected));
+    EXPECT_EQ(resultName, c.name);
+    EXPECT_EQ(needsRebuild, 1);
+  }
+  ASSERT_EQ(run("G(2,:)"), 0);
+  EXPECT_TRUE(sameValue(result, row({5, 5, 5})));
+  EXPECT_EQ(resultName, kAnsName);
+  ASSERT_EQ(run("G"), 0);
+  EXPECT_EQ(resultName, "G");
+}
+
+TEST_F(VariableTest, RefusedAssignmentsLeaveTheVariable) {
+  ASSERT_EQ(run("X = 0"), 0);
+  ASSERT_EQ(run("D = 1"), 0);
+  const std::vector<ErrorCase> cases = {
+      {"X = unsymmetric", "Variable \"X\" must be symmetric!"},
+      {"X = three", "Can not change variable size."},
+      {"X = e", "Can not change variable size."},
+      {"X(1,2) = 5", "Variable \"X\" must be symmetric!"},
+      {"X(1:3) = 0", "Assignment with different number of terms."},
+      {"D(1,2) = 1", "Variable \"D\" must be diagonal!"},
+      {"S = [1 2]", "Can not assign a matrix to a scalar variable."},
+      {"S = e", "Can not assign a matrix to a scalar variable."},
+      {"G = symmetric", "Can not change variable size."},
+      {"G(3,1) = 0", "Subscript out of range."},
+  };
+  for (const ErrorCase& c : cases) {
+    SCOPED_TRACE(c.line);
+    needsRebuild = 0;
+    EXPECT_EQ(run(c.line), 1);
+    EXPECT_EQ(lastMessage(), c.message);
+    EXPECT_EQ(needsRebuild, 0);
+  }
+  EXPECT_TRUE(sameValue(variable("X"), Value(2, 2, 0.0)));
+  EXPECT_TRUE(sameValue(variable("D"), matrixValue(3, 3, {1, 0, 0, 0, 1, 0, 0, 0, 1})));
+  EXPECT_TRUE(sameValue(variable("S"), Value(0.0)));
+  EXPECT_TRUE(sameValue(variable("G"), Value(2, 3, 0.0)));
+}
+
+TEST_F(VariableTest, ReadsArePrivateCopies) {
+  ASSERT_EQ(run("X = symmetric"), 0);
+  ASSERT_EQ(run("~X"), 0);
+  EXPECT_TRUE(sameValue(variable("X"), matrixValue(2, 2, {1, 2, 2, 3})));
+  ASSERT_EQ(run("~(X = 1)"), 0);
+  EXPECT_TRUE(sameValue(variable("X"), Value(2, 2, 1.0)));
+}
+
+class ArgumentTest : public EvaluatorTest {
+ protected:
+  void SetUp() override {
+    EvaluatorTest::SetUp();
+    setParameter("R", row({1, 2}));
+  }
+};
+
+TEST_F(ArgumentTest, IndexArgument) {
+  const struct {
+    const char* text;
+    int k;
+    int pending;
+  } accepted[] = {{"(1.5)", 1, kEol}, {"( 3 )", 3, kEol}, {"", 0, kEol}, {" (2)", 0, kSpace}, {"x", 0, kName}};
+  for (const auto& c : accepted) {
+    SCOPED_TRACE(c.text);
+    feed(c.text);
+    int k = -7;
+    ASSERT_EQ(parseIndexArg(k), 0);
+    EXPECT_EQ(k, c.k);
+    EXPECT_EQ(peekKind(0), c.pending);
+  }
+  const ErrorCase refused[] = {
+      {"(0)", "Index must be greater than one."}, {"(-1)", "Index must be greater than one."},
+      {"(0.9)", "Index must be greater than one."}, {"(-1/0)", "Index must be greater than one."},
+      {"(R)", "Invalid index."},  {"([])", "Invalid index."},
+      {"(0/0)", "Invalid index."}, {"(1/0)", "Invalid index."},
+      {"(3e9)", "Invalid index."}, {"(1", "Expected )."},
+  };
+  for (const ErrorCase& c : refused) {
+    SCOPED_TRACE(c.line);
+    feed(c.line);
+    captured.str("");
+    int k;
+    EXPECT_EQ(parseIndexArg(k), 1);
+    EXPECT_EQ(lastMessage(), c.message);
+  }
+}
+
+TEST_F(ArgumentTest, IntegerArgument) {
+  const struct {
+    const char* text;
+    int k;
+  } accepted[] = {{"2.7", 2}, {"-2.7", -2}, {"1 + 1", 2}, {"2147483647", 2147483647}};
+  for (const auto& c : accepted) {
+    SCOPED_TRACE(c.text);
+    feed(c.text);
+    int k = -7;
+    ASSERT_EQ(parseIntegerArg(k), 0);
+    EXPECT_EQ(k, c.k);
+  }
+  for (const char* text : {"R", "[]", "0/0", "1/0", "-1/0", "3e9", "-3e9"}) {
+    SCOPED_TRACE(text);
+    feed(text);
+    captured.str("");
+    int k;
+    EXPECT_EQ(parseIntegerArg(k), 1);
+    EXPECT_EQ(lastMessage(), "Expected integer.");
+  }
+}
+
+// The subscript functions on their own, as the affine-term evaluator uses
+// them: parse against a value, then read the selection out of it.
+TEST_F(EvaluatorTest, SubscriptParseAndReadOnTheirOwn) {
+  const Value v = matrixValue(2, 3, {1, 2, 3, 4, 5, 6});
+  feed("(2, [3 1]) rest");
+  SharedArray<int> indices;
+  int rows = -1, cols = -1, mode = -1;
+  ASSERT_EQ(parseSubscript(v, indices, rows, cols, mode), 0);
+  EXPECT_EQ(mode, kIndexedElements);
+  EXPECT_EQ(rows, 1);
+  EXPECT_EQ(cols, 2);
+  Value selection = v;
+  readSubscript(selection, indices, rows, cols, mode);
+  EXPECT_TRUE(sameValue(selection, row({6, 4})));
+  EXPECT_TRUE(sameValue(v, matrixValue(2, 3, {1, 2, 3, 4, 5, 6})));
+  EXPECT_EQ(peekNonSpace(), kName);
+
+  feed("+1");
+  ASSERT_EQ(parseSubscript(v, indices, rows, cols, mode), 0);
+  EXPECT_EQ(mode, kWholeValue);
+  EXPECT_EQ(peekKind(0), kPlus);
+}
+
+TEST_F(EvaluatorTest, AssignSubscriptAndAssignAllKeepTheTargetsShape) {
+  Value target = matrixValue(2, 2, {1, 2, 3, 4});
+  SharedArray<int> indices(2);
+  indices[0] = 3;
+  indices[1] = 0;
+  ASSERT_EQ(assignSubscript(target, row({9, 8}), indices), 0);
+  EXPECT_TRUE(sameValue(target, matrixValue(2, 2, {8, 2, 3, 9})));
+  EXPECT_EQ(assignSubscript(target, Value(1.0), indices), 1);
+  EXPECT_EQ(lastMessage(), "Assignment with different number of terms.");
+
+  ASSERT_EQ(assignAll(target, row({1, 2, 3, 4})), 0);
+  EXPECT_TRUE(sameValue(target, matrixValue(2, 2, {1, 3, 2, 4})));
+  captured.str("");
+  EXPECT_EQ(assignAll(target, Value(1.0)), 1);
+  EXPECT_EQ(lastMessage(), "Assignment with different number of terms.");
+
+  Value empty;
+  ASSERT_EQ(assignAll(empty, Value()), 0);
+  EXPECT_TRUE(empty.IsEmpty());
+}
+
+}  // namespace

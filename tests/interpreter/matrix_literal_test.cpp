@@ -1,0 +1,316 @@
+#include "matrix_literal.h"
+
+#include <gtest/gtest.h>
+
+#include <iostream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "evaluator.h"
+#include "lexer.h"
+#include "line_input.h"
+#include "primaries.h"
+#include "test_matrices.h"
+#include "workspace.h"
+
+namespace {
+
+::testing::AssertionResult sameValue(const Value& actual, const Value& expected) {
+  if (actual.Tag() != expected.Tag())
+    return ::testing::AssertionFailure() << "tag " << actual.Tag() << ", expected " << expected.Tag();
+  const GenMatrixD a = asMatrix(actual), e = asMatrix(expected);
+  if (a.Rows() != e.Rows() || a.Cols() != e.Cols())
+    return ::testing::AssertionFailure() << a.Rows() << " x " << a.Cols() << ", expected " << e.Rows() << " x "
+                                         << e.Cols();
+  for (int k = 0; k < a.Size(); ++k)
+    if (a[k] != e[k])
+      return ::testing::AssertionFailure() << "element " << k << " is " << a[k] << ", expected " << e[k];
+  return ::testing::AssertionSuccess();
+}
+
+// ---- The builder on its own -------------------------------------------------
+
+TEST(MatrixLiteralBuilder, ConcatenatesRowsOfBlocks) {
+  // [eye(2) [5; 6]; 7 8 9]
+  MatrixLiteralBuilder builder;
+  EXPECT_EQ(builder.Add(matrixValue(2, 2, {1, 0, 0, 1})), kLiteralAdded);
+  EXPECT_EQ(builder.Add(matrixValue(2, 1, {5, 6})), kLiteralAdded);
+  EXPECT_EQ(builder.EndRow(), 0);
+  EXPECT_EQ(builder.Add(Value(7.0)), kLiteralAdded);
+  EXPECT_EQ(builder.Add(Value()), kLiteralAdded);  // dropped
+  EXPECT_EQ(builder.Add(matrixValue(1, 2, {8, 9})), kLiteralAdded);
+  Value out(3.0);
+  EXPECT_EQ(builder.Assemble(out), 0);
+  EXPECT_TRUE(sameValue(out, matrixValue(3, 3, {1, 0, 5, 0, 1, 6, 7, 8, 9})));
+}
+
+TEST(MatrixLiteralBuilder, EmptyRowsVanishAndSizesCollapse) {
+  {
+    MatrixLiteralBuilder builder;
+    EXPECT_EQ(builder.EndRow(), 0);
+    builder.Add(Value());
+    EXPECT_EQ(builder.EndRow(), 0);
+    Value out(1.0);
+    EXPECT_EQ(builder.Assemble(out), 0);
+    EXPECT_TRUE(out.IsEmpty());
+  }
+  {
+    MatrixLiteralBuilder builder;  // [[]; 5; []]
+    builder.EndRow();
+    builder.Add(Value(5.0));
+    builder.EndRow();
+    builder.EndRow();
+    Value out;
+    EXPECT_EQ(builder.Assemble(out), 0);
+    EXPECT_TRUE(sameValue(out, Value(5.0)));
+  }
+}
+
+TEST(MatrixLiteralBuilder, RefusesMismatchedSizesAndChangesNothing) {
+  MatrixLiteralBuilder builder;
+  builder.Add(matrixValue(1, 2, {1, 2}));
+  EXPECT_EQ(builder.Add(matrixValue(2, 1, {3, 4})), kLiteralRowMismatch);
+  EXPECT_EQ(builder.EndRow(), 0);
+  builder.Add(Value(3.0));
+  EXPECT_EQ(builder.EndRow(), 1);  // narrower than the first row: stays open
+  EXPECT_EQ(builder.Add(matrixValue(1, 2, {4, 5})), kLiteralTooWide);
+  EXPECT_EQ(builder.Add(Value(4.0)), kLiteralAdded);
+  EXPECT_EQ(builder.Add(Value(5.0)), kLiteralTooWide);
+  Value out;
+  EXPECT_EQ(builder.Assemble(out), 0);
+  EXPECT_TRUE(sameValue(out, matrixValue(2, 2, {1, 2, 3, 4})));
+}
+
+TEST(MatrixLiteralBuilder, AssembleFailsOnANarrowLastRow) {
+  MatrixLiteralBuilder builder;
+  builder.Add(matrixValue(1, 2, {1, 2}));
+  builder.EndRow();
+  builder.Add(Value(3.0));
+  Value out(1.0);
+  EXPECT_EQ(builder.Assemble(out), 1);
+  EXPECT_TRUE(out.IsEmpty());
+}
+
+TEST(MatrixLiteralBuilder, ResultOwnsItsElements) {
+  Value element = matrixValue(1, 2, {1, 2});
+  MatrixLiteralBuilder builder;
+  builder.Add(element);
+  builder.Add(element);
+  Value out;
+  ASSERT_EQ(builder.Assemble(out), 0);
+  (*element.Matrix())[0] = 9.0;
+  EXPECT_TRUE(sameValue(out, matrixValue(1, 4, {1, 2, 1, 2})));
+}
+
+TEST(MatrixLiteralBuilder, ManyElementsAssembleInLinearTime) {
+  // A quadratic walk over the element list would take minutes here.
+  const int n = 300000;
+  MatrixLiteralBuilder builder;
+  for (int i = 0; i < n; ++i) {
+    builder.Add(Value(static_cast<double>(i)));
+    if (i % 3 == 2) builder.EndRow();
+  }
+  Value out;
+  ASSERT_EQ(builder.Assemble(out), 0);
+  ASSERT_EQ(out.Rows(), n / 3);
+  ASSERT_EQ(out.Cols(), 3);
+  const GenMatrixD& m = *out.Matrix();
+  for (int i = 0; i < n; ++i) ASSERT_EQ(m(i / 3, i % 3), i);
+}
+
+TEST(MatrixLiteralBuilder, RefusesAResultTooLargeToAllocate) {
+  // One 2^20-element column added 2^11 times would be 2^31 elements, more
+  // than a matrix can count; the builder stops where allocation would fail.
+  const double height = 1 << 20;
+  const Value column(1 << 20, 1, 1.0);
+  MatrixLiteralBuilder builder;
+  int accepted = 0;
+  int code = kLiteralAdded;
+  while (accepted < 4096 && (code = builder.Add(column)) == kLiteralAdded) ++accepted;
+  EXPECT_EQ(code, kLiteralTooLarge);
+  EXPECT_LT(accepted, 2048);
+  EXPECT_TRUE(isAllocatableCount(accepted * height));
+  EXPECT_FALSE(isAllocatableCount((accepted + 1) * height));
+}
+
+// ---- Literals read from script lines --------------------------------------
+
+// Evaluates script text as one expression with a freshly seeded workspace
+// and captures what is printed.
+class LiteralTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    savedOut = std::cout.rdbuf(output.rdbuf());
+    modeFlags = kModeScript;
+    inputStream = &input;
+    tokenQueue.Clear();
+    variableTable.Clear();
+    parameterTable.Clear();
+    seedReservedParameters();
+    insideBrackets = 0;
+  }
+  void TearDown() override {
+    std::cout.rdbuf(savedOut);
+    inputStream = &std::cin;
+    tokenQueue.Clear();
+    variableTable.Clear();
+    parameterTable.Clear();
+    releaseLineBuffer();
+  }
+
+  int run(const std::string& text) {
+    input.str(text);
+    input.clear();
+    output.str("");
+    statementText.clear();
+    lineNumber = 0;
+    tokenQueue.Clear();
+    EXPECT_EQ(readLine(), 1);
+    resultName = "unset";
+    result = Value(42.0);
+    return evalExpression(result);
+  }
+  std::string message() const {
+    const std::string text = output.str();
+    const auto at = text.rfind("#> ");
+    return at == std::string::npos ? "" : text.substr(at + 3, text.size() - at - 4);
+  }
+  void setParameter(const std::string& name, const Value& v) {
+    parameterTable.Remove(name);
+    parameterTable.Insert(name, v);
+  }
+
+  std::istringstream input;
+  std::ostringstream output;
+  std::streambuf* savedOut = nullptr;
+  Value result;
+};
+
+struct LiteralCase {
+  const char* text;
+  Value expected;
+};
+
+TEST_F(LiteralTest, ElementsAndRowsInEveryWriting) {
+  const Value twoByTwo = matrixValue(2, 2, {1, 2, 3, 4});
+  const std::vector<LiteralCase> cases = {
+      {"[]", Value()},
+      {"[ ]", Value()},
+      {"[[] []]", Value()},
+      {"[[]; []]", Value()},
+      {"[1 []]", Value(1.0)},
+      {"[1; []; 2]", matrixValue(2, 1, {1, 2})},
+      {"[5]", Value(5.0)},
+      {"[1 2; 3 4]", twoByTwo},
+      {"[1, 2; 3, 4]", twoByTwo},
+      {"[1,2;3,4]", twoByTwo},
+      {"[ 1 2 ; 3 4 ]", twoByTwo},
+      {"[1 2\n3 4]", twoByTwo},
+      {"[1 2;\n3 4]", twoByTwo},
+      {"[1 2\n\n  \n3 4\n]", twoByTwo},
+      {"[\n1 2; 3 4]", twoByTwo},
+      {"[1 2 % first row\n3 4]", twoByTwo},
+      {"[1 ...\n 2; 3 4]", twoByTwo},
+      {"[eye(2) [5; 6]]", matrixValue(2, 3, {1, 0, 5, 0, 1, 6})},
+      {"[eye(2); 7 8]", matrixValue(3, 2, {1, 0, 0, 1, 7, 8})},
+      {"[[1 2; 3 4] [5; 6]; 7 8 9]", matrixValue(3, 3, {1, 2, 5, 3, 4, 6, 7, 8, 9})},
+      {"[1 2, ]", matrixValue(1, 2, {1, 2})},
+      {"[1 2]'", matrixValue(2, 1, {1, 2})},
+      {"[1:3; 4:6]", matrixValue(2, 3, {1, 2, 3, 4, 5, 6})},
+      // The sign rule: a sign followed directly by a non-blank starts an
+      // element; one followed by a blank is an operator.
+      {"[1 -2]", matrixValue(1, 2, {1, -2})},
+      {"[1-2]", matrixValue(1, 2, {1, -2})},
+      {"[1, -2]", matrixValue(1, 2, {1, -2})},
+      {"[1 +2]", matrixValue(1, 2, {1, 2})},
+      {"[1 - 2]", Value(-1.0)},
+      {"[1- 2]", Value(-1.0)},
+      {"[1 -2 * 3]", matrixValue(1, 2, {1, -6})},
+      {"[(1 -2)]", Value(-1.0)},
+      {"[size([1 2], 1 +1)]", Value(2.0)},
+      {"[[1 -2] -3]", matrixValue(1, 3, {1, -2, -3})},
+      {"[-1 -2]", matrixValue(1, 2, {-1, -2})},
+      {"1 -2", Value(-1.0)},
+  };
+  for (const LiteralCase& c : cases) {
+    EXPECT_EQ(run(c.text), 0) << c.text << "\n" << output.str();
+    EXPECT_TRUE(sameValue(result, c.expected)) << c.text;
+    EXPECT_EQ(peekNonSpace(), kEol) << c.text;
+    EXPECT_EQ(insideBrackets, 0) << c.text;
+  }
+}
+
+TEST_F(LiteralTest, NamesAndTransposesAsElements) {
+  setParameter("a", Value(1.0));
+  setParameter("b", matrixValue(2, 1, {2, 3}));
+  EXPECT_EQ(run("[a -b']"), 0) << output.str();
+  EXPECT_TRUE(sameValue(result, matrixValue(1, 3, {1, -2, -3})));
+  EXPECT_EQ(resultName, "ans");
+  EXPECT_EQ(run("[a - b']"), 0) << output.str();
+  EXPECT_TRUE(sameValue(result, matrixValue(1, 2, {-1, -2})));
+  EXPECT_EQ(run("[b' -a b']"), 0) << output.str();
+  EXPECT_TRUE(sameValue(result, matrixValue(1, 5, {2, 3, -1, 2, 3})));
+  EXPECT_EQ(run("[b' - b]"), 1);
+  EXPECT_EQ(message(), "Can not add or subtract matrices with different sizes!");
+  // A literal made of a stored matrix is a copy of it.
+  EXPECT_EQ(run("[b]"), 0);
+  (*result.Matrix())[0] = 9.0;
+  EXPECT_TRUE(sameValue(parameterTable.Lookup("b"), matrixValue(2, 1, {2, 3})));
+}
+
+TEST_F(LiteralTest, SizeErrors) {
+  const char* columns = "Can not concatenate matrices with different column sizes.";
+  const char* rows = "Can not concatenate matrices with different row sizes.";
+  const struct {
+    const char* text;
+    const char* message;
+  } cases[] = {
+      {"[1 2; 3]", columns},
+      {"[1 2 3; 4 5]", columns},
+      {"[1 2; 3\n4 5]", columns},
+      {"[1; 2 3]", columns},
+      {"[[1; 2] 3]", rows},
+      {"[1 [2; 3]]", rows},
+      {"[1,,2]", "',' is not a primary."},
+      {"[1;;2]", "';' is not a primary."},
+      {"[1 2", "End of file reached inside a matrix definition."},
+      {"[1 2;", "End of file reached inside a matrix definition."},
+      {"[", "End of file reached inside a matrix definition."},
+      {"[1 2\n\n", "End of file reached inside a matrix definition."},
+      {"[1 +", "Primary expected."},
+      {"[1 [2 ,,]]", "',' is not a primary."},
+      {"[(1 2)]", "Expected )."},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(run(c.text), 1) << c.text;
+    EXPECT_EQ(message(), c.message) << c.text;
+    EXPECT_EQ(insideBrackets, 0) << c.text;  // restored on every exit
+  }
+}
+
+TEST_F(LiteralTest, ColumnSizeErrorShowsTheLinesOfTheLiteral) {
+  ASSERT_EQ(run("[1 2\n3]"), 1);
+  EXPECT_EQ(output.str(),
+            "#> Error in \"\" (line 2) at:\n"
+            "[1 2\n"
+            "3]\n"
+            "-^\n"
+            "#> Can not concatenate matrices with different column sizes.\n");
+}
+
+TEST_F(LiteralTest, TheBracketRuleEndsWithTheLiteral) {
+  ASSERT_EQ(run("[1 2"), 1);
+  EXPECT_EQ(insideBrackets, 0);
+  ASSERT_EQ(run("1 -2"), 0);
+  EXPECT_TRUE(sameValue(result, Value(-1.0)));
+}
+
+TEST_F(LiteralTest, RestOfTheLastLineStaysPending) {
+  ASSERT_EQ(run("[1\n2], 7"), 0);
+  EXPECT_TRUE(sameValue(result, matrixValue(2, 1, {1, 2})));
+  EXPECT_EQ(peekNonSpace(), kComma);
+  EXPECT_EQ(lineNumber, 2);
+}
+
+}  // namespace

@@ -1,0 +1,28 @@
+// Small builders shared by the unit tests: matrices written row by row.
+#ifndef VARNEL_TEST_MATRICES_H
+#define VARNEL_TEST_MATRICES_H
+
+#include <initializer_list>
+
+#include "gen_matrix.h"
+#include "value.h"
+
+inline GenMatrixD make(int rows, int cols, std::initializer_list<double> rowMajor, int shallow = 0) {
+  GenMatrixD m(rows, cols, shallow);
+  auto it = rowMajor.begin();
+  for (int i = 0; i < rows; ++i)
+    for (int j = 0; j < cols; ++j) m(i, j) = *it++;
+  return m;
+}
+
+inline Value matrixValue(int rows, int cols, std::initializer_list<double> rowMajor) {
+  return Value(make(rows, cols, rowMajor));
+}
+
+// The value as a matrix (a scalar as 1 x 1, empty as 0 x 0), for comparisons.
+inline GenMatrixD asMatrix(const Value& v) {
+  if (v.IsScalar()) return GenMatrixD(1, 1, *v.Scalar(), 0);
+  return v.IsMatrix() ? GenMatrixD(*v.Matrix()) : GenMatrixD(0);
+}
+
+#endif
