@@ -6,15 +6,16 @@
 #include "lexer.h"
 #include "matrix_literal.h"
 #include "primaries.h"
+#include "problem_primaries.h"
 #include "report.h"
 #include "workspace.h"
 
 PrimaryHandler MatrixPrimaryTable[kTokenKindCount] = {
     // nothing, variable, parameter, name, lmi, lme, obj, var, eval, who
     primaryNotAPrimary, primaryVariable, primaryParameter, primaryNewName, primaryNotAPrimary,
-    primaryNotAPrimary, primaryNotAPrimary, primaryNotAPrimary, primaryNotAPrimary, primaryNotAPrimary,
+    primaryNotAPrimary, primaryNotAPrimary, primaryNotAPrimary, primaryEval, primaryNotAPrimary,
     // whos, build, solve, feas, mask, clear, format, compact, verbose, import
-    primaryNotAPrimary, primaryNotAPrimary, primaryNotAPrimary, primaryNotAPrimary, primaryNotAPrimary,
+    primaryNotAPrimary, primaryBuild, primaryNotAPrimary, primaryNotAPrimary, primaryMask,
     primaryNotAPrimary, primaryNotAPrimary, primaryNotAPrimary, primaryNotAPrimary, primaryNotAPrimary,
     // export, inline, on, off, pause, exec, echo, help, home, cd
     primaryNotAPrimary, primaryNotAPrimary, primaryNotAPrimary, primaryNotAPrimary, primaryNotAPrimary,
@@ -221,7 +222,10 @@ int evalUnarySign(Value& result) {
   const int kind = peekKind(0);
   if (kind != kMinus && kind != kPlus) return evalNot(result);
   expectToken(kind);
-  skipSpaces();
+  // Blanks are skipped only where there are some: a recorded constraint
+  // text then keeps a sign glued to its operand, which in a literal begins
+  // an element ([1 -2] must not read back as [1 - 2]).
+  if (peekKind(0) == kSpace) skipSpaces();
   if (evalNot(result)) return 1;
   if (kind == kMinus) {
     result = multiplyValues(Value(-1.0), result);

@@ -282,15 +282,9 @@ int classifiedKind(const Token& token) {
 // Writes a non-integral inline number so that the scanner reads it back as
 // one number: the exponent loses its "+" ("1.25e+01" would scan as 1.25e,
 // "+", 01). Values without a literal are written as the division that gives
-// them.
+// them. A negative number stands in parentheses, so that it reads back as
+// one operand behind a prefix sign, an operator or a literal's blank.
 void writeInlineNumber(std::ostream& out, double x) {
-  if (x >= -2147483648.0 && x <= 2147483647.0) {
-    const int n = static_cast<int>(x);
-    if (n == x) {
-      out << n;
-      return;
-    }
-  }
   if (std::isnan(x)) {
     out << "(0/0)";
     return;
@@ -299,15 +293,38 @@ void writeInlineNumber(std::ostream& out, double x) {
     out << (x > 0 ? "(1/0)" : "(-1/0)");
     return;
   }
-  char text[32];
-  std::snprintf(text, sizeof text, "%.12e", x);
-  for (const char* p = text; *p != '\0'; ++p) {
-    if (*p != '+') out << *p;
+  if (x < 0) out << '(';
+  const int integral = x >= -2147483648.0 && x <= 2147483647.0 && static_cast<int>(x) == x;
+  if (integral) {
+    out << static_cast<int>(x);
+  } else {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.12e", x);
+    for (const char* p = text; *p != '\0'; ++p) {
+      if (*p != '+') out << *p;
+    }
   }
+  if (x < 0) out << ')';
+}
+
+// 1 when the scanner reads text back as the same name: an identifier that is
+// not a keyword. A quoted name (blanks, signs, a keyword) is not one.
+int readsBackAsName(const std::string& text) {
+  if (text.empty() || !isLetter(text[0])) return 0;
+  for (const char c : text) {
+    if (!isLetter(c) && !isDigit(c) && c != '_') return 0;
+  }
+  Token probe;
+  return !lookupKeyword(text, probe);
 }
 
 void recordText(int kind, const std::string& text) {
   if (textRecorder == nullptr) return;
+  const int isName = kind == kVariable || kind == kParameter || kind == kName;
+  if (isName && !readsBackAsName(text)) {
+    *textRecorder << '"' << text << '"';
+    return;
+  }
   int position;
   if (kind == kParameter && findInlineName(text, position)) {
     // A name that went back on the table as a matrix has no number to write.

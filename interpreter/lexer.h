@@ -41,7 +41,9 @@ int expectTokenText(int kind, std::string& text);
 std::string& takeTokenName(std::string& name);
 
 // Writes a taken token to textRecorder: its text, or for a parameter on the
-// inline list its current number.
+// inline list its current number (a negative one in parentheses). A name
+// that is no plain identifier (a keyword, a quoted text) is written between
+// double quotes, so that the text reads back as the same tokens.
 void recordToken(const Token& token);
 
 // kVariable, kParameter or kName as name stands in the workspace tables.

@@ -26,17 +26,27 @@ void place(const Value& element, GenMatrixD& m, int row, int col) {
   }
 }
 
+// Takes the end-of-line token at the front, then reads the next input line
+// when no token is pending, and the blanks. 0, or 1 after reporting that the
+// input ended inside the literal.
+int takeLiteralLineEnd() {
+  expectToken(kEol);
+  if (tokenQueue.Size() == 0 && !readLine()) {
+    // A failed input stream has been reported where it failed.
+    if (!inputFailed()) reportError("End of file reached inside a matrix definition.");
+    return 1;
+  }
+  skipSpaces();
+  return 0;
+}
+
 // After an element: a row end (";" and/or line ends), a comma, or nothing,
 // when the next element follows after blanks or starts with a sign.
 int readSeparator(MatrixLiteralBuilder& builder) {
   skipSpaces();
   const int kind = peekKind(0);
   if (kind == kSemicolon || kind == kEol) {
-    if (kind == kSemicolon) {
-      expectToken(kSemicolon);
-      skipSpaces();
-    }
-    if (skipLiteralLineEnds()) return 1;
+    if (takeLiteralRowEnd()) return 1;
     if (builder.EndRow()) return reportLiteralFailure(kLiteralTooWide);
   } else if (kind == kComma) {
     expectToken(kComma);
@@ -135,16 +145,24 @@ int primaryMatrixLiteral(Value& result) {
 }
 
 int skipLiteralLineEnds() {
-  while (peekKind(0) == kEol) {
-    expectToken(kEol);
-    if (tokenQueue.Size() == 0 && !readLine()) {
-      // A failed input stream has been reported where it failed.
-      if (!inputFailed()) reportError("End of file reached inside a matrix definition.");
-      return 1;
-    }
+  // These line ends add no row, so a recorded text leaves them out: written
+  // as ";" they would read back as a missing element.
+  const int recording = recordingText;
+  recordingText = 0;
+  int status = 0;
+  while (status == 0 && peekKind(0) == kEol) status = takeLiteralLineEnd();
+  recordingText = recording;
+  return status;
+}
+
+int takeLiteralRowEnd() {
+  if (peekKind(0) == kSemicolon) {
+    expectToken(kSemicolon);
     skipSpaces();
+  } else if (takeLiteralLineEnd()) {  // recorded as ";"
+    return 1;
   }
-  return 0;
+  return skipLiteralLineEnds();
 }
 
 int reportLiteralFailure(int code) {

@@ -56,8 +56,13 @@ int primaryMatrixLiteral(Value& result);
 int reportLiteralFailure(int code);
 
 // Takes the end-of-line tokens at the front, reading further input lines
-// while the literal needs one, and the blanks after them. 0, or 1 after
-// reporting that the input ended inside the literal.
+// while the literal needs one, and the blanks after them; a recorded text
+// leaves them out. 0, or 1 after reporting that the input ended inside the
+// literal.
 int skipLiteralLineEnds();
+// Takes the row end at the front, ";" or an end of line (either recorded as
+// ";"), with the blanks and further line ends after it. 0, or 1 after
+// reporting that the input ended inside the literal.
+int takeLiteralRowEnd();
 
 #endif

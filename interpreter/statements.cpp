@@ -3,21 +3,22 @@
 #include <iostream>
 #include <string>
 
+#include "clear.h"
+#include "commands.h"
+#include "constraints.h"
+#include "control_flow.h"
+#include "declarations.h"
 #include "display.h"
 #include "evaluator.h"
+#include "exec.h"
+#include "import_export.h"
 #include "lexer.h"
 #include "line_input.h"
+#include "listings.h"
 #include "report.h"
 #include "workspace.h"
 
 namespace {
-
-// TEMPORARY: the statement keywords whose handlers are not written yet
-// (lmi, lme, obj, var, who, whos, clear, format, import, export, inline,
-// pause, exec, echo, help, home, cd, pwd, dir, for, if, else, break, while)
-// answer as a word that begins no statement does. Each entry is replaced by
-// its own handler as that handler arrives.
-int statementNotAvailable() { return notAStatement(); }
 
 // In a script and inside exec the first failure ends the loop; at the prompt
 // only the rest of the line is dropped. Returns whether the loop goes on.
@@ -55,15 +56,11 @@ bool runLineStatements(int& result) {
   }
 }
 
-// Frees what a run leaves behind: the last input line and the arrays of the
-// last build, destroyed last to first. The built problem itself is freed
-// here too once the builder that makes it exists.
+// Frees what a run leaves behind: the last input line, the arrays of the
+// last build (destroyed last to first) and the built problem.
 void releaseRunResources() {
   releaseLineBuffer();
-  while (!builtVariableNames.empty()) builtVariableNames.pop_back();
-  builtVariableNames.shrink_to_fit();
-  while (!builtVariableValues.empty()) builtVariableValues.pop_back();
-  builtVariableValues.shrink_to_fit();
+  releaseBuiltResults();
 }
 
 }  // namespace
@@ -74,34 +71,34 @@ const StatementHandler StatementDispatchTable[kTokenKindCount] = {
     exprStatement,          // variable
     exprStatement,          // parameter
     exprStatement,          // name
-    statementNotAvailable,  // lmi
-    statementNotAvailable,  // lme
-    statementNotAvailable,  // obj
-    statementNotAvailable,  // var
+    lmiStatement,           // lmi
+    lmeStatement,           // lme
+    objStatement,           // obj
+    varStatement,           // var
     exprStatement,          // eval
-    statementNotAvailable,  // who
-    statementNotAvailable,  // whos
+    whoStatement,           // who
+    whosStatement,          // whos
     exprStatement,          // build
     exprStatement,          // solve
     exprStatement,          // feas
     exprStatement,          // mask
-    statementNotAvailable,  // clear
-    statementNotAvailable,  // format
+    clearStatement,         // clear
+    formatStatement,        // format
     notAStatement,          // compact
     notAStatement,          // verbose
-    statementNotAvailable,  // import
-    statementNotAvailable,  // export
-    statementNotAvailable,  // inline
+    importStatement,        // import
+    exportStatement,        // export
+    inlineStatement,        // inline
     notAStatement,          // on
     notAStatement,          // off
-    statementNotAvailable,  // pause
-    statementNotAvailable,  // exec
-    statementNotAvailable,  // echo
-    statementNotAvailable,  // help
-    statementNotAvailable,  // home
-    statementNotAvailable,  // cd
-    statementNotAvailable,  // pwd
-    statementNotAvailable,  // dir (ls, dir)
+    pauseStatement,         // pause
+    execStatement,          // exec
+    echoStatement,          // echo
+    helpStatement,          // help
+    homeStatement,          // home
+    cdStatement,            // cd
+    pwdStatement,           // pwd
+    dirStatement,           // dir (ls, dir)
     exprStatement,          // cputime
     notAStatement,          // space
     exprStatement,          // literal
@@ -143,11 +140,11 @@ const StatementHandler StatementDispatchTable[kTokenKindCount] = {
     exprStatement,          // null
     exprStatement,          // chol
     exprStatement,          // det
-    statementNotAvailable,  // for
-    statementNotAvailable,  // if
-    statementNotAvailable,  // else
-    statementNotAvailable,  // break
-    statementNotAvailable,  // while
+    forStatement,           // for
+    ifStatement,            // if
+    elseOutsideIf,          // else
+    breakOutsideLoop,       // break
+    whileStatement,         // while
     exprStatement,          // find
     notAStatement,          // eol
     notAStatement,          // end

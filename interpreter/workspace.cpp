@@ -1,8 +1,11 @@
 #include "workspace.h"
 
+#include <termios.h>
+
 #include <cmath>
 #include <iostream>
 
+#include "built_problem.h"
 #include "report.h"
 
 const char* const VarTypeNames[4] = {"scl", "gen", "sym", "diag"};
@@ -44,6 +47,7 @@ int modeFlags = 0;
 std::vector<std::string> searchPath;
 std::istream* inputStream = &std::cin;
 std::ostream* textRecorder = nullptr;
+struct termios savedTerminal;
 
 namespace {
 
@@ -111,4 +115,13 @@ void seedReservedParameters() {
     parameterTable.Remove(r.name);
     parameterTable.Insert(r.name, Value(r.value));
   }
+}
+
+void releaseBuiltResults() {
+  while (!builtVariableNames.empty()) builtVariableNames.pop_back();
+  builtVariableNames.shrink_to_fit();
+  while (!builtVariableValues.empty()) builtVariableValues.pop_back();
+  builtVariableValues.shrink_to_fit();
+  delete builtProblem;
+  builtProblem = nullptr;
 }

@@ -98,6 +98,10 @@ extern int modeFlags;
 extern std::vector<std::string> searchPath;
 extern std::istream* inputStream;
 extern std::ostream* textRecorder;
+// The terminal settings that pause saved before it switched the terminal to
+// single-key input; pause and the exit handler put them back.
+struct termios;
+extern struct termios savedTerminal;
 
 // Validates the reserved parameters in the order eps, rank_eps, max_iter,
 // noprog, display, fact and carries valid changes into solverSettings.
@@ -106,5 +110,9 @@ int checkReservedParameters();
 
 // Stores the settings' current values as the reserved parameters.
 void seedReservedParameters();
+
+// Frees what the last build left: the arrays of built variable names and
+// values (last element first) and the built problem.
+void releaseBuiltResults();
 
 #endif

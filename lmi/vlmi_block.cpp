@@ -16,17 +16,82 @@ void reportNotLinear(const char* operation) {
   reportError(std::string(operation) + ": Not a linear operation");
 }
 
-VMatTerm product(const Value& c, const VMatTerm& t, int constantOnLeft) {
-  return constantOnLeft ? c * t : t * c;
+// A 1 x 1 term standing in a square block (or making up a 1 x 1 block) whose
+// coefficient is a matrix cannot take a matrix factor into that coefficient:
+// the sizes do not fit. Such a term is a scalar s = L Y R, and c s is written
+// as one term per column of c, sum_j (c_j L) Y (R e_j'), or per row when c
+// has fewer rows, sum_i (e_i L) Y (R c_i).
+int spreadsOver(const VMatTerm& t, const Value& c, int square) {
+  if (!square || !c.IsMatrix() || t.IsConstant()) return 0;
+  return (!t.leftIsIdentity && t.left.IsMatrix() && t.left.Rows() == 1) ||
+         (!t.rightIsIdentity && t.right.IsMatrix() && t.right.Cols() == 1);
+}
+
+int spreadCount(const Value& c) { return std::min(c.Rows(), c.Cols()); }
+
+// The terms that t becomes in a product with c.
+int pieceCount(const VMatTerm& t, const Value& c, int square) {
+  if (t.symmetric && !c.IsScalar()) {
+    VMatTerm plain(t);
+    plain.symmetric = 0;
+    return pieceCount(plain, c, square) + pieceCount(VMatTerm::Transpose(plain), c, square);
+  }
+  return spreadsOver(t, c, square) ? spreadCount(c) : 1;
 }
 
 // The number of terms that terms first .. n-1 of block become in a product
-// with c: a symmetric term met by a matrix becomes two.
+// with c.
 int productTermCount(const VLmiBlock& block, int first, const Value& c) {
-  int count = block.NumTerms() - first;
-  if (!c.IsScalar())
-    for (int i = first; i < block.NumTerms(); ++i) count += block[i].symmetric;
+  const int square = block.Rows() == block.Cols();
+  int count = 0;
+  for (int i = first; i < block.NumTerms(); ++i) count += pieceCount(block[i], c, square);
   return count;
+}
+
+// Column j of c (by column) or row j (otherwise), and the matching unit
+// vector of the other side; a 1 x 1 result is a scalar.
+Value sliceOf(const Value& c, int j, int byColumn) {
+  const GenMatrixD& m = *c.Matrix();
+  GenMatrixD slice(byColumn ? m.Rows() : 1, byColumn ? 1 : m.Cols());
+  for (int k = 0; k < slice.Size(); ++k) slice[k] = byColumn ? m(k, j) : m(j, k);
+  return Value(slice);
+}
+
+Value unitOf(const Value& c, int j, int byColumn) {
+  GenMatrixD unit(byColumn ? 1 : c.Rows(), byColumn ? c.Cols() : 1, 0.0, 0);
+  unit[j] = 1.0;
+  return Value(unit);
+}
+
+// left := u left and right := right v, an absent coefficient becoming the
+// factor itself; the scalar 1 changes nothing.
+void joinFactors(VMatTerm& t, const Value& u, const Value& v) {
+  if (!(u.IsScalar() && *u.Scalar() == 1.0)) {
+    t.left = t.leftIsIdentity ? u : multiplyValues(u, t.left);
+    t.leftIsIdentity = 0;
+  }
+  if (!(v.IsScalar() && *v.Scalar() == 1.0)) {
+    t.right = t.rightIsIdentity ? v : multiplyValues(t.right, v);
+    t.rightIsIdentity = 0;
+  }
+}
+
+// Writes the product of the term t (not symmetric when c is a matrix) with c
+// at position k and returns the position after it.
+int putProduct(const VMatTerm& t, const Value& c, int constantOnLeft, int square, VLmiBlock& out, int k) {
+  if (!spreadsOver(t, c, square)) {
+    out[k++] = constantOnLeft ? c * t : t * c;
+    return k;
+  }
+  const int byColumn = c.Cols() <= c.Rows();
+  for (int j = 0; j < spreadCount(c); ++j) {
+    VMatTerm piece(t);
+    const Value slice = sliceOf(c, j, byColumn);
+    const Value unit = unitOf(c, j, byColumn);
+    joinFactors(piece, byColumn ? slice : unit, byColumn ? unit : slice);
+    out[k++] = piece;
+  }
+  return k;
 }
 
 // Writes the products of terms first .. n-1 of block with c into out from
@@ -34,15 +99,16 @@ int productTermCount(const VLmiBlock& block, int first, const Value& c) {
 // term for a matrix c, so a symmetric term is split into c P and c P' first.
 int putProducts(const VLmiBlock& block, int first, const Value& c, int constantOnLeft, VLmiBlock& out,
                 int k) {
+  const int square = block.Rows() == block.Cols();
   for (int i = first; i < block.NumTerms(); ++i) {
     const VMatTerm& t = block[i];
     if (t.symmetric && !c.IsScalar()) {
       VMatTerm plain(t);
       plain.symmetric = 0;
-      out[k++] = product(c, plain, constantOnLeft);
-      out[k++] = product(c, VMatTerm::Transpose(plain), constantOnLeft);
+      k = putProduct(plain, c, constantOnLeft, square, out, k);
+      k = putProduct(VMatTerm::Transpose(plain), c, constantOnLeft, square, out, k);
     } else {
-      out[k++] = product(c, t, constantOnLeft);
+      k = putProduct(t, c, constantOnLeft, square, out, k);
     }
   }
   return k;
@@ -80,6 +146,13 @@ int productFits(const VLmiBlock& block, const Value& c, int constantOnLeft) {
 // every element; they are written as products with a matrix of ones so that
 // they hold the result's size and later products stay exact.
 VLmiBlock combine(const VLmiBlock& a, const VLmiBlock& b, int subtract) {
+  if (a.IsConstant() && b.IsConstant()) {
+    // The sum's own size: a 1 x 1 side beside an empty one gives empty.
+    const Value ka = lmiConstantPart(a), kb = lmiConstantPart(b);
+    VLmiBlock sum;
+    setLmiConstant(sum, subtract ? subtractValues(ka, kb) : addValues(ka, kb));
+    return sum;
+  }
   const int rows = std::max(a.Rows(), b.Rows());
   const int cols = std::max(a.Cols(), b.Cols());
   const int spreadA = rows != cols && isOneByOne(a);
@@ -104,6 +177,11 @@ VLmiBlock combine(const VLmiBlock& a, const VLmiBlock& b, int subtract) {
   result.Rows() = rows;
   result.Cols() = cols;
   return result;
+}
+
+// The size rule of a sum: one side 1 x 1, or both of one size.
+int addable(const VLmiBlock& a, const VLmiBlock& b) {
+  return isOneByOne(a) || isOneByOne(b) || (a.Rows() == b.Rows() && a.Cols() == b.Cols());
 }
 
 // s on every element of a rows x cols value, or s times the identity.
@@ -214,37 +292,61 @@ VLmiBlock VLmiBlock::Negate(const VLmiBlock& block) {
   return result;
 }
 
-VLmiBlock VLmiBlock::operator+(const VLmiBlock& b) const {
-  if (isOneByOne(*this) || isOneByOne(b) || (rows == b.rows && cols == b.cols)) return combine(*this, b, 0);
-  reportError("VLmiBlock::operator+(): Summing different sizes");
-  return VLmiBlock(1);
+int VLmiBlock::Add(const VLmiBlock& a, const VLmiBlock& b, VLmiBlock& out) {
+  if (!addable(a, b)) {
+    reportError("VLmiBlock::operator+(): Summing different sizes");
+    return 1;
+  }
+  out = combine(a, b, 0);
+  return 0;
 }
 
-VLmiBlock VLmiBlock::operator-(const VLmiBlock& b) const {
-  if (isOneByOne(*this) || isOneByOne(b) || (rows == b.rows && cols == b.cols)) return combine(*this, b, 1);
-  reportError("VLmiBlock::operator-(): Subtracting different sizes");
-  return VLmiBlock(1);
+int VLmiBlock::Subtract(const VLmiBlock& a, const VLmiBlock& b, VLmiBlock& out) {
+  if (!addable(a, b)) {
+    reportError("VLmiBlock::operator-(): Subtracting different sizes");
+    return 1;
+  }
+  out = combine(a, b, 1);
+  return 0;
 }
 
-VLmiBlock VLmiBlock::operator*(const VLmiBlock& b) const {
-  const VLmiBlock& a = *this;
+int VLmiBlock::Multiply(const VLmiBlock& a, const VLmiBlock& b, VLmiBlock& out) {
   if (!a.IsConstant() && !b.IsConstant()) {
     reportNotLinear("VLmiBlock::operator*()");
-    return VLmiBlock(1);
+    return 1;
   }
   const int constantOnLeft = a.IsConstant();
   const VLmiBlock& other = constantOnLeft ? b : a;
   const Value c = lmiConstantPart(constantOnLeft ? a : b);
-  if (!other.IsConstant() && productFits(other, c, constantOnLeft))
-    return productWithConstant(other, c, constantOnLeft);
+  if (!other.IsConstant() && productFits(other, c, constantOnLeft)) {
+    out = productWithConstant(other, c, constantOnLeft);
+    return 0;
+  }
   const Value right = lmiConstantPart(b);
   if (other.IsConstant() && (c.IsScalar() || right.IsScalar() || c.Cols() == right.Rows())) {
-    VLmiBlock result;
-    setLmiConstant(result, multiplyValues(c, right));
-    return result;
+    setLmiConstant(out, multiplyValues(c, right));
+    return 0;
   }
   reportError("VLmiBlock::operator*(): Multiplying different sizes");
-  return VLmiBlock(1);
+  return 1;
+}
+
+VLmiBlock VLmiBlock::operator+(const VLmiBlock& b) const {
+  VLmiBlock result;
+  Add(*this, b, result);
+  return result;
+}
+
+VLmiBlock VLmiBlock::operator-(const VLmiBlock& b) const {
+  VLmiBlock result;
+  Subtract(*this, b, result);
+  return result;
+}
+
+VLmiBlock VLmiBlock::operator*(const VLmiBlock& b) const {
+  VLmiBlock result;
+  Multiply(*this, b, result);
+  return result;
 }
 
 int VLmiBlock::Slash(const VLmiBlock& a, const VLmiBlock& b, VLmiBlock& out) {

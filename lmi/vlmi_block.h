@@ -100,17 +100,23 @@ class VLmiBlock {
   static VLmiBlock Negate(const VLmiBlock& block);
 
   // Sum and difference: one side 1 x 1 or equal sizes, else the message
-  // "...: Summing different sizes" / "...: Subtracting different sizes" and
-  // the zero block. Terms: the constant, this block's variable terms, then
-  // b's (negated for -). A 1 x 1 side keeps its 1 x 1 terms in a square
-  // result; in a result that is not square they are spread over every
-  // element, which is then their only reading.
-  VLmiBlock operator+(const VLmiBlock& b) const;
-  VLmiBlock operator-(const VLmiBlock& b) const;
+  // "...: Summing different sizes" / "...: Subtracting different sizes".
+  // Terms: the constant, a's variable terms, then b's (negated for -). A
+  // 1 x 1 side keeps its 1 x 1 terms in a square result; in a result that is
+  // not square they are spread over every element, which is then their only
+  // reading. Two constant blocks give the constant block of the matrix
+  // language's sum (so [] + 1 is empty). Status 0 with the result in out, or
+  // 1 after the report with out unchanged.
+  static int Add(const VLmiBlock& a, const VLmiBlock& b, VLmiBlock& out);
+  static int Subtract(const VLmiBlock& a, const VLmiBlock& b, VLmiBlock& out);
   // Product: when neither side is constant "VLmiBlock::operator*(): Not a
   // linear operation", on a size mismatch "...: Multiplying different sizes";
-  // both give the zero block. A symmetric term met by a matrix is split into
-  // P and P', so the product stays exact.
+  // status as for the sum. A symmetric term met by a matrix is split into P
+  // and P', so the product stays exact.
+  static int Multiply(const VLmiBlock& a, const VLmiBlock& b, VLmiBlock& out);
+  // The same operations as values; a refused operation gives the zero block.
+  VLmiBlock operator+(const VLmiBlock& b) const;
+  VLmiBlock operator-(const VLmiBlock& b) const;
   VLmiBlock operator*(const VLmiBlock& b) const;
 
   // a / b and a \ b: the divisor (b for /, a for \) must be constant, else

@@ -5,6 +5,8 @@
 # /dev/null, runs `VARNEL NAME.lmi` (or `VARNEL ARG` when NAME.args holds the
 # argument ARG) and compares the whole standard output with NAME.out, byte
 # for byte, and the exit status with NAME.status (0 when that file is absent).
+# NAME.env, when present, holds VAR=value lines set for the run; a relative
+# path in them (such as VARNEL_PATH=../../..) counts from the case's folder.
 set -u
 if [ $# -ne 2 ]; then
   echo "usage: $0 VARNEL CASE.lmi" >&2
@@ -19,10 +21,12 @@ argument="$name.lmi"
 [ -f "$name.args" ] && argument=$(<"$name.args")
 expected_status=0
 [ -f "$name.status" ] && expected_status=$(<"$name.status")
+settings=()
+[ -f "$name.env" ] && mapfile -t settings <"$name.env"
 
 actual=$(mktemp)
 trap 'rm -f "$actual"' EXIT
-env -u VARNEL_PATH "$program" "$argument" </dev/null >"$actual"
+env -u VARNEL_PATH ${settings[@]+"${settings[@]}"} "$program" "$argument" </dev/null >"$actual"
 status=$?
 
 failed=0

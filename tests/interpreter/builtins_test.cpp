@@ -4,14 +4,12 @@
 
 #include <cmath>
 #include <ctime>
-#include <iostream>
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include "evaluator.h"
 #include "lexer.h"
-#include "line_input.h"
+#include "script_fixture.h"
 #include "test_matrices.h"
 #include "workspace.h"
 
@@ -19,42 +17,11 @@ namespace {
 
 // Runs a primary on one script line with a freshly seeded workspace and
 // captures what it prints.
-class BuiltinTest : public ::testing::Test {
+class BuiltinTest : public ScriptFixture {
  protected:
-  void SetUp() override {
-    savedOut = std::cout.rdbuf(output.rdbuf());
-    resetWorkspace();
-  }
-  void resetWorkspace() {
-    modeFlags = kModeScript;
-    inputStream = &input;
-    lineNumber = 0;
-    statementText.clear();
-    tokenQueue.Clear();
-    variableTable.Clear();
-    parameterTable.Clear();
-    solverSettings = SolverSettings();
-    seedReservedParameters();
-    insideBrackets = 0;
-  }
-  void TearDown() override {
-    std::cout.rdbuf(savedOut);
-    inputStream = &std::cin;
-    tokenQueue.Clear();
-    variableTable.Clear();
-    parameterTable.Clear();
-    solverSettings = SolverSettings();
-    releaseLineBuffer();
-  }
-
   // Makes text the input line and runs handler with its keyword pending.
   int run(int (*handler)(Value&), const std::string& text) {
-    input.str(text);
-    input.clear();
-    output.str("");
-    statementText.clear();
-    tokenQueue.Clear();
-    EXPECT_EQ(readLine(), 1);
+    feed(text);
     resultName = "unset";
     result = Value();
     return handler(result);
@@ -66,35 +33,9 @@ class BuiltinTest : public ::testing::Test {
     EXPECT_EQ(resultName, "ans") << text;
     return result;
   }
-  // The text after the last "#> " of the output: an error's message.
-  std::string message() const {
-    const std::string text = output.str();
-    const auto at = text.rfind("#> ");
-    return at == std::string::npos ? "" : text.substr(at + 3, text.size() - at - 4);
-  }
-  void setParameter(const std::string& name, const Value& v) {
-    parameterTable.Remove(name);
-    parameterTable.Insert(name, v);
-  }
 
-  std::istringstream input;
-  std::ostringstream output;
-  std::streambuf* savedOut = nullptr;
   Value result;
 };
-
-::testing::AssertionResult sameValue(const Value& actual, const Value& expected) {
-  if (actual.Tag() != expected.Tag())
-    return ::testing::AssertionFailure() << "tag " << actual.Tag() << ", expected " << expected.Tag();
-  const GenMatrixD a = asMatrix(actual), e = asMatrix(expected);
-  if (a.Rows() != e.Rows() || a.Cols() != e.Cols())
-    return ::testing::AssertionFailure() << a.Rows() << " x " << a.Cols() << ", expected " << e.Rows() << " x "
-                                         << e.Cols();
-  for (int k = 0; k < a.Size(); ++k)
-    if (a[k] != e[k])
-      return ::testing::AssertionFailure() << "element " << k << " is " << a[k] << ", expected " << e[k];
-  return ::testing::AssertionSuccess();
-}
 
 // The largest absolute element of a - b (same sizes).
 double maxDifference(const GenMatrixD& a, const GenMatrixD& b) {
@@ -173,7 +114,7 @@ TEST_F(BuiltinTest, BadSizesAreReported) {
   };
   for (const ErrorCase& c : cases) {
     EXPECT_EQ(run(c.handler, c.text), 1) << c.text;
-    EXPECT_EQ(message(), c.message) << c.text;
+    EXPECT_EQ(lastMessage(), c.message) << c.text;
   }
 }
 
@@ -190,10 +131,7 @@ TEST_F(BuiltinTest, ParseSizeArgsReportsWhatWasWritten) {
       {" (4)", 0, 0, kSpace}, {"= 3", 0, 0, kAssign}, {"(2.5,3.99) x", 2, 3, kSpace},
   };
   for (const Case& c : cases) {
-    input.str(c.text);
-    input.clear();
-    tokenQueue.Clear();
-    ASSERT_EQ(readLine(), 1);
+    feed(c.text);
     int m = -1, n = -1;
     EXPECT_EQ(parseSizeArgs(m, n), 0) << c.text;
     EXPECT_EQ(m, c.m) << c.text;
@@ -311,7 +249,7 @@ TEST_F(BuiltinTest, OneArgumentFunctionErrors) {
   };
   for (const ErrorCase& c : cases) {
     EXPECT_EQ(run(c.handler, c.text), 1) << c.text;
-    EXPECT_EQ(message(), c.message) << c.text;
+    EXPECT_EQ(lastMessage(), c.message) << c.text;
   }
 }
 
@@ -370,7 +308,7 @@ TEST_F(BuiltinTest, NullChecksTheReservedParametersBeforeItsArgument) {
     setParameter(c.name, c.value);
     // The unknown name is never evaluated: the parameter check comes first.
     EXPECT_EQ(run(primaryNull, "null(nosuchname)"), 1) << c.name;
-    EXPECT_EQ(message(), c.message) << c.name;
+    EXPECT_EQ(lastMessage(), c.message) << c.name;
     EXPECT_EQ(solverSettings.rank_eps, 1e-10) << c.name;
   }
 }

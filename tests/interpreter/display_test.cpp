@@ -6,9 +6,9 @@
 #include <initializer_list>
 #include <iostream>
 #include <limits>
-#include <sstream>
 #include <string>
 
+#include "script_fixture.h"
 #include "workspace.h"
 
 namespace {
@@ -29,33 +29,14 @@ GenMatrixD rawMatrix(int rows, int cols, std::initializer_list<double> rowMajor)
   return *matrix(rows, cols, rowMajor).Matrix();
 }
 
-// Captures std::cout, which starts every case in its default state (general
-// notation, precision 6), and gives it back afterwards.
-class DisplayTest : public ::testing::Test {
+// Shows values in the verbose format; the output is captured.
+class DisplayTest : public ScriptFixture {
  protected:
-  void SetUp() override {
-    saved = std::cout.rdbuf(captured.rdbuf());
-    std::cout.flags(std::ios::dec | std::ios::skipws);
-    std::cout.precision(6);
-    savedFormat = verboseFormat;
-    verboseFormat = 1;
-  }
-  void TearDown() override {
-    std::cout.rdbuf(saved);
-    std::cout.flags(std::ios::dec | std::ios::skipws);
-    std::cout.precision(6);
-    verboseFormat = savedFormat;
-  }
-
   std::string show(const Value& v) {
-    captured.str("");
+    output.str("");
     printValueFormatted(v);
-    return captured.str();
+    return output.str();
   }
-
-  std::ostringstream captured;
-  std::streambuf* saved = nullptr;
-  int savedFormat = 1;
 };
 
 struct ScalarCase {
@@ -256,9 +237,9 @@ TEST_F(DisplayTest, LeavesFixedNotationWithTheLastPrecision) {
   show(matrix(1, 2, {1, 2}));
   EXPECT_EQ(std::cout.precision(), 4);
 
-  captured.str("");
+  output.str("");
   std::cout << 0.5;
-  EXPECT_EQ(captured.str(), "0.5000");
+  EXPECT_EQ(output.str(), "0.5000");
 }
 
 TEST_F(DisplayTest, EmptyValueLeavesTheStreamAlone) {

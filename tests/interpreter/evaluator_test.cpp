@@ -3,94 +3,44 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <iostream>
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include "builtins.h"
 #include "lexer.h"
-#include "line_input.h"
 #include "matrix_literal.h"
 #include "primaries.h"
+#include "script_fixture.h"
 #include "test_matrices.h"
 #include "workspace.h"
 
 namespace {
 
-// Runs expressions from a script line through the lexer, with a workspace of
-// its own and the standard output captured.
-class EvaluatorTest : public ::testing::Test {
+// Runs expressions from script lines through the lexer; `ans` starts out
+// holding 42 so that a statement that stores nothing shows.
+class EvaluatorTest : public ScriptFixture {
  protected:
   void SetUp() override {
-    savedOut = std::cout.rdbuf(captured.rdbuf());
-    modeFlags = kModeScript;
-    inputFileName = "t.lmi";
-    inputStream = &input;
-    lineNumber = 0;
-    columnNumber = 0;
-    statementText.clear();
-    recordingText = 0;
-    insideBrackets = 0;
-    needsRebuild = 0;
-    clearWorkspace();
-    parameterTable.Insert(kAnsName, Value(42.0));
-  }
-  void TearDown() override {
-    std::cout.rdbuf(savedOut);
-    inputStream = &std::cin;
-    insideBrackets = 0;
-    clearWorkspace();
-    releaseLineBuffer();
-  }
-  static void clearWorkspace() {
-    tokenQueue.Clear();
-    inlineNames.Clear();
-    variableTable.Clear();
-    parameterTable.Clear();
+    ScriptFixture::SetUp();
+    setParameter(kAnsName, Value(42.0));
   }
 
-  // Makes line the current input line.
-  void feed(const std::string& line) {
-    input.str(line + "\n");
-    input.clear();
-    tokenQueue.Clear();
-    statementText.clear();
-    ASSERT_EQ(readLine(), 1);
-  }
-
-  // Evaluates line as an expression statement does; the value lands in
-  // result and the report, if any, in the captured output.
+  // Evaluates line, the script's next line, as an expression statement
+  // does; the value lands in result and the report, if any, in the output.
   int run(const std::string& line) {
-    feed(line);
-    captured.str("");
+    feedNext(line);
     resultName = kAnsName;
     result = Value();
     return evalExpression(result);
   }
 
-  // The message of the last error or warning report ("" when there is none).
-  std::string lastMessage() const {
-    const std::string out = captured.str();
-    std::istringstream lines(out);
-    std::string line, message;
-    while (std::getline(lines, line)) {
-      if (line.rfind("#> Error", 0) == 0) continue;
-      if (line.rfind("#> ", 0) == 0) message = line.substr(3);
-    }
-    return message;
-  }
   int errorCount() const {
-    const std::string out = captured.str();
+    const std::string out = output.str();
     int n = 0;
     for (size_t at = out.find("#> Error"); at != std::string::npos; at = out.find("#> Error", at + 1)) ++n;
     return n;
   }
 
-  static void setParameter(const std::string& name, const Value& v) {
-    parameterTable.Remove(name);
-    parameterTable.Insert(name, v);
-  }
   static const Value& parameter(const std::string& name) { return parameterTable.Lookup(name); }
   static void declare(const std::string& name, int type, const Value& v) {
     variableTable.Remove(name);
@@ -99,25 +49,7 @@ class EvaluatorTest : public ::testing::Test {
   static const Value& variable(const std::string& name) { return variableTable.Lookup(name).GetValue(); }
 
   Value result;
-  std::istringstream input;
-  std::ostringstream captured;
-  std::streambuf* savedOut = nullptr;
 };
-
-// Same tag, same shape and exactly the same elements (NaNs never match).
-::testing::AssertionResult sameValue(const Value& actual, const Value& expected) {
-  if (actual.Tag() != expected.Tag() || actual.Rows() != expected.Rows() || actual.Cols() != expected.Cols()) {
-    return ::testing::AssertionFailure() << "tag/shape " << actual.Tag() << " " << actual.Rows() << "x"
-                                         << actual.Cols() << ", expected " << expected.Tag() << " "
-                                         << expected.Rows() << "x" << expected.Cols();
-  }
-  const GenMatrixD a = asMatrix(actual);
-  const GenMatrixD b = asMatrix(expected);
-  for (int k = 0; k < a.Size(); ++k) {
-    if (!(a[k] == b[k])) return ::testing::AssertionFailure() << "element " << k << ": " << a[k] << " vs " << b[k];
-  }
-  return ::testing::AssertionSuccess();
-}
 
 Value row(std::initializer_list<double> xs) { return matrixValue(1, static_cast<int>(xs.size()), xs); }
 Value column(std::initializer_list<double> xs) { return matrixValue(static_cast<int>(xs.size()), 1, xs); }
@@ -146,7 +78,7 @@ class OperatorTest : public EvaluatorTest {
   void expectValues(const std::vector<ValueCase>& cases) {
     for (const ValueCase& c : cases) {
       SCOPED_TRACE(c.line);
-      ASSERT_EQ(run(c.line), 0) << captured.str();
+      ASSERT_EQ(run(c.line), 0) << output.str();
       EXPECT_TRUE(sameValue(result, c.expected));
       EXPECT_EQ(peekNonSpace(), kEol) << "the whole line is one expression";
       EXPECT_EQ(errorCount(), 0);
@@ -466,7 +398,7 @@ TEST_F(EvaluatorTest, TheRightHandSideMayAssignTheSameName) {
   EXPECT_TRUE(sameValue(parameter("p"), Value(5.0)));
 
   setParameter("p", row({1, 2}));
-  ASSERT_EQ(run("p(2) = 9 + 0 * (p = [7 8]) * [1; 1]"), 0) << captured.str();
+  ASSERT_EQ(run("p(2) = 9 + 0 * (p = [7 8]) * [1; 1]"), 0) << output.str();
   EXPECT_TRUE(sameValue(parameter("p"), row({7, 9})));
   EXPECT_TRUE(sameValue(result, row({7, 9})));
 }
@@ -505,7 +437,7 @@ TEST_F(SubscriptTest, ReadsSelectInColumnMajorOrder) {
   };
   for (const ValueCase& c : cases) {
     SCOPED_TRACE(c.line);
-    ASSERT_EQ(run(c.line), 0) << captured.str();
+    ASSERT_EQ(run(c.line), 0) << output.str();
     EXPECT_TRUE(sameValue(result, c.expected));
     EXPECT_EQ(resultName, std::string(c.line) == "p(:,:)" ? "p" : kAnsName);
   }
@@ -562,7 +494,7 @@ TEST_F(SubscriptTest, AssignmentsWriteTheSelectedElements) {
     SCOPED_TRACE(c.line);
     setParameter("p", matrixValue(2, 2, {1, 2, 3, 4}));
     needsRebuild = 0;
-    ASSERT_EQ(run(c.line), 0) << captured.str();
+    ASSERT_EQ(run(c.line), 0) << output.str();
     EXPECT_TRUE(sameValue(parameter("p"), c.expected));
     EXPECT_TRUE(sameValue(result, c.expected)) << "the whole new value is the result";
     EXPECT_EQ(resultName, "p");
@@ -639,7 +571,7 @@ TEST_F(EvaluatorTest, AScalarOnTheInlineListThatBecomesAMatrixLeavesIt) {
   EXPECT_EQ(inlineNames.Size(), 1);
 
   ASSERT_EQ(run("q = m"), 0);
-  EXPECT_EQ(captured.str(), "#> Warning at line 2: Turning matrix \"q\" inline off.\n");
+  EXPECT_EQ(output.str(), "#> Warning at line 2: Turning matrix \"q\" inline off.\n");
   EXPECT_EQ(inlineNames.Size(), 0);
   EXPECT_TRUE(sameValue(parameter("q"), row({1, 2})));
 }
@@ -679,7 +611,7 @@ TEST_F(VariableTest, AcceptedAssignments) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.line);
     needsRebuild = 0;
-    ASSERT_EQ(run(c.line), 0) << captured.str();
+    ASSERT_EQ(run(c.line), 0) << output.str();
     EXPECT_TRUE(sameValue(variable(c.name), c.expected));
     EXPECT_TRUE(sameValue(result, c.expected));
     EXPECT_EQ(resultName, c.name);
@@ -760,7 +692,6 @@ TEST_F(ArgumentTest, IndexArgument) {
   for (const ErrorCase& c : refused) {
     SCOPED_TRACE(c.line);
     feed(c.line);
-    captured.str("");
     int k;
     EXPECT_EQ(parseIndexArg(k), 1);
     EXPECT_EQ(lastMessage(), c.message);
@@ -782,7 +713,6 @@ TEST_F(ArgumentTest, IntegerArgument) {
   for (const char* text : {"R", "[]", "0/0", "1/0", "-1/0", "3e9", "-3e9"}) {
     SCOPED_TRACE(text);
     feed(text);
-    captured.str("");
     int k;
     EXPECT_EQ(parseIntegerArg(k), 1);
     EXPECT_EQ(lastMessage(), "Expected integer.");
@@ -824,7 +754,7 @@ TEST_F(EvaluatorTest, AssignSubscriptAndAssignAllKeepTheTargetsShape) {
 
   ASSERT_EQ(assignAll(target, row({1, 2, 3, 4})), 0);
   EXPECT_TRUE(sameValue(target, matrixValue(2, 2, {1, 3, 2, 4})));
-  captured.str("");
+  output.str("");
   EXPECT_EQ(assignAll(target, Value(1.0)), 1);
   EXPECT_EQ(lastMessage(), "Assignment with different number of terms.");
 

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "line_input.h"
+#include "script_fixture.h"
 #include "workspace.h"
 
 namespace {
@@ -27,44 +27,10 @@ std::ostream& operator<<(std::ostream& out, const Expected& t) {
   return out << TokenNames[t.kind] << " \"" << t.text << "\"";
 }
 
-// Feeds script lines to the scanner through readLine and gives every global
-// the lexer touches a clean state; the standard output is captured.
-class LexerTest : public ::testing::Test {
+// Feeds script lines to the scanner through readLine with every global the
+// lexer touches in a clean state; the standard output is captured.
+class LexerTest : public ScriptFixture {
  protected:
-  void SetUp() override {
-    savedOut = std::cout.rdbuf(captured.rdbuf());
-    modeFlags = kModeScript;
-    inputStream = &input;
-    lineNumber = 0;
-    columnNumber = 0;
-    statementText.clear();
-    recordingText = 0;
-    textRecorder = nullptr;
-    echoInput = 0;
-    tokenQueue.Clear();
-    inlineNames.Clear();
-    variableTable.Clear();
-    parameterTable.Clear();
-  }
-  void TearDown() override {
-    std::cout.rdbuf(savedOut);
-    inputStream = &std::cin;
-    recordingText = 0;
-    textRecorder = nullptr;
-    tokenQueue.Clear();
-    inlineNames.Clear();
-    variableTable.Clear();
-    parameterTable.Clear();
-    releaseLineBuffer();
-  }
-
-  // Makes text the input and reads its first line.
-  void feed(const std::string& text) {
-    input.str(text);
-    input.clear();
-    ASSERT_EQ(readLine(), 1);
-  }
-
   // Scans tokens up to and including the first end of line or end token.
   static std::vector<Expected> scanLine() {
     std::vector<Expected> tokens;
@@ -89,10 +55,6 @@ class LexerTest : public ::testing::Test {
     }
     return tokens;
   }
-
-  std::istringstream input;
-  std::ostringstream captured;
-  std::streambuf* savedOut = nullptr;
 };
 
 const Expected kEolToken{kEol, ";"};
@@ -147,7 +109,7 @@ TEST_F(LexerTest, ScansEachLineIntoTheTokensOfTheRules) {
   };
   for (const ScanCase& c : cases) {
     SCOPED_TRACE(std::string("line: ") + c.line);
-    feed(std::string(c.line) + "\n");
+    feed(c.line);
     std::vector<Expected> expected = c.tokens;
     expected.push_back(kEolToken);
     EXPECT_EQ(scanLine(), expected);
@@ -155,7 +117,7 @@ TEST_F(LexerTest, ScansEachLineIntoTheTokensOfTheRules) {
 }
 
 TEST_F(LexerTest, EveryFurtherScanOfAFinishedLineGivesAnEndOfLine) {
-  feed("x\n");
+  feed("x");
   EXPECT_EQ(scanToken().kind, kName);
   for (int i = 0; i < 4; ++i) EXPECT_EQ(scanToken().kind, kEol);
 }
@@ -181,7 +143,7 @@ TEST_F(LexerTest, KeywordTableGivesEachWordTheKindOfTheSameName) {
     Token token;
     ASSERT_EQ(lookupKeyword(word, token), 1);
     EXPECT_EQ(token.kind, expected);
-    feed(word + "\n");
+    feed(word);
     const Token scanned = scanToken();
     EXPECT_EQ(scanned.kind, expected);
     EXPECT_EQ(scanned.text, word);
@@ -199,10 +161,10 @@ TEST_F(LexerTest, KeywordLookupIsExactAndLeavesOtherWordsAlone) {
 }
 
 TEST_F(LexerTest, UnterminatedStringWarnsAndEndsTheLine) {
-  feed("x = \"abc\n");
+  feed("x = \"abc");
   const std::vector<Expected> expected = {{kName, "x"}, kBlank, {kAssign, "="}, kBlank, kEolToken};
   EXPECT_EQ(scanLine(), expected);
-  EXPECT_EQ(captured.str(), "#> Warning at line 1: End of line found inside a string.\n");
+  EXPECT_EQ(output.str(), "#> Warning at line 1: End of line found inside a string.\n");
 }
 
 struct EchoCase {
@@ -224,8 +186,7 @@ TEST_F(LexerTest, EchoHoldsTheTakenCharactersAndTheColumnCountsThem) {
   };
   for (const EchoCase& c : cases) {
     SCOPED_TRACE(c.line);
-    statementText.clear();
-    feed(std::string(c.line) + "\n");
+    feed(c.line);
     scanLine();
     EXPECT_EQ(statementText, c.echo);
     EXPECT_EQ(columnNumber, c.column);
@@ -233,7 +194,7 @@ TEST_F(LexerTest, EchoHoldsTheTakenCharactersAndTheColumnCountsThem) {
 }
 
 TEST_F(LexerTest, LookAheadEchoesOnlyAsFarAsItScanned) {
-  feed("ab + c\n");
+  feed("ab + c");
   EXPECT_EQ(peekKind(2), kPlus);
   EXPECT_EQ(statementText, "ab +");
   EXPECT_EQ(columnNumber, 4);
@@ -241,7 +202,7 @@ TEST_F(LexerTest, LookAheadEchoesOnlyAsFarAsItScanned) {
 }
 
 TEST_F(LexerTest, ContinuationMarkDropsTheRestAndGoesOnWithTheNextLine) {
-  feed("x = 1 + ... dropped\n2 * y\n");
+  feed("x = 1 + ... dropped\n2 * y");
   const std::vector<Expected> expected = {{kName, "x"}, kBlank, {kAssign, "="}, kBlank, {kLiteral, "1"},
                                           kBlank, {kPlus, "+"}, kBlank, {kLiteral, "2"}, kBlank,
                                           {kTimes, "*"}, kBlank, {kName, "y"}, kEolToken};
@@ -252,14 +213,14 @@ TEST_F(LexerTest, ContinuationMarkDropsTheRestAndGoesOnWithTheNextLine) {
 }
 
 TEST_F(LexerTest, ContinuationMarksOnSuccessiveLinesChainAndEndAtTheEndOfInput) {
-  feed("a...\n...\n...");
+  feedExactly("a...\n...\n...");
   const std::vector<Expected> expected = {{kName, "a"}, {kEnd, "end;"}};
   EXPECT_EQ(scanLine(), expected);
-  EXPECT_EQ(captured.str(), "");  // no warning for a continuation
+  EXPECT_EQ(output.str(), "");  // no warning for a continuation
 }
 
 TEST_F(LexerTest, BlockCommentOverThreeLinesIsOneBlank) {
-  feed("a /* one\ntwo\nthree */ b\n");
+  feed("a /* one\ntwo\nthree */ b");
   const std::vector<Expected> expected = {{kName, "a"}, kBlank, kBlank, kBlank, {kName, "b"}, kEolToken};
   EXPECT_EQ(scanLine(), expected);
   EXPECT_EQ(statementText, "a /* one \ntwo \nthree */ b");
@@ -268,16 +229,16 @@ TEST_F(LexerTest, BlockCommentOverThreeLinesIsOneBlank) {
 }
 
 TEST_F(LexerTest, BlockCommentDoesNotCloseAcrossALineEnd) {
-  feed("/* ends with *\n/ still inside */x\n");
+  feed("/* ends with *\n/ still inside */x");
   const std::vector<Expected> expected = {kBlank, {kName, "x"}, kEolToken};
   EXPECT_EQ(scanLine(), expected);
 }
 
 TEST_F(LexerTest, EndOfInputInsideACommentWarnsAndGivesTheEndToken) {
-  feed("a /* never\nclosed");
+  feedExactly("a /* never\nclosed");
   const std::vector<Expected> expected = {{kName, "a"}, kBlank, {kEnd, "end;"}};
   EXPECT_EQ(scanLine(), expected);
-  EXPECT_EQ(captured.str(), "#> Warning at line 3: End of file found inside a comment.\n");
+  EXPECT_EQ(output.str(), "#> Warning at line 3: End of file found inside a comment.\n");
 }
 
 TEST_F(LexerTest, ScansAStreamWithoutLineEnd) {
@@ -292,7 +253,7 @@ TEST_F(LexerTest, ScansAStreamWithoutLineEnd) {
 }
 
 TEST_F(LexerTest, NamesAreClassifiedEachTimeTheyAreHandedOut) {
-  feed("x y\n");
+  feed("x y");
   EXPECT_EQ(peekKind(0), kName);
   variableTable.Insert("x", VarRecord(kScl, Value(1.0)));
   EXPECT_EQ(peekKind(0), kVariable);
@@ -314,13 +275,13 @@ TEST_F(LexerTest, NamesAreClassifiedEachTimeTheyAreHandedOut) {
 
 TEST_F(LexerTest, ClassifiesQuotedNamesAndDotsLikeIdentifiers) {
   parameterTable.Insert("a b", Value(1.0));
-  feed("\"a b\" ..\n");
+  feed("\"a b\" ..");
   EXPECT_EQ(peekKind(0), kParameter);
   EXPECT_EQ(peekKind(2), kName);
 }
 
 TEST_F(LexerTest, PeekScansOnlyTheMissingTokens) {
-  feed("a b\n");
+  feed("a b");
   EXPECT_EQ(peekKind(0), kName);
   EXPECT_EQ(tokenQueue.Size(), 1);
   EXPECT_EQ(peekKind(3), kEol);
@@ -331,7 +292,7 @@ TEST_F(LexerTest, PeekScansOnlyTheMissingTokens) {
 }
 
 TEST_F(LexerTest, PeekNonSpaceLooksPastBlanksWithoutTakingThem) {
-  feed("   x\n");
+  feed("   x");
   EXPECT_EQ(peekNonSpace(), kName);
   EXPECT_EQ(tokenQueue.Size(), 4);
   EXPECT_EQ(peekKind(0), kSpace);
@@ -341,7 +302,7 @@ TEST_F(LexerTest, PeekNonSpaceLooksPastBlanksWithoutTakingThem) {
 }
 
 TEST_F(LexerTest, SkipSpacesTakesEveryBlankOfABlankLine) {
-  feed("   \n");
+  feed("   ");
   skipSpaces();
   EXPECT_EQ(peekKind(0), kEol);
   EXPECT_EQ(tokenQueue.Size(), 1);
@@ -350,20 +311,20 @@ TEST_F(LexerTest, SkipSpacesTakesEveryBlankOfABlankLine) {
 }
 
 TEST_F(LexerTest, ExpectTokenTakesTheTokenAndReportsAMismatch) {
-  feed("x)\n");
+  feed("x)");
   modeFlags = kModePrompt;
   EXPECT_EQ(expectToken(kLeftParen), 1);
-  EXPECT_EQ(captured.str(), "#> Error at:\nx\n^\n#> Expected (.\n");
+  EXPECT_EQ(output.str(), "#> Error at:\nx\n^\n#> Expected (.\n");
   std::string text;
   EXPECT_EQ(expectTokenText(kRightParen, text), 0);  // x was taken all the same
   EXPECT_EQ(text, ")");
   EXPECT_EQ(expectTokenText(kVariable, text), 1);
   EXPECT_EQ(text, ";");
-  EXPECT_NE(captured.str().find("#> Expected variable.\n"), std::string::npos);
+  EXPECT_NE(output.str().find("#> Expected variable.\n"), std::string::npos);
 }
 
 TEST_F(LexerTest, ExpectTokenTakesFromTheQueueBeforeScanning) {
-  feed("1 + 2\n");
+  feed("1 + 2");
   EXPECT_EQ(peekKind(2), kPlus);
   std::string text;
   EXPECT_EQ(expectTokenText(kLiteral, text), 0);
@@ -374,7 +335,7 @@ TEST_F(LexerTest, ExpectTokenTakesFromTheQueueBeforeScanning) {
 
 TEST_F(LexerTest, TakeTokenNameGivesTheNameOfTheKind) {
   variableTable.Insert("v", VarRecord(kScl, Value(1.0)));
-  feed(") compact v $\n");
+  feed(") compact v $");
   std::string name;
   EXPECT_EQ(takeTokenName(name), ")");
   skipSpaces();
@@ -387,7 +348,7 @@ TEST_F(LexerTest, TakeTokenNameGivesTheNameOfTheKind) {
 }
 
 TEST_F(LexerTest, SavedQueueIsAnIndependentCopy) {
-  feed("a + b\n");
+  feed("a + b");
   EXPECT_EQ(peekKind(4), kName);
   TokenQueue saved;
   EXPECT_EQ(&saveTokenQueue(saved), &saved);
@@ -421,7 +382,7 @@ TEST_F(LexerTest, SavedQueueIsAnIndependentCopy) {
 }
 
 TEST_F(LexerTest, QueueSpansLinesWhenALineIsReadWhilePending) {
-  feed("a\nb\n");
+  feed("a\nb");
   EXPECT_EQ(peekKind(1), kEol);
   ASSERT_EQ(readLine(), 1);
   const std::vector<Expected> first = {{kName, "a"}, kEolToken};
@@ -460,7 +421,7 @@ class RecordingTest : public LexerTest {
     parameterTable.Insert("p", Value(x));
     if (inlineNames.Size() == 0) inlineNames.PushBack("p");
     recorded.str("");
-    feed("p\n");
+    feed("p");
     EXPECT_EQ(expectToken(kParameter), 0);
     discardTokenQueue();
     return recorded.str();
@@ -472,7 +433,7 @@ class RecordingTest : public LexerTest {
 TEST_F(RecordingTest, RecordsTakenTokensAndOneBlankPerSkip) {
   parameterTable.Insert("q", Value(4.0));
   variableTable.Insert("X", VarRecord(kSym, Value(0.0)));
-  feed("q  *X' ;\n");
+  feed("q  *X' ;");
   EXPECT_EQ(peekNonSpace(), kParameter);  // look-ahead records nothing
   EXPECT_EQ(recorded.str(), "");
   expectToken(kParameter);
@@ -488,7 +449,7 @@ TEST_F(RecordingTest, RecordsTakenTokensAndOneBlankPerSkip) {
 }
 
 TEST_F(RecordingTest, RecordsATokenThatFailsTheKindTest) {
-  feed("]\n");
+  feed("]");
   EXPECT_EQ(expectToken(kRightParen), 1);
   EXPECT_EQ(recorded.str(), "]");
   std::string name;
@@ -498,7 +459,7 @@ TEST_F(RecordingTest, RecordsATokenThatFailsTheKindTest) {
 
 TEST_F(RecordingTest, RecordsNothingWhileNotRecording) {
   recordingText = 0;
-  feed("a b\n");
+  feed("a b");
   expectToken(kName);
   skipSpaces();
   expectToken(kName);
@@ -509,7 +470,7 @@ TEST_F(RecordingTest, InlineParameterIsRecordedAsItsNumber) {
   parameterTable.Insert("q", Value(0.5));
   inlineNames.PushBack("p");
   parameterTable.Insert("p", Value(3.0));
-  feed("p + q\n");
+  feed("p + q");
   expectToken(kParameter);
   skipSpaces();
   expectToken(kPlus);
@@ -533,16 +494,16 @@ struct NumberCase {
 TEST_F(RecordingTest, InlineNumbersUseIntegerOrExponentFormWithoutPlus) {
   const std::vector<NumberCase> cases = {
       {3.0, "3"},
-      {-7.0, "-7"},
+      {-7.0, "(-7)"},
       {0.0, "0"},
       {2147483647.0, "2147483647"},
-      {-2147483648.0, "-2147483648"},
+      {-2147483648.0, "(-2147483648)"},
       {0.5, "5.000000000000e-01"},
       {12.5, "1.250000000000e01"},
       {3e9, "3.000000000000e09"},
       {2147483648.0, "2.147483648000e09"},
-      {-2147483649.0, "-2.147483649000e09"},
-      {-0.25, "-2.500000000000e-01"},
+      {-2147483649.0, "(-2.147483649000e09)"},
+      {-0.25, "(-2.500000000000e-01)"},
       {1e300, "1.000000000000e300"},
       {1e-300, "1.000000000000e-300"},
   };
@@ -558,14 +519,20 @@ TEST_F(RecordingTest, RecordedFiniteNumbersReadBackAsTheSameNumber) {
   for (double x : values) {
     SCOPED_TRACE(x);
     const std::string text = inlineText(x);
-    // The scanner must see a single number, after a sign for a negative one.
+    // The scanner must see a single number, in parentheses after a sign for
+    // a negative one.
     recordingText = 0;
-    feed(text + "\n");
+    feed(text);
     std::vector<Expected> tokens = scanLine();
     ASSERT_FALSE(tokens.empty());
-    const bool negative = tokens[0].kind == kMinus;
+    const bool negative = tokens[0].kind == kLeftParen;
     EXPECT_EQ(negative, x < 0);
-    if (negative) tokens.erase(tokens.begin());
+    if (negative) {
+      ASSERT_EQ(tokens.size(), 5u) << text;
+      EXPECT_EQ(tokens[1].kind, kMinus);
+      EXPECT_EQ(tokens[3].kind, kRightParen);
+      tokens = {tokens[2], tokens[4]};
+    }
     ASSERT_EQ(tokens.size(), 2u) << text;
     EXPECT_EQ(tokens[0].kind, kLiteral);
     const double back = std::strtod(tokens[0].text.c_str(), nullptr);
@@ -592,7 +559,7 @@ TEST_F(RecordingTest, InlineNameHoldingAMatrixIsRecordedByName) {
   // clear p followed by p = [1 2] leaves the name on the inline list.
   inlineNames.PushBack("p");
   parameterTable.Insert("p", Value(1, 2, 1.0));
-  feed("p\n");
+  feed("p");
   expectToken(kParameter);
   EXPECT_EQ(recorded.str(), "p");
 }

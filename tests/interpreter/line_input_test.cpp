@@ -5,13 +5,13 @@
 #include <cstdio>
 #include <iostream>
 #include <iterator>
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include <readline/history.h>
 #include <readline/readline.h>
 
+#include "script_fixture.h"
 #include "workspace.h"
 
 namespace {
@@ -26,34 +26,12 @@ std::string currentLine() {
 
 std::string withEnds(const std::string& line) { return line + '\n' + '\0'; }
 
-class LineInputTest : public ::testing::Test {
+class LineInputTest : public ScriptFixture {
  protected:
   void SetUp() override {
-    savedOut = std::cout.rdbuf(captured.rdbuf());
-    modeFlags = kModeScript;
-    inputStream = &input;
-    lineNumber = 0;
-    columnNumber = 0;
-    statementText.clear();
-    echoInput = 0;
-    newStatement = 0;
+    ScriptFixture::SetUp();
+    inputFileName.clear();  // the error reports below name no file
   }
-  void TearDown() override {
-    std::cout.rdbuf(savedOut);
-    inputStream = &std::cin;
-    modeFlags = 0;
-    echoInput = 0;
-    releaseLineBuffer();
-  }
-
-  void setInput(const std::string& text) {
-    input.str(text);
-    input.clear();
-  }
-
-  std::istringstream input;
-  std::ostringstream captured;
-  std::streambuf* savedOut = nullptr;
 };
 
 TEST_F(LineInputTest, ReadsScriptLinesAndCountsThem) {
@@ -67,7 +45,7 @@ TEST_F(LineInputTest, ReadsScriptLinesAndCountsThem) {
   EXPECT_EQ(readLine(), 0);
   EXPECT_EQ(inputFailed(), 0);
   EXPECT_EQ(readLine(), 0);
-  EXPECT_EQ(captured.str(), "");
+  EXPECT_EQ(output.str(), "");
 }
 
 TEST_F(LineInputTest, EmptyInputHasNoLine) {
@@ -103,7 +81,7 @@ TEST_F(LineInputTest, EchoRepeatsEveryLineRead) {
   ASSERT_EQ(readLine(), 1);
   ASSERT_EQ(readLine(), 1);
   EXPECT_EQ(readLine(), 0);
-  EXPECT_EQ(captured.str(), " > a = 1\n > \n");
+  EXPECT_EQ(output.str(), " > a = 1\n > \n");
 }
 
 TEST_F(LineInputTest, ReadsExecFilesLikeScripts) {
@@ -120,7 +98,7 @@ TEST_F(LineInputTest, AFailedStreamEndsTheInputWithAnError) {
   input.setstate(std::ios::failbit);  // fails before its end
   EXPECT_EQ(readLine(), 0);
   EXPECT_EQ(inputFailed(), 1);
-  EXPECT_EQ(captured.str(), "#> Error in \"\" (line 2) at:\n\n^\n#> Error reading the input.\n");
+  EXPECT_EQ(output.str(), "#> Error in \"\" (line 2) at:\n\n^\n#> Error reading the input.\n");
   // Asking again does not hand out lines of a broken stream.
   EXPECT_EQ(readLine(), 0);
   EXPECT_EQ(inputFailed(), 1);
@@ -131,7 +109,7 @@ TEST_F(LineInputTest, ABadStreamEndsTheInputWithAnError) {
   input.setstate(std::ios::badbit);
   EXPECT_EQ(readLine(), 0);
   EXPECT_EQ(inputFailed(), 1);
-  EXPECT_NE(captured.str().find("#> Error reading the input.\n"), std::string::npos);
+  EXPECT_NE(output.str().find("#> Error reading the input.\n"), std::string::npos);
 }
 
 TEST_F(LineInputTest, AtTheEndOfAFileTheOldLineStays) {
@@ -239,7 +217,7 @@ TEST_F(PromptTest, EchoAlsoRepeatsPromptLines) {
   type("b = 2\n");
   echoInput = 1;
   ASSERT_EQ(readLine(), 1);
-  EXPECT_EQ(captured.str(), " > b = 2\n");
+  EXPECT_EQ(output.str(), " > b = 2\n");
 }
 
 TEST_F(PromptTest, HistoryKeepsTheLast40Lines) {

@@ -2,32 +2,17 @@
 
 #include <gtest/gtest.h>
 
-#include <iostream>
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include "evaluator.h"
 #include "lexer.h"
-#include "line_input.h"
 #include "primaries.h"
+#include "script_fixture.h"
 #include "test_matrices.h"
 #include "workspace.h"
 
 namespace {
-
-::testing::AssertionResult sameValue(const Value& actual, const Value& expected) {
-  if (actual.Tag() != expected.Tag())
-    return ::testing::AssertionFailure() << "tag " << actual.Tag() << ", expected " << expected.Tag();
-  const GenMatrixD a = asMatrix(actual), e = asMatrix(expected);
-  if (a.Rows() != e.Rows() || a.Cols() != e.Cols())
-    return ::testing::AssertionFailure() << a.Rows() << " x " << a.Cols() << ", expected " << e.Rows() << " x "
-                                         << e.Cols();
-  for (int k = 0; k < a.Size(); ++k)
-    if (a[k] != e[k])
-      return ::testing::AssertionFailure() << "element " << k << " is " << a[k] << ", expected " << e[k];
-  return ::testing::AssertionSuccess();
-}
 
 // ---- The builder on its own -------------------------------------------------
 
@@ -138,52 +123,20 @@ TEST(MatrixLiteralBuilder, RefusesAResultTooLargeToAllocate) {
 
 // Evaluates script text as one expression with a freshly seeded workspace
 // and captures what is printed.
-class LiteralTest : public ::testing::Test {
+class LiteralTest : public ScriptFixture {
  protected:
   void SetUp() override {
-    savedOut = std::cout.rdbuf(output.rdbuf());
-    modeFlags = kModeScript;
-    inputStream = &input;
-    tokenQueue.Clear();
-    variableTable.Clear();
-    parameterTable.Clear();
-    seedReservedParameters();
-    insideBrackets = 0;
-  }
-  void TearDown() override {
-    std::cout.rdbuf(savedOut);
-    inputStream = &std::cin;
-    tokenQueue.Clear();
-    variableTable.Clear();
-    parameterTable.Clear();
-    releaseLineBuffer();
+    ScriptFixture::SetUp();
+    inputFileName.clear();  // the error reports below name no file
   }
 
   int run(const std::string& text) {
-    input.str(text);
-    input.clear();
-    output.str("");
-    statementText.clear();
-    lineNumber = 0;
-    tokenQueue.Clear();
-    EXPECT_EQ(readLine(), 1);
+    feed(text);
     resultName = "unset";
     result = Value(42.0);
     return evalExpression(result);
   }
-  std::string message() const {
-    const std::string text = output.str();
-    const auto at = text.rfind("#> ");
-    return at == std::string::npos ? "" : text.substr(at + 3, text.size() - at - 4);
-  }
-  void setParameter(const std::string& name, const Value& v) {
-    parameterTable.Remove(name);
-    parameterTable.Insert(name, v);
-  }
 
-  std::istringstream input;
-  std::ostringstream output;
-  std::streambuf* savedOut = nullptr;
   Value result;
 };
 
@@ -252,7 +205,7 @@ TEST_F(LiteralTest, NamesAndTransposesAsElements) {
   EXPECT_EQ(run("[b' -a b']"), 0) << output.str();
   EXPECT_TRUE(sameValue(result, matrixValue(1, 5, {2, 3, -1, 2, 3})));
   EXPECT_EQ(run("[b' - b]"), 1);
-  EXPECT_EQ(message(), "Can not add or subtract matrices with different sizes!");
+  EXPECT_EQ(lastMessage(), "Can not add or subtract matrices with different sizes!");
   // A literal made of a stored matrix is a copy of it.
   EXPECT_EQ(run("[b]"), 0);
   (*result.Matrix())[0] = 9.0;
@@ -284,7 +237,7 @@ TEST_F(LiteralTest, SizeErrors) {
   };
   for (const auto& c : cases) {
     EXPECT_EQ(run(c.text), 1) << c.text;
-    EXPECT_EQ(message(), c.message) << c.text;
+    EXPECT_EQ(lastMessage(), c.message) << c.text;
     EXPECT_EQ(insideBrackets, 0) << c.text;  // restored on every exit
   }
 }

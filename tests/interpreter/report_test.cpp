@@ -2,65 +2,37 @@
 
 #include <gtest/gtest.h>
 
-#include <iostream>
-#include <sstream>
 #include <string>
 
+#include "script_fixture.h"
 #include "workspace.h"
 
 namespace {
 
 const char kMessage[] = "Expected separator: colon, semicolon or end of line.";
 
-// Captures std::cout and sets the globals the reports read; both are given
-// back afterwards.
-class ReportTest : public ::testing::Test {
+// Sets the globals the reports read, in prompt mode; the output is captured.
+class ReportTest : public ScriptFixture {
  protected:
   void SetUp() override {
-    saved = std::cout.rdbuf(captured.rdbuf());
-    std::cout.flags(std::ios::dec | std::ios::skipws);
-    std::cout.precision(6);
-    savedModeFlags = modeFlags;
-    savedLineNumber = lineNumber;
-    savedColumnNumber = columnNumber;
-    savedVerboseFormat = verboseFormat;
-    savedStatementText = statementText;
-    savedInputFileName = inputFileName;
-    savedExecFileName = execFileName;
+    ScriptFixture::SetUp();
     modeFlags = kModePrompt;
-    lineNumber = 0;
     columnNumber = 7;
-    verboseFormat = 1;
     statementText = "x = 1 2";
     inputFileName = "demo.lmi";
     execFileName = "sub dir/inner.lmi";
   }
-  void TearDown() override {
-    std::cout.rdbuf(saved);
-    modeFlags = savedModeFlags;
-    lineNumber = savedLineNumber;
-    columnNumber = savedColumnNumber;
-    verboseFormat = savedVerboseFormat;
-    statementText = savedStatementText;
-    inputFileName = savedInputFileName;
-    execFileName = savedExecFileName;
-  }
 
   std::string error(const std::string& message, int blankFirst = 0) {
-    captured.str("");
+    output.str("");
     reportError(message, blankFirst);
-    return captured.str();
+    return output.str();
   }
   std::string warning(const std::string& message) {
-    captured.str("");
+    output.str("");
     reportWarning(message);
-    return captured.str();
+    return output.str();
   }
-
-  std::ostringstream captured;
-  std::streambuf* saved = nullptr;
-  int savedModeFlags = 0, savedLineNumber = 0, savedColumnNumber = 0, savedVerboseFormat = 1;
-  std::string savedStatementText, savedInputFileName, savedExecFileName;
 };
 
 TEST_F(ReportTest, PromptExample) {
@@ -159,11 +131,11 @@ TEST_F(ReportTest, WarningNamesTheLineOnlyOutsideThePrompt) {
 
 TEST_F(ReportTest, NewlineUnlessCompact) {
   newlineUnlessCompact();
-  EXPECT_EQ(captured.str(), "\n");
-  captured.str("");
+  EXPECT_EQ(output.str(), "\n");
+  output.str("");
   verboseFormat = 0;
   newlineUnlessCompact();
-  EXPECT_EQ(captured.str(), "");
+  EXPECT_EQ(output.str(), "");
 }
 
 }  // namespace

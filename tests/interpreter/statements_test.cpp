@@ -4,58 +4,17 @@
 #include "statements.h"
 
 #include <iostream>
-#include <sstream>
 #include <string>
 
 #include <gtest/gtest.h>
 
 #include "lexer.h"
+#include "script_fixture.h"
 #include "workspace.h"
 
 namespace {
 
-class StatementLoopTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    saved_ = std::cout.rdbuf(output_.rdbuf());
-    modeFlags = kModeScript;
-    inputFileName = "t.lmi";
-  }
-
-  void TearDown() override {
-    std::cout.rdbuf(saved_);
-    ResetWorkspace();
-    modeFlags = 0;
-    inputFileName.clear();
-    inputStream = &std::cin;
-  }
-
-  // Runs a whole session over script from a fresh workspace and an empty
-  // output; returns its status.
-  int Run(const std::string& script) {
-    ResetWorkspace();
-    output_.str("");
-    input_.str(script);
-    input_.clear();
-    inputStream = &input_;
-    return runSession();
-  }
-
-  std::string Output() const { return output_.str(); }
-
-  static void ResetWorkspace() {
-    variableTable.Clear();
-    parameterTable.Clear();
-    discardTokenQueue();
-    statementText.clear();
-    lineNumber = 0;
-    columnNumber = 0;
-  }
-
-  std::istringstream input_;
-  std::ostringstream output_;
-  std::streambuf* saved_ = nullptr;
-};
+using StatementLoopTest = ScriptFixture;
 
 // The report of an error on line 1 of t.lmi whose echo is the whole line.
 std::string FirstLineError(const std::string& line, const std::string& message) {
@@ -76,40 +35,40 @@ TEST_F(StatementLoopTest, TokensThatBeginNoStatementAreReportedByTheirKindName) 
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.line);
-    EXPECT_EQ(Run(std::string(c.line) + "\n"), 1);
-    EXPECT_EQ(Output(), FirstLineError(c.line, std::string("'") + c.name + "' is not a statement."));
+    EXPECT_EQ(runScript(std::string(c.line) + "\n"), 1);
+    EXPECT_EQ(output.str(), FirstLineError(c.line, std::string("'") + c.name + "' is not a statement."));
   }
 }
 
 TEST_F(StatementLoopTest, CharacterThatBeginsNoTokenIsNotAValidToken) {
   for (const char* line : {"$", "!", "#", "?", "{", "_"}) {
     SCOPED_TRACE(line);
-    EXPECT_EQ(Run(std::string(line) + " 1\n"), 1);
-    EXPECT_EQ(Output(), FirstLineError(line, std::string("'") + line + "' is not a valid token."));
+    EXPECT_EQ(runScript(std::string(line) + " 1\n"), 1);
+    EXPECT_EQ(output.str(), FirstLineError(line, std::string("'") + line + "' is not a valid token."));
   }
 }
 
 TEST_F(StatementLoopTest, BlankCommentAndEmptyLinesRunNothing) {
-  EXPECT_EQ(Run("\n   \n\t\n% comment\n// comment\n/* a\n comment */\n"), 0);
-  EXPECT_EQ(Output(), "");
+  EXPECT_EQ(runScript("\n   \n\t\n% comment\n// comment\n/* a\n comment */\n"), 0);
+  EXPECT_EQ(output.str(), "");
 }
 
 TEST_F(StatementLoopTest, SemicolonSilencesAndTheStatementsAfterASeparatorRun) {
-  EXPECT_EQ(Run("a = 1; b = 2, c = 3;\nb\n"), 0);
-  EXPECT_EQ(Output(), "\nb = \n\n     2.0000\n\n\nb = \n\n     2.0000\n\n");
+  EXPECT_EQ(runScript("a = 1; b = 2, c = 3;\nb\n"), 0);
+  EXPECT_EQ(output.str(), "\nb = \n\n     2.0000\n\n\nb = \n\n     2.0000\n\n");
   EXPECT_TRUE(parameterTable.Lookup("c").IsScalar());
 }
 
 TEST_F(StatementLoopTest, UnnamedValueGoesToAnsAndANamedOneLeavesIt) {
-  EXPECT_EQ(Run("7;\nx = 5;\nx;\n(x);\n"), 0);
+  EXPECT_EQ(runScript("7;\nx = 5;\nx;\n(x);\n"), 0);
   ASSERT_TRUE(parameterTable.Lookup(kAnsName).IsScalar());
   EXPECT_EQ(*parameterTable.Lookup(kAnsName).Scalar(), 7.0);
-  EXPECT_EQ(Output(), "");
+  EXPECT_EQ(output.str(), "");
 }
 
 TEST_F(StatementLoopTest, MissingSeparatorFailsAfterTheStatementTookEffect) {
-  EXPECT_EQ(Run("x = 4 5\nx = 6\n"), 1);
-  EXPECT_EQ(Output(), "\nx = \n\n     4.0000\n\n" +
+  EXPECT_EQ(runScript("x = 4 5\nx = 6\n"), 1);
+  EXPECT_EQ(output.str(), "\nx = \n\n     4.0000\n\n" +
                           FirstLineError("x = 4 5", "Expected separator: colon, semicolon or end of line."));
   EXPECT_EQ(*parameterTable.Lookup("x").Scalar(), 4.0);
 }
@@ -117,7 +76,7 @@ TEST_F(StatementLoopTest, MissingSeparatorFailsAfterTheStatementTookEffect) {
 TEST_F(StatementLoopTest, EndAndQuitStopTheRunWhereAStatementMayBegin) {
   for (const char* script : {"x = 1; quit\nx = 2\n", "x = 1, end\nx = 2\n", "x = 1;\nquit\nx = 2\n"}) {
     SCOPED_TRACE(script);
-    EXPECT_EQ(Run(script), 0);
+    EXPECT_EQ(runScript(script), 0);
     EXPECT_EQ(*parameterTable.Lookup("x").Scalar(), 1.0);
   }
 }
@@ -125,23 +84,21 @@ TEST_F(StatementLoopTest, EndAndQuitStopTheRunWhereAStatementMayBegin) {
 TEST_F(StatementLoopTest, InsideExecTheFirstFailureEndsTheLoopAlsoAtThePrompt) {
   modeFlags = kModePrompt | kModeExec;
   execFileName = "inner.lmi";
-  EXPECT_EQ(Run("a = 1;\n);\na = 2;\n"), 1);
+  EXPECT_EQ(runScript("a = 1;\n);\na = 2;\n"), 1);
   EXPECT_EQ(*parameterTable.Lookup("a").Scalar(), 1.0);
-  EXPECT_EQ(Output(), "#> Error executing file \"inner.lmi\" (line 2) at:\n)\n^\n#> ')' is not a statement.\n");
-  execFileName.clear();
+  EXPECT_EQ(output.str(), "#> Error executing file \"inner.lmi\" (line 2) at:\n)\n^\n#> ')' is not a statement.\n");
 }
 
 TEST_F(StatementLoopTest, FailedInputStreamCountsAsAFailedRun) {
-  input_.str("x = 1;\n");
-  input_.setstate(std::ios::badbit);
-  inputStream = &input_;
+  setInput("x = 1;\n");
+  input.setstate(std::ios::badbit);
   EXPECT_EQ(runSession(), 1);
   EXPECT_FALSE(parameterTable.Lookup("x").IsScalar());
 }
 
 TEST_F(StatementLoopTest, RunSeedsTheHiddenVariableAndTheReservedParameters) {
   solverSettings.max_iter = 50;
-  EXPECT_EQ(Run(""), 0);
+  EXPECT_EQ(runScript(""), 0);
   solverSettings = SolverSettings();
   ASSERT_EQ(variableTable.Count(), 1);
   const VarRecord& affine = variableTable.Lookup(kAffineVariableName);

@@ -2,48 +2,16 @@
 
 #include <gtest/gtest.h>
 
-#include <iostream>
 #include <limits>
-#include <sstream>
 #include <string>
+
+#include "script_fixture.h"
 
 namespace {
 
 // Runs checkReservedParameters on a fresh set of settings with some reserved
 // parameters assigned, capturing what it reports.
-class ReservedParameters : public ::testing::Test {
- protected:
-  void SetUp() override {
-    reset();
-    saved = std::cout.rdbuf(output.rdbuf());
-  }
-  void TearDown() override { std::cout.rdbuf(saved); }
-
-  void reset() {
-    solverSettings = SolverSettings();
-    parameterTable.Clear();
-    seedReservedParameters();
-    needsRebuild = 0;
-    modeFlags = kModePrompt;
-    statementText.clear();
-    columnNumber = 0;
-    output.str("");
-  }
-
-  void set(const std::string& name, const Value& value) {
-    parameterTable.Remove(name);
-    parameterTable.Insert(name, value);
-  }
-  // The message line of the report, "" when nothing was reported.
-  std::string message() const {
-    const std::string text = output.str();
-    const auto at = text.rfind("#> ");
-    return at == std::string::npos ? "" : text.substr(at + 3, text.size() - at - 4);
-  }
-
-  std::ostringstream output;
-  std::streambuf* saved = nullptr;
-};
+using ReservedParameters = ScriptFixture;
 
 TEST_F(ReservedParameters, MessagesAndAcceptedValues) {
   const double nan = std::numeric_limits<double>::quiet_NaN();
@@ -74,17 +42,18 @@ TEST_F(ReservedParameters, MessagesAndAcceptedValues) {
       {"fact", Value(-inf), "Parameter 'fact' must be equal to '1' or '2'."},
   };
   for (const Case& c : cases) {
-    reset();
-    set(c.name, c.value);
+    resetWorkspace();
+    output.str("");
+    setParameter(c.name, c.value);
     const int status = checkReservedParameters();
     EXPECT_EQ(status, c.expected[0] ? 1 : 0) << c.name;
-    EXPECT_EQ(message(), c.expected) << c.name;
+    EXPECT_EQ(lastMessage(), c.expected) << c.name;
   }
 }
 
 TEST_F(ReservedParameters, AcceptedChangesReachTheSettingsOnly) {
-  set("max_iter", Value(50.7));
-  set("fact", Value(2.5));
+  setParameter("max_iter", Value(50.7));
+  setParameter("fact", Value(2.5));
   EXPECT_EQ(checkReservedParameters(), 0);
   EXPECT_EQ(solverSettings.max_iter, 50);
   EXPECT_EQ(solverSettings.fact, 2);
@@ -93,19 +62,19 @@ TEST_F(ReservedParameters, AcceptedChangesReachTheSettingsOnly) {
 }
 
 TEST_F(ReservedParameters, ATruncationEqualToTheSettingChangesNothing) {
-  set("max_iter", Value(100.9));
+  setParameter("max_iter", Value(100.9));
   EXPECT_EQ(checkReservedParameters(), 0);
   EXPECT_EQ(needsRebuild, 0);
 }
 
 TEST_F(ReservedParameters, EarlierValidChangesStayWhenALaterOneFails) {
-  set("eps", Value(1e-3));
-  set("rank_eps", Value(-1.0));
-  set("fact", Value(2.0));
+  setParameter("eps", Value(1e-3));
+  setParameter("rank_eps", Value(-1.0));
+  setParameter("fact", Value(2.0));
   EXPECT_EQ(checkReservedParameters(), 1);
   EXPECT_EQ(solverSettings.eps, 1e-3);
   EXPECT_EQ(solverSettings.fact, 1);  // never looked at
-  EXPECT_EQ(message(), "Parameter 'rank_eps' must be a positive scalar.");
+  EXPECT_EQ(lastMessage(), "Parameter 'rank_eps' must be a positive scalar.");
 }
 
 TEST(VarRecord, AssignmentSharesTheValueAndCopiesTheMask) {

@@ -72,6 +72,12 @@ TEST_F(VLmiBlockTest, AlgebraMatchesMatrixArithmetic) {
   auto add = addValues;
   auto sub = subtractValues;
   auto symOf = [&](const Value& v) { return add(v, tr(v)); };
+  auto traceOf = [](const Value& v) {
+    const GenMatrixD m = asMatrix(v);
+    double sum = 0.0;
+    for (int i = 0; i < m.Rows(); ++i) sum += m(i, i);
+    return Value(sum);
+  };
 
   VLmiBlock traceX(1);
   for (int i = 0; i < 3; ++i) {
@@ -128,6 +134,14 @@ TEST_F(VLmiBlockTest, AlgebraMatchesMatrixArithmetic) {
          for (int i = 0; i < 3; ++i) sum = add(sum, mul(tr(unit(3, i)), mul(X_(), unit(3, i))));
          return sum;
        }},
+      // A 1 x 1 term with matrix coefficients times a matrix is s M, one
+      // term per column (or row) of M.
+      {"trace(X)*M", traceX * cM, 2, 2, 7, 1, [&] { return mul(traceOf(X_()), M); }},
+      {"A'*trace(X)", transpose(cA) * traceX, 3, 2, 7, 1, [&] { return mul(tr(A), traceOf(X_())); }},
+      {"M*(trace(X) + W)", cM * (traceX + W), 2, 2, 8, 1,
+       [&] { return add(mul(traceOf(X_()), M), mul(M, var("W"))); }},
+      {"sym(e1'*X*e2)*C'", sym((transpose(constBlock(unit(3, 0))) * X) * constBlock(unit(3, 1))) * transpose(cC),
+       2, 3, 5, 1, [&] { return mul(2.0 * asMatrix(X_())(0, 1), tr(C)); }},
       // In a block that is not square a 1 x 1 term means every element.
       {"(V + 1)*C", (V + one) * cC, 2, 2, 2, 1, [&] { return mul(add(V_(), 1.0), C); }},
       {"M*(V - x)", cM * (V - x), 2, 3, 3, 1, [&] { return mul(M, sub(V_(), x_())); }},
@@ -257,6 +271,54 @@ TEST_F(VLmiBlockTest, SumAndProductMessages) {
     EXPECT_EQ(1, r.NumTerms()) << c.label;
     EXPECT_EQ(1, r.Rows()) << c.label;
   }
+}
+
+// The status forms fail after the same reports and leave the destination
+// as it was.
+TEST_F(VLmiBlockTest, SumAndProductStatus) {
+  struct Case {
+    std::string label;
+    std::function<int(VLmiBlock&)> operation;
+    const char* message;
+  };
+  const std::vector<Case> cases = {
+      {"X + V", [&](VLmiBlock& r) { return VLmiBlock::Add(X, V, r); }, "VLmiBlock::operator+(): Summing different sizes"},
+      {"X - V", [&](VLmiBlock& r) { return VLmiBlock::Subtract(X, V, r); },
+       "VLmiBlock::operator-(): Subtracting different sizes"},
+      {"X*Y", [&](VLmiBlock& r) { return VLmiBlock::Multiply(X, Y, r); }, "VLmiBlock::operator*(): Not a linear operation"},
+      {"M*X", [&](VLmiBlock& r) { return VLmiBlock::Multiply(constBlock(M), X, r); },
+       "VLmiBlock::operator*(): Multiplying different sizes"},
+  };
+  for (const Case& c : cases) {
+    VLmiBlock r = W;
+    const VMatTerm* before = r.Terms().Data();
+    EXPECT_EQ(1, c.operation(r)) << c.label;
+    EXPECT_EQ(std::vector<std::string>{c.message}, messages()) << c.label;
+    EXPECT_EQ(before, r.Terms().Data()) << c.label;
+    EXPECT_EQ(2, r.Rows()) << c.label;
+  }
+  VLmiBlock r;
+  EXPECT_EQ(0, VLmiBlock::Add(X, x, r));
+  EXPECT_EQ(3, r.NumTerms());
+  EXPECT_EQ(0, VLmiBlock::Multiply(constBlock(A), X, r));
+  EXPECT_EQ(2, r.Rows());
+  EXPECT_TRUE(messages().empty());
+}
+
+// Two constants add by the matrix language's rules, sizes included: a 1 x 1
+// side beside an empty one gives the empty value.
+TEST_F(VLmiBlockTest, ConstantSumTakesTheSizeOfItsValue) {
+  VLmiBlock r;
+  ASSERT_EQ(0, VLmiBlock::Add(constBlock(1.0), constBlock(Value()), r));
+  EXPECT_TRUE(lmiConstantPart(r).IsEmpty());
+  EXPECT_EQ(0, r.Rows());
+  EXPECT_EQ(0, r.Cols());
+  ASSERT_EQ(0, VLmiBlock::Subtract(constBlock(Value()), constBlock(2.0), r));
+  EXPECT_TRUE(lmiConstantPart(r).IsEmpty());
+  ASSERT_EQ(0, VLmiBlock::Add(constBlock(2.0), constBlock(A), r));
+  EXPECT_TRUE(valuesNear(lmiConstantPart(r), addValues(2.0, A)));
+  EXPECT_EQ(2, r.Rows());
+  EXPECT_EQ(3, r.Cols());
 }
 
 // A failed quotient reports once and leaves the destination as it was.

@@ -2,6 +2,8 @@
 #ifndef VARNEL_TEST_MATRICES_H
 #define VARNEL_TEST_MATRICES_H
 
+#include <gtest/gtest.h>
+
 #include <initializer_list>
 
 #include "gen_matrix.h"
@@ -23,6 +25,21 @@ inline Value matrixValue(int rows, int cols, std::initializer_list<double> rowMa
 inline GenMatrixD asMatrix(const Value& v) {
   if (v.IsScalar()) return GenMatrixD(1, 1, *v.Scalar(), 0);
   return v.IsMatrix() ? GenMatrixD(*v.Matrix()) : GenMatrixD(0);
+}
+
+// Same tag, same shape and exactly the same elements (NaNs never match).
+inline ::testing::AssertionResult sameValue(const Value& actual, const Value& expected) {
+  if (actual.Tag() != expected.Tag() || actual.Rows() != expected.Rows() || actual.Cols() != expected.Cols()) {
+    return ::testing::AssertionFailure() << "tag/shape " << actual.Tag() << " " << actual.Rows() << "x"
+                                         << actual.Cols() << ", expected " << expected.Tag() << " "
+                                         << expected.Rows() << "x" << expected.Cols();
+  }
+  const GenMatrixD a = asMatrix(actual);
+  const GenMatrixD b = asMatrix(expected);
+  for (int k = 0; k < a.Size(); ++k) {
+    if (!(a[k] == b[k])) return ::testing::AssertionFailure() << "element " << k << ": " << a[k] << " vs " << b[k];
+  }
+  return ::testing::AssertionSuccess();
 }
 
 #endif

@@ -1,0 +1,419 @@
+#include "control_flow.h"
+
+#include <string>
+#include <vector>
+
+#include "evaluator.h"
+#include "lexer.h"
+#include "line_input.h"
+#include "report.h"
+#include "statements.h"
+#include "workspace.h"
+
+namespace {
+
+const char kSeparatorMessage[] = "Expected separator: colon, semicolon or end of line.";
+const char kElseMessage[] = "'else' found outside of an if statement.";
+const char kForEndOfInput[] = "End of file reached inside a for loop.";
+const char kWhileEndOfInput[] = "End of file reached inside a while loop.";
+const char kIfEndOfInput[] = "End of file reached inside an if statement.";
+
+using TokenNode = ListNode<Token>;
+
+// The input ended where a construct needed more of it. A stream that failed
+// has already been reported by readLine.
+int reportEndOfInput(const char* message) {
+  if (!inputFailed()) reportError(message);
+  return 1;
+}
+
+// Reads the next line once the line end that was pending has been taken and
+// nothing else is pending; 1 after reporting message at the end of the input.
+int readLineIfNothingPending(const char* message) {
+  if (tokenQueue.Size() == 0 && !readLine()) return reportEndOfInput(message);
+  return 0;
+}
+
+// The pending token after node (the front one when node is null), scanned
+// when it is not pending yet. A line end that is the last pending token has
+// the next input line read first, since the scanner would only repeat the
+// line end. Null when the input has no further line.
+TokenNode* nextPendingToken(TokenNode* node) {
+  TokenNode* next = node != nullptr ? node->next : tokenQueue.NodeAt(0);
+  if (next != nullptr) return next;
+  if (node != nullptr && node->value.kind == kEol && !readLine()) return nullptr;
+  peekKind(tokenQueue.Size());
+  return tokenQueue.NodeAt(tokenQueue.Size() - 1);
+}
+
+// What a scan to the matching end does with an else at the construct's own
+// depth.
+enum ElseRule {
+  kElseIgnored,     // a loop: the body's own statements deal with it
+  kElseStops,       // skipping the first branch of an if
+  kElseRefused,     // after a branch of an if: a second else
+  kElsePassedOnce,  // after a first branch left by break: the if's own else
+};
+
+enum ScanResult { kScanAtEnd, kScanAtElse, kScanStrayElse, kScanInputEnded };
+
+// Walks the pending tokens from the front, scanning and reading lines as
+// needed but taking nothing, to the end that closes the construct the walk
+// begins in: for, if and while open a construct, end closes one. count
+// receives the number of tokens walked, the closing end (or the else that
+// stopped the walk) included.
+ScanResult scanToMatchingEnd(ElseRule rule, int& count) {
+  int depth = 1;
+  count = 0;
+  for (TokenNode* node = nextPendingToken(nullptr); node != nullptr; node = nextPendingToken(node)) {
+    ++count;
+    switch (node->value.kind) {
+      case kFor:
+      case kIf:
+      case kWhile:
+        ++depth;
+        break;
+      case kEnd:
+        if (--depth == 0) return kScanAtEnd;
+        break;
+      case kElse:
+        if (depth != 1 || rule == kElseIgnored) break;
+        if (rule == kElseStops) return kScanAtElse;
+        if (rule == kElseRefused) return kScanStrayElse;
+        rule = kElseRefused;
+        break;
+      default:
+        break;
+    }
+  }
+  return kScanInputEnded;
+}
+
+// Removes the first count pending tokens; nodes are relinked, not copied.
+void dropPendingTokens(int count) {
+  TokenQueue rest;
+  tokenQueue.SplitAt(rest, count);
+  rest.SplitAt(tokenQueue, 0);
+}
+
+// Removes the pending tokens 1 to count - 1, keeping the front one.
+void dropTokensAfterFront(int count) {
+  TokenQueue dropped;
+  if (count < tokenQueue.Size())
+    tokenQueue.MoveRange(dropped, 1, count);
+  else
+    tokenQueue.SplitAt(dropped, 1);
+}
+
+// The end of a header (or of an else): blanks, an optional ";" or ",", and
+// an optional line end, after which the next line is read when nothing else
+// is pending. The first statement of the body may follow on the same line.
+int takeHeaderEnd(const char* endOfInputMessage) {
+  skipSpaces();
+  const int kind = peekKind(0);
+  if (kind == kSemicolon || kind == kComma) {
+    expectToken(kind);
+    skipSpaces();
+  } else if (kind != kEol) {
+    reportError(kSeparatorMessage);
+    return 1;
+  }
+  if (peekKind(0) == kEol) {
+    expectToken(kEol);
+    if (readLineIfNothingPending(endOfInputMessage)) return 1;
+  }
+  skipSpaces();
+  return 0;
+}
+
+// After an else: a ";" or "," directly after it belongs to the else.
+void takeElseSeparator() {
+  skipSpaces();
+  const int kind = peekKind(0);
+  if (kind == kSemicolon || kind == kComma) expectToken(kind);
+}
+
+// After a statement of a body: a ";" or "," is taken, a line end is left for
+// the body to take; anything else is an error.
+int takeStatementSeparator() {
+  skipSpaces();
+  const int kind = peekKind(0);
+  if (kind == kSemicolon || kind == kComma) {
+    expectToken(kind);
+    return 0;
+  }
+  if (kind == kEol) return 0;
+  reportError(kSeparatorMessage);
+  return 1;
+}
+
+// The pending tokens of a loop, set aside while it runs: the construct itself
+// (a while's condition, the body and the closing end), whose copy every pass
+// replays, and the tokens that were already pending after it, which follow
+// once the loop is over.
+class LoopTokens {
+ public:
+  // Scans to the loop's end and moves its tokens out of the queue; 1 after
+  // reporting endOfInputMessage when the input ends first.
+  int Take(const char* endOfInputMessage) {
+    int count;
+    if (scanToMatchingEnd(kElseIgnored, count) != kScanAtEnd) return reportEndOfInput(endOfInputMessage);
+    tokenQueue.SplitAt(after, count);
+    tokenQueue.SplitAt(construct, 0);
+    return 0;
+  }
+
+  // Makes a fresh copy of the construct the pending tokens. Each token is
+  // copied once into its new node (a list assignment would first fill the
+  // node with the default token and then assign it).
+  void Replay() {
+    discardTokenQueue();
+    for (TokenNode* node = construct.NodeAt(0); node != nullptr; node = node->next) tokenQueue.Append(node->value);
+  }
+
+  // Drops what is left of the last pass (after a break or a false condition)
+  // and lets the queue go on with what followed the loop's end.
+  void Finish() { after.SplitAt(tokenQueue, 0); }
+
+ private:
+  TokenQueue construct;
+  TokenQueue after;
+};
+
+enum PassResult { kPassComplete, kPassBroken, kPassFailed };
+
+// Runs one pass of a loop body from the front of the queue to the loop's end.
+PassResult runPass() {
+  for (;;) {
+    // Every pass ends with its end; were it taken by a statement, the scanner
+    // would give line ends for ever.
+    if (tokenQueue.Size() == 0) return kPassComplete;
+    skipSpaces();
+    const int kind = peekKind(0);
+    if (kind == kEol) {
+      expectToken(kEol);
+      continue;
+    }
+    if (kind == kEnd || kind == kBreak) {
+      expectToken(kind);
+      return kind == kEnd ? kPassComplete : kPassBroken;
+    }
+    if (dispatchStatement()) return kPassFailed;
+    if (peekKind(0) == kBreak) {
+      expectToken(kBreak);
+      return kPassBroken;
+    }
+    if (takeStatementSeparator()) return kPassFailed;
+  }
+}
+
+// The elements a for loop runs over: a scalar's one, a matrix's in
+// column-major order, none for the empty value.
+std::vector<double> loopElements(const Value& v) {
+  if (v.IsScalar()) return std::vector<double>(1, *v.Scalar());
+  if (!v.IsMatrix()) return std::vector<double>();
+  const GenMatrixD& m = *v.Matrix();
+  return std::vector<double>(m.Data(), m.Data() + m.Rows() * m.Cols());
+}
+
+// Gives the loop variable the element of a pass. The body may have cleared
+// the parameter; it is then created again. A parameter that constraints may
+// use has changed, so the next build must not reuse the last one.
+void storeLoopValue(const std::string& name, double element) {
+  if (parameterTable.Find(name).index < 0)
+    parameterTable.Insert(name, Value(element));
+  else
+    parameterTable.Lookup(name) = element;
+  needsRebuild = 1;
+}
+
+void removeInlineName(const std::string& name) {
+  int position;
+  if (findInlineName(name, position)) inlineNames.Remove(position);
+}
+
+void addInlineName(const std::string& name) {
+  int position;
+  if (!findInlineName(name, position)) inlineNames.PushBack(name);
+}
+
+// The kind of the first pending token from position n on that is not a blank.
+int kindAfterBlanks(int n) {
+  int kind;
+  while ((kind = peekKind(n)) == kSpace) ++n;
+  return kind;
+}
+
+// A for loop from its header's assignment on; name is off the inline list.
+int runForLoop(const std::string& name) {
+  // The header assigns the loop variable without showing it.
+  const int shown = showResults;
+  showResults = 0;
+  const int status = exprStatement();
+  showResults = shown;
+  if (status) return 1;
+  if (takeHeaderEnd(kForEndOfInput)) return 1;
+  LoopTokens tokens;
+  if (tokens.Take(kForEndOfInput)) return 1;
+  // A copy: the body may assign the loop variable, which changes no element
+  // of a later pass.
+  const std::vector<double> elements = loopElements(parameterTable.Lookup(name));
+  if (!elements.empty()) addInlineName(name);
+  for (double element : elements) {
+    storeLoopValue(name, element);
+    tokens.Replay();
+    const PassResult pass = runPass();
+    if (pass == kPassFailed) return 1;
+    if (pass == kPassBroken) break;
+  }
+  tokens.Finish();
+  return 0;
+}
+
+// The branch of an if that runs, up to its end, the else that ends a first
+// branch, or a break; the break stays pending.
+enum BranchEnd { kBranchAtEnd, kBranchAtElse, kBranchAtBreak, kBranchFailed };
+
+BranchEnd runBranch(bool firstBranch) {
+  for (;;) {
+    skipSpaces();
+    const int kind = peekKind(0);
+    if (kind == kEol) {
+      expectToken(kEol);
+      if (readLineIfNothingPending(kIfEndOfInput)) return kBranchFailed;
+      continue;
+    }
+    if (kind == kElse && firstBranch) {
+      expectToken(kElse);
+      return kBranchAtElse;
+    }
+    if (kind == kEnd) {
+      expectToken(kEnd);
+      return kBranchAtEnd;
+    }
+    if (kind == kBreak) return kBranchAtBreak;
+    if (dispatchStatement()) return kBranchFailed;
+    if (peekKind(0) == kBreak) return kBranchAtBreak;
+    if (takeStatementSeparator()) return kBranchFailed;
+  }
+}
+
+// Skips the first branch of an if whose condition is false. Returns 1 after
+// an error, 0 otherwise; elseFound tells whether a second branch follows.
+int skipFirstBranch(bool& elseFound) {
+  int count;
+  const ScanResult skipped = scanToMatchingEnd(kElseStops, count);
+  if (skipped == kScanInputEnded) return reportEndOfInput(kIfEndOfInput);
+  dropPendingTokens(count);
+  elseFound = skipped == kScanAtElse;
+  if (elseFound) takeElseSeparator();
+  return 0;
+}
+
+// Drops the rest of an if after its branch ended at an else or a break. A
+// break stays in front, followed by what followed the if's end.
+int dropRestOfIf(BranchEnd branchEnd, bool firstBranch) {
+  const bool broken = branchEnd == kBranchAtBreak;
+  int count;
+  const ScanResult rest = scanToMatchingEnd(broken && firstBranch ? kElsePassedOnce : kElseRefused, count);
+  if (rest == kScanInputEnded) return reportEndOfInput(kIfEndOfInput);
+  if (rest == kScanStrayElse) {
+    reportError(kElseMessage);
+    return 1;
+  }
+  if (broken)
+    dropTokensAfterFront(count);
+  else
+    dropPendingTokens(count);
+  return 0;
+}
+
+}  // namespace
+
+bool conditionHolds(const Value& condition) {
+  if (condition.IsScalar()) return *condition.Scalar() != 0.0;
+  if (!condition.IsMatrix()) return false;
+  const GenMatrixD& m = *condition.Matrix();
+  const double* element = m.Data();
+  for (const double* end = element + m.Rows() * m.Cols(); element != end; ++element)
+    if (*element != 0.0) return true;
+  return false;
+}
+
+int forStatement() {
+  expectToken(kFor);
+  skipSpaces();
+  const Token loopName = peekToken(0);
+  if (loopName.kind != kName && loopName.kind != kParameter) {
+    reportError("'" + loopName.text + "' is not a name or a parameter.");
+    return 1;
+  }
+  if (kindAfterBlanks(1) != kAssign) {
+    reportError("Expected assignment.");
+    return 1;
+  }
+  // Off the inline list while the header assigns it (which may make it a
+  // matrix); on it while the body runs.
+  int position;
+  const bool wasInline = findInlineName(loopName.text, position);
+  if (wasInline) inlineNames.Remove(position);
+  if (runForLoop(loopName.text)) {
+    // A loop that fails leaves the inline list as it found it.
+    if (wasInline)
+      addInlineName(loopName.text);
+    else
+      removeInlineName(loopName.text);
+    return 1;
+  }
+  if (!wasInline) removeInlineName(loopName.text);
+  return 0;
+}
+
+int whileStatement() {
+  expectToken(kWhile);
+  skipSpaces();
+  LoopTokens tokens;
+  if (tokens.Take(kWhileEndOfInput)) return 1;
+  for (;;) {
+    tokens.Replay();
+    Value condition;
+    if (evalExpression(condition)) return 1;
+    if (takeHeaderEnd(kWhileEndOfInput)) return 1;
+    if (!conditionHolds(condition)) break;
+    const PassResult pass = runPass();
+    if (pass == kPassFailed) return 1;
+    if (pass == kPassBroken) break;
+  }
+  tokens.Finish();
+  return 0;
+}
+
+int ifStatement() {
+  expectToken(kIf);
+  skipSpaces();
+  Value condition;
+  if (evalExpression(condition)) return 1;
+  if (takeHeaderEnd(kIfEndOfInput)) return 1;
+  const bool firstBranch = conditionHolds(condition);
+  if (!firstBranch) {
+    bool elseFound = false;
+    if (skipFirstBranch(elseFound)) return 1;
+    if (!elseFound) return 0;
+  }
+  const BranchEnd branchEnd = runBranch(firstBranch);
+  if (branchEnd == kBranchFailed) return 1;
+  if (branchEnd == kBranchAtEnd) return 0;
+  return dropRestOfIf(branchEnd, firstBranch);
+}
+
+int elseOutsideIf() {
+  expectToken(kElse);
+  reportError(kElseMessage);
+  return 1;
+}
+
+int breakOutsideLoop() {
+  expectToken(kBreak);
+  reportError("'break' found outside of a loop.");
+  return 1;
+}

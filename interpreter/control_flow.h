@@ -1,0 +1,31 @@
+// Control flow: the statements for, while and if (with else), each closed by
+// `end`, and break, which leaves the innermost for or while.
+//
+// A loop first makes sure that every token of its body is pending in the
+// token queue, reading further input lines as needed, sets those tokens
+// aside and replays a copy of them on every pass: a body is read and scanned
+// once, however many passes run. An if reads and runs its branch as it goes.
+// The statements of a body run through dispatchStatement exactly as the
+// statement loop runs them; a break found in a branch of an if is left in
+// front of the queue for the enclosing loop to see.
+#ifndef VARNEL_CONTROL_FLOW_H
+#define VARNEL_CONTROL_FLOW_H
+
+#include "value.h"
+
+// The statement handlers of the keywords for, while and if; each is called
+// with its keyword pending and returns 0, or 1 after an error report.
+int forStatement();
+int whileStatement();
+int ifStatement();
+
+// An else or a break where a statement begins, outside the constructs that
+// take them: reported, 1.
+int elseOutsideIf();
+int breakOutsideLoop();
+
+// The truth of a condition: a scalar that is not 0 (NaN included), a matrix
+// with an element that is not 0; the empty value is false.
+bool conditionHolds(const Value& condition);
+
+#endif

@@ -1,0 +1,134 @@
+#include "exec.h"
+
+#include <sys/stat.h>
+
+#include <istream>
+#include <iterator>
+#include <sstream>
+
+#include "lexer.h"
+#include "line_input.h"
+#include "report.h"
+#include "statements.h"
+#include "workspace.h"
+
+namespace {
+
+// Files running one inside another. A file that executes itself would
+// otherwise nest until the stack overflows; past this depth a further file
+// is refused as one that cannot be opened, as it is when the process runs
+// out of file descriptors.
+constexpr int kMaxExecDepth = 1000;
+int execDepth = 0;
+
+// Everything of the caller's input that the nested statement loop replaces.
+struct InputState {
+  TokenQueue tokens;
+  std::istream* stream = nullptr;
+  int line = 0;
+  int mode = 0;
+  std::string fileName;
+  int statementBegins = 0;
+  // The caller's line: the stream the scanner reads, the part of the line not
+  // scanned yet (the nested loop reads its lines into the same buffer), its
+  // echo and its column.
+  std::istream* scannerInput = nullptr;
+  std::string unscanned;
+  std::string echo;
+  int column = 0;
+};
+
+void saveInputState(InputState& saved) {
+  saveTokenQueue(saved.tokens);
+  discardTokenQueue();
+  saved.stream = inputStream;
+  saved.line = lineNumber;
+  saved.mode = modeFlags;
+  saved.fileName = execFileName;
+  saved.statementBegins = newStatement;
+  saved.scannerInput = lineInput;
+  if (lineInput != nullptr && lineInput == lineBuffer)
+    saved.unscanned.assign(std::istreambuf_iterator<char>(lineBuffer->rdbuf()), std::istreambuf_iterator<char>());
+  saved.echo = statementText;
+  saved.column = columnNumber;
+}
+
+void restoreInputState(InputState& saved) {
+  inputStream = saved.stream;
+  lineNumber = saved.line;
+  modeFlags = saved.mode;
+  execFileName = saved.fileName;
+  newStatement = saved.statementBegins;
+  if (saved.scannerInput != nullptr && saved.scannerInput == lineBuffer) {
+    lineBuffer->str(saved.unscanned);
+    lineBuffer->clear();
+  }
+  lineInput = saved.scannerInput;
+  statementText = saved.echo;
+  columnNumber = saved.column;
+  restoreTokenQueue(saved.tokens);
+}
+
+// The first of name, name.lmi and, in each directory of searchPath, name and
+// name.lmi that opens as a script; path receives it.
+bool openExecFile(const std::string& name, std::ifstream& file, std::string& path) {
+  const std::string suffixed = name + ".lmi";
+  for (const std::string& candidate : {name, suffixed}) {
+    if (openScriptFile(candidate, file)) {
+      path = candidate;
+      return true;
+    }
+  }
+  for (const std::string& directory : searchPath) {
+    for (const std::string& candidate : {directory + name, directory + suffixed}) {
+      if (openScriptFile(candidate, file)) {
+        path = candidate;
+        return true;
+      }
+    }
+  }
+  return false;
+}
+
+// A file name is a name token (an identifier or a quoted text), also when a
+// parameter or a variable happens to bear that name.
+bool isFileName(int kind) { return kind == kName || kind == kParameter || kind == kVariable; }
+
+}  // namespace
+
+bool openScriptFile(const std::string& path, std::ifstream& script) {
+  struct stat info;
+  if (stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) return false;
+  script.open(path);
+  return script.is_open();
+}
+
+int execStatement() {
+  expectToken(kExec);
+  skipSpaces();
+  const int kind = peekKind(0);
+  if (!isFileName(kind)) {
+    reportError("Expected file name.");
+    return 1;
+  }
+  std::string name;
+  expectTokenText(kind, name);
+  std::ifstream file;
+  std::string path;
+  if (execDepth == kMaxExecDepth || !openExecFile(name, file, path)) {
+    reportError("Can't open file \"" + name + "\".");
+    return 1;
+  }
+  InputState saved;
+  saveInputState(saved);
+  inputStream = &file;
+  lineNumber = 0;
+  modeFlags |= kModeExec;
+  execFileName = path;
+  ++execDepth;
+  const int status = runStatements();
+  --execDepth;
+  restoreInputState(saved);
+  file.close();
+  return status;
+}

@@ -1,0 +1,892 @@
+#include "builder.h"
+
+#include <cmath>
+#include <iostream>
+#include <utility>
+#include <vector>
+
+#include "block_diagonal.h"
+#include "built_problem.h"
+#include "constraints.h"
+#include "factor.h"
+#include "lmi_evaluator.h"
+#include "report.h"
+#include "tri_matrix.h"
+#include "value_utils.h"
+#include "vlmi_block.h"
+#include "workspace.h"
+
+namespace {
+
+// What the steps of one build share.
+struct BuildWork {
+  // The stored constraints, element by element (the lists are linked).
+  std::vector<VLmiBlock*> lmis;
+  std::vector<std::string*> lmiTextList;
+  std::vector<int> starts;
+  std::vector<VLmiBlock*> lmes;
+  std::vector<std::string*> lmeTextList;
+
+  std::vector<int> offsets;  // the first unknown of each variable
+  int nvt = 0;
+  std::vector<int> referenceCounts;
+
+  // The equality basis: dependent unknown i = sum over k of Z(i, k) y[k].
+  GenMatrixD basis;
+  SharedArray<int> freeIndex;
+  SharedArray<int> dependentIndex;
+
+  // The LMIs by kind, as stored positions in lmis.
+  std::vector<int> vectorLmis;
+  std::vector<int> matrixLmis;
+  std::vector<int> blockLmiStarts;
+  std::vector<int> blockLmiCounts;
+
+  int LmiBlockCount(int k) const {
+    const int end = k + 1 < static_cast<int>(starts.size()) ? starts[k + 1] : static_cast<int>(lmis.size());
+    return end - starts[k];
+  }
+};
+
+template <class T>
+std::vector<T*> listElements(List<T>& list) {
+  std::vector<T*> elements;
+  elements.reserve(list.Size());
+  for (ListNode<T>* node = list.NodeAt(0); node != nullptr; node = node->next) elements.push_back(&node->value);
+  return elements;
+}
+
+int fail(const std::string& message) {
+  reportError(message, 1);
+  return 1;
+}
+
+int variableIndex(const std::string& name) {
+  return searchIndex(name, builtVariableNames.data(), builtVariableCount);
+}
+
+// Every variable's current value becomes zero. A matrix first gets storage
+// of its own, so that nothing that shared its elements changes with it.
+void zeroVariableValues() {
+  for (const std::string& name : builtVariableNames) {
+    Value& v = variableTable.Lookup(name).GetValue();
+    if (v.IsMatrix()) v.DeepCopy(v);
+    v.Fill(0.0);
+  }
+}
+
+// ---------------------------------------------------------------------------
+// Coefficients of affine blocks over the unknowns
+
+// A column of a left factor, a row of a right factor, or a scaled unit
+// vector where the factor is an identity or a scalar.
+struct FactorVector {
+  const double* data = nullptr;  // null: the unit vector at `unit`
+  int stride = 1;
+  int length = 0;
+  int unit = 0;
+  double scale = 1.0;
+
+  int First() const { return data != nullptr ? 0 : unit; }
+  int End() const { return data != nullptr ? length : unit + 1; }
+  double At(int i) const { return data != nullptr ? data[i * stride] : scale; }
+};
+
+// op(E) = e_a e_b' of the unit entry, met by the left factor: L(:, a), or
+// l e_a for a scalar l or no factor (length: the rows of op(X)). 0 when the
+// factor does not fit.
+int leftVector(const VMatTerm& term, int a, int opRows, FactorVector& u) {
+  u = FactorVector();
+  u.length = opRows;
+  u.unit = a;
+  if (term.leftIsIdentity) return 1;
+  if (term.left.IsScalar()) {
+    u.scale = *term.left.Scalar();
+    return 1;
+  }
+  if (!term.left.IsMatrix() || term.left.Matrix()->Cols() != opRows) return 0;
+  const GenMatrixD& L = *term.left.Matrix();
+  u.data = L.Data() + a * L.Rows();
+  u.length = L.Rows();
+  return 1;
+}
+
+// The same on the right: R(b, :), or r e_b'.
+int rightVector(const VMatTerm& term, int b, int opCols, FactorVector& w) {
+  w = FactorVector();
+  w.length = opCols;
+  w.unit = b;
+  if (term.rightIsIdentity) return 1;
+  if (term.right.IsScalar()) {
+    w.scale = *term.right.Scalar();
+    return 1;
+  }
+  if (!term.right.IsMatrix() || term.right.Matrix()->Rows() != opCols) return 0;
+  const GenMatrixD& R = *term.right.Matrix();
+  w.data = R.Data() + b;
+  w.stride = R.Rows();
+  w.length = R.Cols();
+  return 1;
+}
+
+// Where the coefficients of one unknown go: down column `column` of out from
+// row firstRow, the block's entries row by row. A 1 x 1 term value in a
+// larger block stands on every entry, as the block's value reads it.
+struct CoefficientColumn {
+  GenMatrixD& out;
+  int firstRow;
+  int column;
+  int blockRows;
+  int blockCols;
+
+  double& Entry(int i, int j) const { return out(firstRow + i * blockCols + j, column); }
+  void AddEverywhere(double s) const {
+    for (int e = 0; e < blockRows * blockCols; ++e) out(firstRow + e, column) += s;
+  }
+};
+
+// The coefficients of a term on a 1 x 1 variable: the product of its factors.
+void addScalarVariableTerm(const VMatTerm& term, const CoefficientColumn& target) {
+  Value k(1.0);
+  if (!term.leftIsIdentity) k = term.left;
+  if (!term.rightIsIdentity) k = multiplyValues(k, term.right);
+  if (term.symmetric) k = addValues(k, transposeValue(k));
+  if (k.IsScalar()) {
+    target.AddEverywhere(*k.Scalar());
+  } else if (k.Rows() == target.blockRows && k.Cols() == target.blockCols) {
+    const GenMatrixD& m = *k.Matrix();
+    for (int i = 0; i < m.Rows(); ++i)
+      for (int j = 0; j < m.Cols(); ++j) target.Entry(i, j) += m(i, j);
+  }
+}
+
+// The coefficients of entry (a, b) of op(X) in a term on a matrix variable:
+// the outer product u w' of the factor vectors (plus its transpose when the
+// term is symmetric). Only the nonzero entries of u and w are visited.
+void addOuterProduct(const FactorVector& u, const FactorVector& w, int symmetric, const CoefficientColumn& target) {
+  if (u.length * w.length == 1) {
+    const double s = u.At(u.First()) * w.At(w.First());
+    target.AddEverywhere(symmetric ? 2.0 * s : s);
+    return;
+  }
+  if (u.length != target.blockRows || w.length != target.blockCols) return;
+  if (symmetric && u.length != w.length) return;
+  for (int i = u.First(); i < u.End(); ++i) {
+    const double ui = u.At(i);
+    if (ui == 0.0) continue;
+    for (int j = w.First(); j < w.End(); ++j) {
+      const double v = ui * w.At(j);
+      target.Entry(i, j) += v;
+      if (symmetric) target.Entry(j, i) += v;
+    }
+  }
+}
+
+// Adds the coefficients of one variable term of a block of blockRows x
+// blockCols entries to out: the term's value with its variable X set to the
+// unit matrix of entry e (column-major), entries row by row, goes down
+// column firstColumn + e from row firstRow. This is the term's part of the
+// difference quotient of the block's value at X = unit entry and at X = 0,
+// computed from the factors instead of by evaluating the block.
+void addTermCoefficients(const VMatTerm& term, const GenMatrixD& X, int blockRows, int blockCols, GenMatrixD& out,
+                         int firstRow, int firstColumn) {
+  const int rows = X.Rows();
+  const int cols = X.Cols();
+  if (rows * cols == 1) {
+    addScalarVariableTerm(term, {out, firstRow, firstColumn, blockRows, blockCols});
+    return;
+  }
+  const int opRows = term.transposed ? cols : rows;
+  const int opCols = term.transposed ? rows : cols;
+  FactorVector u;
+  FactorVector w;
+  for (int c = 0; c < cols; ++c) {
+    for (int r = 0; r < rows; ++r) {
+      const int a = term.transposed ? c : r;
+      const int b = term.transposed ? r : c;
+      if (!leftVector(term, a, opRows, u) || !rightVector(term, b, opCols, w)) return;
+      addOuterProduct(u, w, term.symmetric, {out, firstRow, firstColumn + c * rows + r, blockRows, blockCols});
+    }
+  }
+}
+
+// The coefficients of every variable term of block (a value of
+// blockRows x blockCols) into out from row firstRow; the column of unknown u
+// is u + columnShift.
+void addBlockCoefficients(const VLmiBlock& block, int blockRows, int blockCols, GenMatrixD& out, int firstRow,
+                          const BuildWork& work, int columnShift) {
+  for (int t = 1; t < block.NumTerms(); ++t) {
+    const int v = variableIndex(block[t].name);
+    if (v < 0) continue;
+    addTermCoefficients(block[t], builtVariableValues[v], blockRows, blockCols, out, firstRow,
+                        work.offsets[v] + columnShift);
+  }
+}
+
+// Raises the reference count of every variable that block names.
+void countNamedVariables(const VLmiBlock& block, BuildWork& work) {
+  if (block.NumTerms() == 1) return;
+  std::vector<std::string> names;
+  termVariableNames(block, names);
+  for (const std::string& name : names) {
+    const int v = variableIndex(name);
+    if (v >= 0) ++work.referenceCounts[v];
+  }
+}
+
+// ---------------------------------------------------------------------------
+// Step 2: the stored texts, evaluated again
+
+// The shape rules, and a 1 x 1 term in an off-diagonal block, which has no
+// single meaning there: the statement refused it, but a parameter may have
+// changed its size since.
+int checkLmiBlock(const std::vector<VLmiBlock>& fresh, int b, int row, int col, int count) {
+  const char* shapeError = lmiBlockShapeError(fresh, b, row, col, count);
+  if (shapeError != nullptr) return fail(shapeError);
+  if (col < row && isMatrixBlock(fresh[b]) && holdsScalarTerm(fresh[b]))
+    return fail("LMI off-diagonal blocks must not have scalar terms.");
+  return 0;
+}
+
+int evaluateLmi(BuildWork& work, int k) {
+  const int start = work.starts[k];
+  const int count = work.LmiBlockCount(k);
+  std::vector<VLmiBlock> fresh(count);
+  int row = 0;
+  int col = 0;
+  for (int b = 0; b < count; ++b) {
+    if (evalLmiText(fresh[b], *work.lmiTextList[start + b])) return 1;
+    if (checkLmiBlock(fresh, b, row, col, count)) return 1;
+    if (col == row) {
+      ++row;
+      col = 0;
+    } else {
+      ++col;
+    }
+  }
+  for (int c = 0; c < count; ++c) *work.lmis[start + c] = fresh[c];
+  return 0;
+}
+
+int evaluateStoredTexts(BuildWork& work) {
+  printBuildStep("- Evaluating algebraic expressions.\n");
+  printBuildStep("  Evaluating LMIs.");
+  for (int k = 0; k < static_cast<int>(work.starts.size()); ++k)
+    if (evaluateLmi(work, k)) return 1;
+  printBuildStep(" Ok.\n");
+
+  printBuildStep("  Evaluating LMEs.");
+  for (size_t k = 0; k < work.lmes.size(); ++k) {
+    VLmiBlock fresh(1);
+    if (evalLmiText(fresh, *work.lmeTextList[k])) return 1;
+    if (fresh.NumTerms() == 1) return fail("LME does not involve any variables.");
+    *work.lmes[k] = fresh;
+  }
+  printBuildStep(" Ok.\n");
+
+  if (objective.NumTerms() == 1) return 0;
+  printBuildStep("  Evaluating objective.");
+  VLmiBlock fresh(1);
+  if (evalLmiText(fresh, objectiveText)) return 1;
+  if (fresh.NumTerms() == 1) return fail("Objective does not involve any variables.");
+  // A parameter in the text may have changed its size since `obj` took it.
+  if (isMatrixBlock(fresh)) return fail("Objective must be a scalar function.");
+  objective = fresh;
+  printBuildStep(" Ok.\n");
+  return 0;
+}
+
+// ---------------------------------------------------------------------------
+// Step 3: variables and unknowns
+
+int numberVariables(BuildWork& work) {
+  printBuildStep("- Variables.");
+  builtVariableNames = variableTable.SortedKeys(1);
+  std::vector<GenMatrixD> values(builtVariableCount);
+  builtVariableValues.swap(values);
+  work.referenceCounts.assign(builtVariableCount, 0);
+  if (variableIndex(kAffineVariableName) != 0) return fail("Affine Variable name error. Please report.");
+
+  work.offsets.resize(builtVariableCount);
+  int total = 0;
+  for (int i = 0; i < builtVariableCount; ++i) {
+    builtVariableValues[i] = valueToMatrix(variableTable.Lookup(builtVariableNames[i]).GetValue());
+    work.offsets[i] = total;
+    total += builtVariableValues[i].Rows() * builtVariableValues[i].Cols();
+  }
+  work.nvt = total;
+  printBuildStep(" Ok.\n");
+  return 0;
+}
+
+// ---------------------------------------------------------------------------
+// Step 4: the equality basis
+
+// x[plus] - x[minus] = 0, or x[plus] = 0 when minus is 0 (unknown 0, the
+// constant, is never in a structural equation).
+struct StructuralEquation {
+  int plus;
+  int minus;
+};
+
+class StructuralEquations {
+ public:
+  StructuralEquations(int offset, int rows, std::vector<StructuralEquation>& list)
+      : offset(offset), rows(rows), list(list) {}
+
+  int Unknown(int r, int c) const { return offset + c * rows + r; }
+  void Zero(int r, int c) { list.push_back({Unknown(r, c), 0}); }
+  void Tie(int r1, int c1, int r2, int c2) { list.push_back({Unknown(r1, c1), Unknown(r2, c2)}); }
+
+ private:
+  int offset;
+  int rows;
+  std::vector<StructuralEquation>& list;
+};
+
+void symmetricEquations(int n, StructuralEquations& eq) {
+  for (int i = 0; i < n; ++i)
+    for (int j = i + 1; j < n; ++j) eq.Tie(j, i, i, j);
+}
+
+void diagonalEquations(int n, StructuralEquations& eq) {
+  for (int i = 0; i < n; ++i)
+    for (int j = i + 1; j < n; ++j) {
+      eq.Zero(j, i);
+      eq.Zero(i, j);
+    }
+}
+
+void maskedSymmetricEquations(int n, const SharedArray<int>& mask, StructuralEquations& eq) {
+  for (int i = 0; i < n; ++i)
+    for (int j = i; j < n; ++j) {
+      if (mask[i + j * n] != 0) {
+        if (i < j) eq.Tie(j, i, i, j);
+      } else {
+        eq.Zero(i, j);
+        if (i < j) eq.Zero(j, i);
+      }
+    }
+}
+
+void maskedDiagonalEquations(int n, const SharedArray<int>& mask, StructuralEquations& eq) {
+  diagonalEquations(n, eq);
+  for (int i = 0; i < n; ++i)
+    if (mask[i + i * n] == 0) eq.Zero(i, i);
+}
+
+void maskedGeneralEquations(int rows, int cols, const SharedArray<int>& mask, StructuralEquations& eq) {
+  for (int r = 0; r < rows; ++r)
+    for (int c = 0; c < cols; ++c)
+      if (mask[r + c * rows] == 0) eq.Zero(r, c);
+}
+
+// Entries sharing a number are tied to the first of them in row order.
+void numberedMaskEquations(int rows, int cols, const SharedArray<int>& mask, StructuralEquations& eq) {
+  std::vector<int> first(rows * cols + 1, -1);  // the entry (r + c * rows) first seen with a number
+  for (int r = 0; r < rows; ++r)
+    for (int c = 0; c < cols; ++c) {
+      const int v = mask[r + c * rows];
+      if (v == 0) {
+        eq.Zero(r, c);
+      } else if (v < 0 || v > rows * cols) {
+        continue;
+      } else if (first[v] < 0) {
+        first[v] = r + c * rows;
+      } else {
+        eq.Tie(first[v] % rows, first[v] / rows, r, c);
+      }
+    }
+}
+
+// The equations that variable i's structure and mask imply, in the order
+// of the structural rules.
+void variableEquations(int i, const BuildWork& work, std::vector<StructuralEquation>& list) {
+  const VarRecord& record = variableTable.Lookup(builtVariableNames[i]);
+  const GenMatrixD& X = builtVariableValues[i];
+  const int rows = X.Rows();
+  const int cols = X.Cols();
+  const SharedArray<int>& mask = record.GetMask();
+  const int masked = mask.Size() > 0;
+  StructuralEquations eq(work.offsets[i], rows, list);
+  if (record.GetType() == kScl) {
+    // A scalar's mask is read only as zero or nonzero.
+    if (masked && mask[0] == 0)
+      for (int e = 0; e < rows * cols; ++e) eq.Zero(e % rows, e / rows);
+    return;
+  }
+  if (masked && mask.Size() != rows * cols) return;  // a mask of another size never fits
+  const int square = rows == cols;
+  if (!masked) {
+    if (record.GetType() == kSym && square) symmetricEquations(rows, eq);
+    if (record.GetType() == kDiag && square) diagonalEquations(rows, eq);
+    return;
+  }
+  SharedArray<int> counts;
+  if (checkIndexVector(mask, counts) != kZeroOneMask) {
+    numberedMaskEquations(rows, cols, mask, eq);
+  } else if (record.GetType() == kSym && square) {
+    maskedSymmetricEquations(rows, mask, eq);
+  } else if (record.GetType() == kDiag && square) {
+    maskedDiagonalEquations(rows, mask, eq);
+  } else {
+    maskedGeneralEquations(rows, cols, mask, eq);
+  }
+}
+
+// Stacks the system A x' + B = 0 over the unknowns 1 .. nvt - 1 (column u - 1
+// for unknown u): the LMEs' entries row by row, then the structural rows.
+void stackEqualities(const BuildWork& work, const std::vector<Value>& constants,
+                     const std::vector<StructuralEquation>& structural, GenMatrixD& A, GenMatrixD& B) {
+  int row = 0;
+  for (size_t j = 0; j < constants.size(); ++j) {
+    const Value& c = constants[j];
+    insertValue(B, c, row, 0);
+    addBlockCoefficients(*work.lmes[j], c.Rows(), c.Cols(), A, row, work, -1);
+    row += c.ElementCount();
+  }
+  for (const StructuralEquation& eq : structural) {
+    A(row, eq.plus - 1) = 1.0;
+    if (eq.minus > 0) A(row, eq.minus - 1) = -1.0;
+    ++row;
+  }
+}
+
+// Factors A P = Q R with column pivoting and derives Z = -R11^-1 [Q'B | R12]
+// over the first r = rank pivots. 0, or 1 after "LME set is ill
+// conditionated." when Q'B has an entry beyond the rank.
+int solveEqualities(GenMatrixD& A, GenMatrixD& B, BuildWork& work) {
+  const double eps = solverSettings.rank_eps;
+  const int m = B.Rows();
+  const int n = work.nvt - 1;
+  std::vector<int> pivots(n);  // unknown numbers in pivot order
+  int rank = 0;
+  if (n > 0) {
+    QRFactor qr(A, 1);
+    qr.Factor();
+    rank = diagonalRank(qr, eps);
+    qr.ApplyQ(B, 'L', 'T');
+    for (int j = 0; j < n; ++j) pivots[j] = static_cast<int>(qr.Pivots()[j]);
+  }
+  for (int i = rank; i < m; ++i)
+    if (std::fabs(B[i]) > eps) return fail("LME set is ill conditionated.");
+
+  work.freeIndex.Resize(work.nvt - rank);
+  work.freeIndex[0] = 0;
+  for (int j = rank; j < n; ++j) work.freeIndex[1 + j - rank] = pivots[j];
+  work.dependentIndex.Resize(rank);
+  for (int i = 0; i < rank; ++i) work.dependentIndex[i] = pivots[i];
+  // Without rank every unknown is free and there is nothing to solve.
+  if (rank == 0) return 0;
+
+  GenMatrixD Z(rank, n - rank + 1);
+  for (int i = 0; i < rank; ++i) Z(i, 0) = B[i];
+  for (int j = rank; j < n; ++j)
+    for (int i = 0; i < rank; ++i) Z(i, 1 + j - rank) = A(i, j);
+  UTrMatrixD U(rank);
+  for (int j = 0; j < rank; ++j)
+    for (int i = 0; i <= j; ++i) U(i, j) = -A(i, j);
+  U.Solve(Z, 'N');
+  double* z = Z.Data();
+  for (int e = 0; e < rank * (n - rank + 1); ++e)
+    if (std::fabs(z[e]) < eps) z[e] = 0.0;
+  work.basis.Share(Z);
+  return 0;
+}
+
+int computeEqualityBasis(BuildWork& work) {
+  printBuildStep("- LME basis.\n");
+  std::vector<Value> constants;  // each LME's value at zero
+  int rows = 0;
+  if (work.lmes.empty()) {
+    printBuildStep("  No LMEs defined by user.\n");
+  } else {
+    printBuildStep("  Processing LMEs.");
+    zeroVariableValues();
+    for (VLmiBlock* lme : work.lmes) {
+      constants.push_back(lme->Eval(variableTable, kLmeReading));
+      rows += constants.back().ElementCount();
+      countNamedVariables(*lme, work);
+    }
+    printBuildStep(" Ok.\n");
+  }
+
+  printBuildStep("  Processing structural LMEs.");
+  std::vector<StructuralEquation> structural;
+  for (int i = 0; i < builtVariableCount; ++i) variableEquations(i, work, structural);
+  rows += static_cast<int>(structural.size());
+  printBuildStep(" Ok.\n");
+
+  printBuildStep("  Processing LME basis.");
+  if (rows == 0) {
+    work.basis = GenMatrixD();
+    work.dependentIndex.Resize(0);
+    work.freeIndex.Resize(work.nvt);
+    for (int u = 0; u < work.nvt; ++u) work.freeIndex[u] = u;
+  } else {
+    GenMatrixD A(rows, work.nvt - 1, 0.0, 0);
+    GenMatrixD B(rows, 1, 0.0, 0);
+    stackEqualities(work, constants, structural, A, B);
+    if (solveEqualities(A, B, work)) return 1;
+  }
+  printBuildStep(" Ok.\n");
+  return 0;
+}
+
+// ---------------------------------------------------------------------------
+// Step 6: the inequalities
+
+int sortLmis(BuildWork& work) {
+  printBuildStep("- LMI basis.\n");
+  printBuildStep("  Gathering LMIs.");
+  for (int k = 0; k < static_cast<int>(work.starts.size()); ++k) {
+    const int start = work.starts[k];
+    const int count = work.LmiBlockCount(k);
+    const VLmiBlock& first = *work.lmis[start];
+    if (count > 1) {
+      work.blockLmiStarts.push_back(start);
+      work.blockLmiCounts.push_back(count);
+    } else if (first.Cols() == 1) {
+      work.vectorLmis.push_back(start);
+    } else if (first.Rows() == first.Cols()) {
+      work.matrixLmis.push_back(start);
+    } else {
+      return fail("LMIs must be square.");
+    }
+  }
+  printBuildStep(" Ok.\n");
+  printBuildStep("  Simplifying LMIs.");
+  printBuildStep(" Not implemented yet...\n");
+  return 0;
+}
+
+void makeProblem(const BuildWork& work) {
+  delete builtProblem;
+  builtProblem = new BuiltProblem(builtVariableCount, static_cast<int>(work.matrixLmis.size()),
+                                  static_cast<int>(work.blockLmiStarts.size()), work.vectorLmis.empty() ? 0 : 1);
+  for (int i = 0; i < builtVariableCount; ++i) builtProblem->SetVariable(i, builtVariableValues[i]);
+}
+
+void reduceLinearInequalities(BuildWork& work) {
+  if (work.vectorLmis.empty()) {
+    printBuildStep("  No linear inequalities defined by user.\n");
+    return;
+  }
+  printBuildStep("  Processing linear inequalities basis.");
+  if (work.lmes.empty()) zeroVariableValues();
+  std::vector<Value> constants;
+  int rows = 0;
+  for (int position : work.vectorLmis) {
+    constants.push_back(work.lmis[position]->Eval(variableTable, kLmiReading));
+    rows += constants.back().ElementCount();
+  }
+  // Column 0 holds the constants, column u the coefficients of unknown u.
+  GenMatrixD C(rows, work.nvt, 0.0, 0);
+  int row = 0;
+  for (size_t k = 0; k < constants.size(); ++k) {
+    const VLmiBlock& block = *work.lmis[work.vectorLmis[k]];
+    insertValue(C, constants[k], row, 0);
+    countNamedVariables(block, work);
+    addBlockCoefficients(block, constants[k].Rows(), constants[k].Cols(), C, row, work, 0);
+    row += constants[k].ElementCount();
+  }
+  builtProblem->Linear().SetCoefficients(C);
+  printBuildStep(" Ok.\n");
+}
+
+// A term on its way into a term list.
+struct PendingTerm {
+  int variable = 0;
+  double coefficient = 1.0;
+  GenMatrixD left;
+  GenMatrixD right;
+  int hasLeft = 0;
+  int hasRight = 0;
+  int transposed = 0;
+  int symmetric = 0;
+};
+
+PendingTerm constantTerm(double c) {
+  PendingTerm term;
+  term.coefficient = c;
+  return term;
+}
+
+PendingTerm constantTerm(GenMatrixD&& c) {
+  PendingTerm term;
+  term.left = std::move(c);
+  term.hasLeft = 1;
+  return term;
+}
+
+void setTerms(TermList& list, const std::vector<PendingTerm>& terms) {
+  list.Resize(static_cast<int>(terms.size()));
+  for (int k = 0; k < static_cast<int>(terms.size()); ++k) {
+    const PendingTerm& term = terms[k];
+    list.SetVariable(k, term.variable);
+    list.SetCoefficient(k, term.coefficient);
+    if (term.hasLeft) list.SetLeftFactor(k, term.left);
+    if (term.hasRight) list.SetRightFactor(k, term.right);
+    if (term.transposed) list.SetTransposed(k);
+    if (term.symmetric) list.SetSymmetric(k);
+  }
+}
+
+// Fills list with terms and keeps the stated rows x cols: when only 1 x 1
+// terms are left of a larger block (its other terms were negligible), a
+// zero term of the stated shape gives the list its dimension, the 1 x 1
+// terms then standing for their scalars times the identity.
+void fillTermList(TermList& list, std::vector<PendingTerm>& terms, int rows, int cols) {
+  if (terms.empty()) terms.push_back(constantTerm(0.0));
+  setTerms(list, terms);
+  if (list.Rows() == rows && list.Cols() == cols) return;
+  if (list.Rows() != 1 || list.Cols() != 1) return;
+  terms.push_back(constantTerm(GenMatrixD(rows, cols, 0.0, 0)));
+  setTerms(list, terms);
+}
+
+// A matrix inequality: the variable terms in the block's order, then the
+// constant on the affine variable. A term whose scalar coefficient, or a
+// scalar constant, is below rank_eps in magnitude is left out.
+void reduceMatrixInequality(const VLmiBlock& block, TermBlock& target, BuildWork& work) {
+  const double eps = solverSettings.rank_eps;
+  std::vector<PendingTerm> terms;
+  for (int t = 1; t < block.NumTerms(); ++t) {
+    const VMatTerm& written = block[t];
+    PendingTerm term;
+    term.variable = variableIndex(written.name);
+    if (term.variable < 0) continue;
+    if (!written.leftIsIdentity) {
+      if (written.left.IsScalar()) {
+        // Dropped whole: a negligible term neither shapes nor references.
+        if (std::fabs(*written.left.Scalar()) < eps) continue;
+        term.coefficient = *written.left.Scalar();
+      } else {
+        term.left = valueToMatrix(written.left);
+        term.hasLeft = 1;
+      }
+    }
+    ++work.referenceCounts[term.variable];
+    if (!written.rightIsIdentity) {
+      term.right = valueToMatrix(written.right);
+      term.hasRight = 1;
+    }
+    term.transposed = written.transposed;
+    term.symmetric = written.symmetric;
+    terms.push_back(std::move(term));
+  }
+  const Value c = lmiConstantPart(block);
+  if (c.IsScalar() && std::fabs(*c.Scalar()) >= eps) terms.push_back(constantTerm(*c.Scalar()));
+  if (c.IsMatrix()) terms.push_back(constantTerm(valueToMatrix(c)));
+  fillTermList(target, terms, block.Rows(), block.Cols());
+}
+
+// One position (i, j), j <= i, of a block matrix inequality. Below the
+// diagonal the sub-block holds the transpose of the written block:
+// (c L op(X) R)' = c R' op(X)' L'.
+void reduceSubBlock(const VLmiBlock& block, int below, SubBlock& target, BuildWork& work) {
+  std::vector<PendingTerm> terms;
+  for (int t = 1; t < block.NumTerms(); ++t) {
+    const VMatTerm& written = block[t];
+    PendingTerm term;
+    term.variable = variableIndex(written.name);
+    if (term.variable < 0) continue;
+    ++work.referenceCounts[term.variable];
+    if (!written.leftIsIdentity) {
+      if (written.left.IsScalar()) {
+        term.coefficient = *written.left.Scalar();
+      } else if (below) {
+        term.right = transpose(valueToMatrix(written.left));
+        term.hasRight = 1;
+      } else {
+        term.left = valueToMatrix(written.left);
+        term.hasLeft = 1;
+      }
+    }
+    if (!written.rightIsIdentity) {
+      if (below) {
+        term.left = transpose(valueToMatrix(written.right));
+        term.hasLeft = 1;
+      } else {
+        term.right = valueToMatrix(written.right);
+        term.hasRight = 1;
+      }
+    }
+    term.transposed = below ? !written.transposed : written.transposed;
+    term.symmetric = written.symmetric;
+    terms.push_back(std::move(term));
+  }
+  const Value c = lmiConstantPart(block);
+  if (c.IsScalar() && (block.NumTerms() == 1 || *c.Scalar() != 0.0)) terms.push_back(constantTerm(*c.Scalar()));
+  if (c.IsMatrix()) terms.push_back(constantTerm(below ? transpose(valueToMatrix(c)) : valueToMatrix(c)));
+  if (below)
+    fillTermList(target, terms, block.Cols(), block.Rows());
+  else
+    fillTermList(target, terms, block.Rows(), block.Cols());
+}
+
+void reduceMatrixInequalities(BuildWork& work) {
+  if (work.matrixLmis.empty()) {
+    printBuildStep("  No matrix inequalities defined by user.\n");
+    return;
+  }
+  printBuildStep("  Processing matrix inequalities basis.");
+  for (size_t k = 0; k < work.matrixLmis.size(); ++k)
+    reduceMatrixInequality(*work.lmis[work.matrixLmis[k]], builtProblem->TermBlockAt(static_cast<int>(k)), work);
+  printBuildStep(" Ok.\n");
+}
+
+void reduceBlockMatrixInequalities(BuildWork& work) {
+  if (work.blockLmiStarts.empty()) {
+    printBuildStep("  No block matrix inequalities defined by user.\n");
+    return;
+  }
+  printBuildStep("  Processing block matrix inequalities basis.");
+  for (size_t k = 0; k < work.blockLmiStarts.size(); ++k) {
+    BlockLmi& target = builtProblem->BlockLmiAt(static_cast<int>(k));
+    const int n = static_cast<int>((std::sqrt(8.0 * work.blockLmiCounts[k] + 1.0) - 1.0) / 2.0);
+    target.Allocate(n);
+    int position = work.blockLmiStarts[k];
+    for (int i = 0; i < n; ++i)
+      for (int j = 0; j <= i; ++j) reduceSubBlock(*work.lmis[position++], j < i, target.SubBlockAt(i, j), work);
+  }
+  printBuildStep(" Ok.\n");
+}
+
+int reduceInequalities(BuildWork& work) {
+  if (sortLmis(work)) return 1;
+  makeProblem(work);
+  reduceLinearInequalities(work);
+  reduceMatrixInequalities(work);
+  reduceBlockMatrixInequalities(work);
+  return 0;
+}
+
+// ---------------------------------------------------------------------------
+// Step 7: the objective over the free parameters
+
+void reduceObjective(const BuildWork& work) {
+  printBuildStep("- Objective basis.\n");
+  if (objective.NumTerms() == 1) {
+    printBuildStep("  No objective function defined. Going for feasibility problem.\n");
+    objectiveVector = GenMatrixD();
+    return;
+  }
+  printBuildStep("  Processing objective.");
+  if (work.lmes.empty() && work.vectorLmis.empty()) zeroVariableValues();
+  // c over the unknowns; its constant, in c[0], is not kept.
+  GenMatrixD c(1, work.nvt, 0.0, 0);
+  addBlockCoefficients(objective, 1, 1, c, 0, work, 0);
+  // g = c over the free unknowns + Z' c over the dependent ones, without
+  // the constant's entry 0.
+  const int nv = work.freeIndex.Size();
+  const int dependent = work.dependentIndex.Size();
+  GenMatrixD g(nv, 1, 0.0, 0);
+  for (int k = 1; k < nv; ++k) {
+    double sum = c[work.freeIndex[k]];
+    const double* column = work.basis.Data() + k * dependent;
+    for (int i = 0; i < dependent; ++i) sum += c[work.dependentIndex[i]] * column[i];
+    g[k] = sum;
+  }
+  objectiveVector = std::move(g);
+  printBuildStep(" Ok.\n");
+}
+
+// ---------------------------------------------------------------------------
+// Step 8: last checks
+
+int hasAsymmetricBlock(const BlockDiagonalMatrix& values) {
+  for (int k = 0; k < values.BlockCount(); ++k)
+    if (isNotSymmetric(values.Block(k).AsGenMatrixD(), solverSettings.rank_eps)) return 1;
+  return 0;
+}
+
+// The constraint values are linear in the free parameters y, so they are
+// symmetric for every y exactly when they are along every unit direction.
+// Whatever the outcome, the point of all free parameters 1 is left in the
+// variables.
+int checkSymmetry(BuiltProblem& problem) {
+  BlockDiagonalMatrix values(0);
+  identityBlockDiagonal(problem.Nb(), problem.BlockSizes(), problem.Td(), values);
+  const GenMatrixD ones(problem.Nv(), 1, 1.0, 0);
+  problem.EvaluateAt(ones, values);
+  if (hasAsymmetricBlock(values)) return fail("Constraint set is not symmetric.");
+  if (problem.Nb() == 0) return 0;
+
+  const GenMatrixD& Z = problem.Basis();
+  const SharedArray<int>& freeIndex = problem.FreeIndex();
+  const SharedArray<int>& dependentIndex = problem.DependentIndex();
+  const int dependent = Z.Rows();
+  GenMatrixD x(problem.Nvt(), 1, 0.0, 0);
+  int asymmetric = 0;
+  for (int k = 0; k < problem.Nv() && !asymmetric; ++k) {
+    x[freeIndex[k]] = 1.0;
+    for (int i = 0; i < dependent; ++i) x[dependentIndex[i]] = Z(i, k);
+    problem.StoreUnknowns(x);
+    problem.EvaluateBlocks(values);
+    asymmetric = hasAsymmetricBlock(values);
+    x[freeIndex[k]] = 0.0;
+  }
+  problem.ExpandFreeParameters(ones);
+  return asymmetric ? fail("Constraint set is not symmetric.") : 0;
+}
+
+int runLastChecks(const BuildWork& work) {
+  printBuildStep("- Last checks.\n");
+  printBuildStep("  Checking unreferenced variables.");
+  for (int i = 1; i < builtVariableCount; ++i)
+    if (work.referenceCounts[i] == 0) return fail("Variable \"" + builtVariableNames[i] + "\" is never referenced.");
+  printBuildStep(" Ok.\n");
+
+  builtProblem->SetBasis(work.basis);
+  builtProblem->SetFreeIndex(work.freeIndex);
+  builtProblem->SetDependentIndex(work.dependentIndex);
+  builtProblem->FinalizeSizes();
+
+  printBuildStep("  Checking symmetry.");
+  if (checkSymmetry(*builtProblem)) return 1;
+  printBuildStep(" Ok.\n");
+  needsRebuild = 0;
+  return 0;
+}
+
+}  // namespace
+
+const char* lmiBlockShapeError(const std::vector<VLmiBlock>& blocks, int b, int row, int col, int count) {
+  const VLmiBlock& block = blocks[b];
+  if (col > 0 && block.Rows() != blocks[packedLowerIndex(0, row, 0)].Rows())
+    return "LMI blocks have different number of rows.";
+  if (col < row && block.Cols() != blocks[packedLowerIndex(0, row - 1, col)].Cols())
+    return "LMI blocks have different number of colums.";
+  if (col == row && block.Rows() != block.Cols()) {
+    if (count > 1) return "LMI diagonal blocks must be square.";
+    if (block.Cols() != 1) return "LMI must be a square matrix or a column vector.";
+  }
+  return nullptr;
+}
+
+void printBuildStep(const std::string& text) {
+  if (verboseFormat == 1) std::cout << text;
+}
+
+int buildProblem() {
+  builtVariableCount = variableTable.Count();
+  if (builtVariableCount == 1) {
+    reportError("Cannot build problem without variables...", 0);
+    return 1;
+  }
+  BuildWork work;
+  work.lmis = listElements(lmiBlocks);
+  work.lmiTextList = listElements(lmiTexts);
+  for (int* start : listElements(lmiStarts)) work.starts.push_back(*start);
+  work.lmes = listElements(lmeBlocks);
+  work.lmeTextList = listElements(lmeTexts);
+
+  if (evaluateStoredTexts(work)) return 1;
+  if (numberVariables(work)) return 1;
+  if (computeEqualityBasis(work)) return 1;
+  if (work.starts.empty()) return fail("Cannot build problem without inequalities...");
+  if (reduceInequalities(work)) return 1;
+  reduceObjective(work);
+  return runLastChecks(work);
+}

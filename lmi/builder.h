@@ -1,0 +1,43 @@
+// The build operation: turns what the script stated (the declared variables,
+// the stored LMIs and LMEs with their recorded texts, the objective) into the
+// one BuiltProblem that the solver works on.
+//
+// The steps, in order; the first failure is reported and ends the build,
+// with nothing undone:
+//   1. count the variables;
+//   2. evaluate every stored text again and check the shapes of the LMIs;
+//   3. number the variables (by name, " Affine Variable" first) and their
+//      scalar entries, the unknowns (unknown 0 is the constant 1);
+//   4. the equality basis: every LME and every equality that a variable's
+//      structure or mask implies, solved once by pivoted QR into the basis Z
+//      of the dependent unknowns over the free parameters;
+//   5. at least one LMI;
+//   6. sort the LMIs into linear, matrix and block matrix inequalities and
+//      fill a new BuiltProblem with them;
+//   7. the objective as a coefficient vector over the free parameters;
+//   8. unreferenced variables, the sizes, and the symmetry of every matrix
+//      inequality.
+// A successful build clears needsRebuild. Every step that needs the
+// coefficients of a constraint first sets every variable's current value to
+// zero, and the values stay zero afterwards.
+#ifndef VARNEL_BUILDER_H
+#define VARNEL_BUILDER_H
+
+#include <string>
+#include <vector>
+
+#include "vlmi_block.h"
+
+// 0 when the problem was built, 1 after a reported failure. In the verbose
+// format the progress lines go to the standard output.
+int buildProblem();
+
+// The shape rules of block b, at block row `row` and column `col`, of an LMI
+// of count blocks stored row by row (lower triangle): the message of the
+// first rule it breaks, or null. Blocks 0 .. b - 1 are those read before.
+const char* lmiBlockShapeError(const std::vector<VLmiBlock>& blocks, int b, int row, int col, int count);
+
+// Writes text unchanged in the verbose format, nothing in the compact one.
+void printBuildStep(const std::string& text);
+
+#endif

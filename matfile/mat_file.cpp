@@ -1,0 +1,299 @@
+#include "mat_file.h"
+
+#include <fcntl.h>
+#include <stdio_ext.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <cstring>
+
+#include "mat_record.h"
+
+namespace {
+
+bool isRegularFile(FILE* fp) {
+  struct stat status;
+  return fstat(fileno(fp), &status) == 0 && S_ISREG(status.st_mode);
+}
+
+// The stream for path in mode, or null. Only regular files are opened, so a
+// directory or a device of that name is never read, emptied or removed.
+FILE* openStream(const char* path, int mode) {
+  if (mode == kMatWrite) {
+    struct stat status;
+    if (lstat(path, &status) == 0 && !S_ISREG(status.st_mode) && !S_ISLNK(status.st_mode)) return nullptr;
+    unlink(path);
+  }
+  FILE* fp = std::fopen(path, mode == kMatRead ? "rb" : "a+b");
+  if (fp == nullptr) return nullptr;
+  // A file that could not be removed is emptied, so a new file starts empty.
+  if (!isRegularFile(fp) || (mode == kMatWrite && ftruncate(fileno(fp), 0) != 0)) {
+    std::fclose(fp);
+    return nullptr;
+  }
+  return fp;
+}
+
+// An update of a file too short to hold a record starts a new file.
+bool holdsRecords(FILE* fp) {
+  const bool sized = std::fseek(fp, 0, SEEK_END) == 0;
+  const long size = sized ? std::ftell(fp) : -1;
+  const bool rewound = std::fseek(fp, 0, SEEK_SET) == 0;
+  std::clearerr(fp);
+  return sized && rewound && size >= 5;
+}
+
+char* copyOfPath(const char* path) {
+  const std::size_t size = std::strlen(path) + 1;
+  char* copy = static_cast<char*>(mxMalloc(size, 1));
+  if (copy != nullptr) std::memcpy(copy, path, size);
+  return copy;
+}
+
+// Where a record lies in the file: its first byte and the byte after it.
+struct RecordPlace {
+  long start;
+  long end;
+};
+
+enum SearchResult { kFound, kNotFound, kSearchFailed };
+
+// Finds the first record called name; its header is left in header and the
+// stream stands behind its header (at its data).
+SearchResult findRecord(MATFile* file, const char* name, MxMatrix& header, long& start) {
+  if (fiSkipMatVerNo(file->info, file->fp)) return kSearchFailed;
+  for (;;) {
+    start = std::ftell(file->fp);
+    if (start < 0) return kSearchFailed;
+    if (fiReadMatHeader(&header, file->info, file->fp)) {
+      return std::ferror(file->fp) ? kSearchFailed : kNotFound;
+    }
+    if (std::strcmp(header.name, name) == 0) return kFound;
+    if (fiSkipMatData(&header, file->info, file->fp)) return kSearchFailed;
+  }
+}
+
+SearchResult findRecordPlace(MATFile* file, const char* name, RecordPlace& place) {
+  MxMatrix header = {};
+  const SearchResult found = findRecord(file, name, header, place.start);
+  if (found != kFound) return found;
+  if (fiSkipMatData(&header, file->info, file->fp)) return kSearchFailed;
+  place.end = std::ftell(file->fp);
+  return place.end < 0 ? kSearchFailed : kFound;
+}
+
+// The first record called name with its data as host doubles, triplets
+// kept as they are; null when it cannot be read.
+MxMatrix* readNamedRecord(MATFile* file, const char* name) {
+  if (file == nullptr || name == nullptr) return nullptr;
+  MxMatrix header = {};
+  long start;
+  if (findRecord(file, name, header, start) != kFound) return nullptr;
+  MxMatrix* x = mxCreateFull(0, 0, 0);
+  if (x == nullptr) return nullptr;
+  *x = header;
+  if (fiReadMatData(x, file->info, file->fp)) {
+    mxFreeMatrix(x);
+    return nullptr;
+  }
+  return x;
+}
+
+// Writes x at the stream's end; a sparse record goes in triplet form.
+int writeRecord(MatInfo* info, FILE* fp, const MxMatrix* x) {
+  if (!mxIsSparse(x)) return fiWriteMatrix(x, info, fp);
+  MxMatrix* triplets = sp2spam(x);
+  if (triplets == nullptr) return 1;
+  const int result = fiWriteMatrix(triplets, info, fp);
+  mxFreeMatrix(triplets);
+  return result;
+}
+
+// Writes the file less the record at place, plus x when given, into a new
+// file beside it and renames that over it; the new file's stream becomes the
+// handle's. Any failure leaves the original file and stream as they were.
+int rewriteWithout(MATFile* file, const RecordPlace& place, const MxMatrix* x) {
+  struct stat status;
+  if (std::fflush(file->fp) != 0 || fstat(fileno(file->fp), &status) != 0) return 1;
+  const std::size_t pathLength = std::strlen(file->path);
+  char* tempPath = static_cast<char*>(mxMalloc(pathLength + sizeof ".XXXXXX", 1));
+  if (tempPath == nullptr) return 1;
+  std::memcpy(tempPath, file->path, pathLength);
+  std::memcpy(tempPath + pathLength, ".XXXXXX", sizeof ".XXXXXX");
+  const int fd = mkstemp(tempPath);
+  FILE* temp = fd >= 0 ? fdopen(fd, "a+b") : nullptr;
+  bool failed = temp == nullptr;
+  if (fd >= 0 && temp == nullptr) close(fd);
+  if (!failed) {
+    fchmod(fd, status.st_mode & 07777);
+    failed = (place.start > 0 && fcopy(temp, file->fp, 0, place.start)) || fcopy(temp, file->fp, place.end, -1) ||
+             (x != nullptr && writeRecord(file->info, temp, x)) || std::fflush(temp) != 0 || fsync(fd) != 0 ||
+             std::rename(tempPath, file->path) != 0;
+  }
+  if (failed) {
+    if (temp != nullptr) std::fclose(temp);
+    if (fd >= 0) unlink(tempPath);
+    std::clearerr(file->fp);
+  } else {
+    std::fclose(file->fp);
+    file->fp = temp;
+  }
+  mxFree(tempPath);
+  return failed ? 1 : 0;
+}
+
+}  // namespace
+
+MATFile* matOpen(const char* path, const char* mode) {
+  if (path == nullptr || mode == nullptr) return nullptr;
+  const int openMode = mode[0] == 'r' ? kMatRead : mode[0] == 'w' ? kMatWrite : kMatUpdate;
+  FILE* fp = openStream(path, openMode);
+  return fp != nullptr ? matCreateMATFile(path, fp, openMode) : nullptr;
+}
+
+MATFile* matCreateMATFile(const char* path, FILE* fp, int mode) {
+  MATFile* file = static_cast<MATFile*>(mxCalloc(1, sizeof(MATFile)));
+  MatInfo* info = fiCreateMatInfo();
+  char* pathCopy = copyOfPath(path);
+  if (file == nullptr || info == nullptr || pathCopy == nullptr) {
+    std::fclose(fp);
+    mxFree(file);
+    fiDestroyMatInfo(info);
+    mxFree(pathCopy);
+    return nullptr;
+  }
+  file->fp = fp;
+  file->path = pathCopy;
+  file->info = info;
+  file->writable = mode != kMatRead;
+  if (mode == kMatWrite) {
+    fiWriteMatVerNo(info);
+  } else if (mode == kMatUpdate && !holdsRecords(fp)) {
+    // Too short for a record: the file starts anew, so that records
+    // written next do not sit behind bytes that end every listing.
+    fiWriteMatVerNo(info);
+    if (ftruncate(fileno(fp), 0) != 0) {
+      matClose(file);
+      return nullptr;
+    }
+  } else {
+    fiReadMatVerNo(info, fp);
+  }
+  return file;
+}
+
+int matClose(MATFile* file) {
+  if (file == nullptr) return 0;
+  int result = 0;
+  if (file->fp != nullptr && file->fp != stdin && file->fp != stdout) result = std::fclose(file->fp);
+  fiDestroyMatInfo(file->info);
+  mxFree(file->path);
+  mxFree(file);
+  return result;
+}
+
+char** matGetDir(MATFile* file, int* count) {
+  if (file == nullptr || count == nullptr || fiSkipMatVerNo(file->info, file->fp)) return nullptr;
+  MxMatrix header = {};
+  int records = 0;
+  std::size_t nameBytes = 0;
+  while (fiReadMatHeader(&header, file->info, file->fp) == 0) {
+    ++records;
+    nameBytes += std::strlen(header.name) + 1;
+    if (fiSkipMatData(&header, file->info, file->fp)) return nullptr;
+  }
+  if (std::ferror(file->fp) || records == 0) return nullptr;
+
+  char** block = static_cast<char**>(mxCalloc(1, records * sizeof(char*) + nameBytes));
+  if (block == nullptr) return nullptr;
+  char* next = reinterpret_cast<char*>(block + records);
+  char* const end = next + nameBytes;
+  int copied = 0;
+  bool failed = fiSkipMatVerNo(file->info, file->fp) != 0;
+  while (!failed && copied < records && fiReadMatHeader(&header, file->info, file->fp) == 0) {
+    const std::size_t size = std::strlen(header.name) + 1;
+    if (size > std::size_t(end - next)) break;
+    std::memcpy(next, header.name, size);
+    block[copied++] = next;
+    next += size;
+    failed = fiSkipMatData(&header, file->info, file->fp) != 0;
+  }
+  if (failed || copied != records || std::ferror(file->fp)) {
+    mxFree(block);
+    return nullptr;
+  }
+  *count = copied;
+  return block;
+}
+
+MxMatrix* matGetMatrix(MATFile* file, const char* name) {
+  MxMatrix* x = readNamedRecord(file, name);
+  if (x == nullptr || !mxIsSpam(x)) return x;
+  MxMatrix* sparse = spam2sp(x);
+  mxFreeMatrix(x);
+  return sparse;
+}
+
+int matGetFull(MATFile* file, const char* name, int* m, int* n, double** pr, double** pi) {
+  MxMatrix* x = readNamedRecord(file, name);
+  if (x == nullptr) return 1;
+  if (mxIsSpam(x) || !mxIsFull(x)) {
+    mxFreeMatrix(x);
+    return 1;
+  }
+  *m = x->m;
+  *n = x->n;
+  *pr = x->pr;
+  *pi = x->pi;
+  x->pr = nullptr;
+  x->pi = nullptr;
+  mxFreeMatrix(x);
+  return 0;
+}
+
+int matPutFull(MATFile* file, const char* name, int m, int n, const double* pr, const double* pi) {
+  if (file == nullptr || name == nullptr) return 1;
+  const std::size_t length = std::strlen(name);
+  if (length == 0 || length >= std::size_t(kMxNameSize) || m < 0 || n < 0) return 1;
+  // The record only lends the caller's arrays, which the writer never
+  // changes, so it is neither created nor freed on the heap.
+  MxMatrix x = {};
+  mxSetName(&x, name);
+  x.m = m;
+  x.n = n;
+  x.pr = const_cast<double*>(pr);
+  x.pi = const_cast<double*>(pi);
+  return matPutMatrix(file, &x);
+}
+
+int matPutMatrix(MATFile* file, const MxMatrix* x) {
+  if (file == nullptr || !file->writable) return 1;
+  RecordPlace place;
+  const SearchResult found = findRecordPlace(file, x->name, place);
+  if (found == kSearchFailed) return 1;
+  if (found == kNotFound) return matPutNextMatrix(file, x);
+  return rewriteWithout(file, place, x);
+}
+
+int matPutNextMatrix(MATFile* file, const MxMatrix* x) {
+  if (file == nullptr || !file->writable) return 1;
+  if (std::fseek(file->fp, 0, SEEK_END) != 0) return 1;
+  const long end = std::ftell(file->fp);
+  if (end < 0) return 1;
+  if (writeRecord(file->info, file->fp, x) == 0 && std::fflush(file->fp) == 0) return 0;
+  // A record written in part would end every listing in garbage: what is
+  // still buffered is dropped and the file cut back to its former end.
+  // Nothing more can be done when the cut itself fails.
+  __fpurge(file->fp);
+  std::clearerr(file->fp);
+  static_cast<void>(ftruncate(fileno(file->fp), end) == 0);
+  return 1;
+}
+
+int matDeleteMatrix(MATFile* file, const char* name) {
+  if (file == nullptr || name == nullptr || !file->writable) return 1;
+  RecordPlace place;
+  if (findRecordPlace(file, name, place) != kFound) return 1;
+  return rewriteWithout(file, place, nullptr);
+}

@@ -1,0 +1,357 @@
+#include "packed.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+// ---------------------------------------------------------------------------
+// Products of strided operands: element (i, j) of an operand is at
+// data[i * rowStep + j * colStep], which reads a sub-block in place and a
+// transpose by exchanging the steps.
+
+struct Strided {
+  const double* data;
+  int rowStep;
+  int colStep;
+  double At(int i, int j) const { return data[i * rowStep + j * colStep]; }
+};
+
+// op(M) of a sub-block whose element (0, 0) is at data, column stride ld.
+Strided operand(const double* data, int ld, int transpose) {
+  return transpose ? Strided{data, ld, 1} : Strided{data, 1, ld};
+}
+
+constexpr int kTile = 4;
+
+// One tile of c (rows i0.., columns j0..): each element is one inner
+// product over t = 0 .. k-1 started from 0.0, kept in a register and stored
+// at the end. Full tiles have their sizes fixed at compile time.
+template <bool Full>
+void productTile(const Strided& a, const Strided& b, double* c, int ldc, int i0, int j0, int rowCount, int colCount,
+                 int k) {
+  const int rows = Full ? kTile : rowCount;
+  const int cols = Full ? kTile : colCount;
+  double sum[kTile][kTile];
+  for (int q = 0; q < cols; ++q)
+    for (int r = 0; r < rows; ++r) sum[q][r] = 0.0;
+  for (int t = 0; t < k; ++t) {
+    double x[kTile];
+    for (int r = 0; r < rows; ++r) x[r] = a.At(i0 + r, t);
+    for (int q = 0; q < cols; ++q) {
+      const double y = b.At(t, j0 + q);
+      for (int r = 0; r < rows; ++r) sum[q][r] += x[r] * y;
+    }
+  }
+  for (int q = 0; q < cols; ++q)
+    for (int r = 0; r < rows; ++r) c[(i0 + r) + (j0 + q) * ldc] = sum[q][r];
+}
+
+// c := a b, m x n with inner size k, column stride m.
+void stridedProduct(const Strided& a, const Strided& b, double* c, int m, int n, int k) {
+  for (int j0 = 0; j0 < n; j0 += kTile) {
+    const int colCount = std::min(kTile, n - j0);
+    for (int i0 = 0; i0 < m; i0 += kTile) {
+      const int rowCount = std::min(kTile, m - i0);
+      if (rowCount == kTile && colCount == kTile)
+        productTile<true>(a, b, c, m, i0, j0, rowCount, colCount, k);
+      else
+        productTile<false>(a, b, c, m, i0, j0, rowCount, colCount, k);
+    }
+  }
+}
+
+// ---------------------------------------------------------------------------
+// svec accumulation. T is given as a function of (k, l); the variants form
+// it from one or two outer products of a column and a row.
+
+// x[k] y[l]: column a of the left operand times row b of the right one.
+struct OuterProduct {
+  const double* x;
+  const double* y;
+  int yStep;
+  double operator()(int k, int l) const { return x[k] * y[l * yStep]; }
+};
+
+// x1[k] y1[l] + x2[k] y2[l].
+struct TwoOuterProducts {
+  OuterProduct first;
+  OuterProduct second;
+  double operator()(int k, int l) const { return first(k, l) + second(k, l); }
+};
+
+OuterProduct outer(const GenMatrixD& left, int a, const GenMatrixD& right, int b) {
+  return OuterProduct{left.Data() + a * left.Rows(), right.Data() + b, right.Rows()};
+}
+
+// Adds the svec entries of S (T + T' when mirrored, else T read through its
+// lower triangle) for an m x m diagonal block at rows and columns rowOff of
+// a D x D matrix into col, the column of A from the block matrix's first
+// svec row: s S(k, k), then s2 S(k, l) for l < k (s2 = s sqrt(2)).
+template <class T>
+void addDiagonalSvec(double* col, int D, int rowOff, int m, int mirror, double s, double s2, const T& t) {
+  for (int k = 0; k < m; ++k) {
+    const double tkk = t(k, k);
+    col[rowOff + k] += s * (mirror ? tkk + tkk : tkk);
+  }
+  for (int k = 1; k < m; ++k) {
+    const int K = rowOff + k;
+    double* out = col + D + K * (K - 1) / 2 + rowOff;
+    if (mirror) {
+      for (int l = 0; l < k; ++l) out[l] += s2 * (t(k, l) + t(l, k));
+    } else {
+      for (int l = 0; l < k; ++l) out[l] += s2 * t(k, l);
+    }
+  }
+}
+
+// Adds s2 T(k, l) for an mA x mB block at rows rowOffA and columns rowOffB
+// lying below the diagonal of a D x D matrix.
+template <class T>
+void addOffDiagonalSvec(double* col, int D, int rowOffA, int rowOffB, int mA, int mB, double s2, const T& t) {
+  for (int k = 0; k < mA; ++k) {
+    const int K = rowOffA + k;
+    double* out = col + D + K * (K - 1) / 2 + rowOffB;
+    for (int l = 0; l < mB; ++l) out[l] += s2 * t(k, l);
+  }
+}
+
+// Calls f(column of A, a, b) for every entry (i, j) of a p x q variable,
+// with a and b the indices of E_ij's 1 in op(E_ij) (a its row, b its
+// column): T = P op(E_ij) Q is column a of P times row b of Q.
+template <class F>
+void forEachEntry(int base, int p, int q, int transposed, const F& f) {
+  for (int j = 0; j < q; ++j)
+    for (int i = 0; i < p; ++i) f(base + i + j * p, transposed ? j : i, transposed ? i : j);
+}
+
+double* columnAt(GenMatrixD& A, int c, int row) { return A.Data() + c * A.Rows() + row; }
+
+// The inner length of the product left * right in a scalar shortcut: the
+// shorter of the two sides, so that neither is read past.
+int innerLength(const GenMatrixD& left, const GenMatrixD& right) { return std::min(left.Cols(), right.Rows()); }
+
+// svec entries of T = P op(E) Q (+ R op(E)' S4 when R is given) on a
+// diagonal block, for every entry of the variable.
+void diagonalBlockRows(GenMatrixD& A, int row, const GenMatrixD& P, const GenMatrixD& Q, const GenMatrixD* R,
+                       const GenMatrixD* S4, int base, int p, int q, int transposed, int rowOff, int D, int m,
+                       int mirror, double s) {
+  const double s2 = s * std::sqrt(2.0);
+  if (p == 1 && q == 1) {
+    // Scalar shortcut: T = P Q (+ R S4), one outer product per inner index.
+    double* col = columnAt(A, base, row);
+    const int pq = innerLength(P, Q);
+    const int rs = R != nullptr ? innerLength(*R, *S4) : 0;
+    const int both = std::min(pq, rs);
+    for (int a = 0; a < both; ++a)
+      addDiagonalSvec(col, D, rowOff, m, mirror, s, s2, TwoOuterProducts{outer(P, a, Q, a), outer(*R, a, *S4, a)});
+    for (int a = both; a < pq; ++a) addDiagonalSvec(col, D, rowOff, m, mirror, s, s2, outer(P, a, Q, a));
+    for (int a = both; a < rs; ++a) addDiagonalSvec(col, D, rowOff, m, mirror, s, s2, outer(*R, a, *S4, a));
+    return;
+  }
+  forEachEntry(base, p, q, transposed, [&](int c, int a, int b) {
+    double* col = columnAt(A, c, row);
+    if (R != nullptr)
+      addDiagonalSvec(col, D, rowOff, m, mirror, s, s2, TwoOuterProducts{outer(P, a, Q, b), outer(*R, b, *S4, a)});
+    else
+      addDiagonalSvec(col, D, rowOff, m, mirror, s, s2, outer(P, a, Q, b));
+  });
+}
+
+// The same for an off-diagonal block below the diagonal.
+void offDiagonalBlockRows(GenMatrixD& A, int row, const GenMatrixD& P, const GenMatrixD& Q, const GenMatrixD* R,
+                          const GenMatrixD* S4, int base, int p, int q, int rowOffA, int rowOffB, int D, int mA,
+                          int mB, int transposed, double s) {
+  const double s2 = s * std::sqrt(2.0);
+  if (p == 1 && q == 1) {
+    double* col = columnAt(A, base, row);
+    const int pq = innerLength(P, Q);
+    const int rs = R != nullptr ? innerLength(*R, *S4) : 0;
+    const int both = std::min(pq, rs);
+    for (int a = 0; a < both; ++a)
+      addOffDiagonalSvec(col, D, rowOffA, rowOffB, mA, mB, s2,
+                         TwoOuterProducts{outer(P, a, Q, a), outer(*R, a, *S4, a)});
+    for (int a = both; a < pq; ++a) addOffDiagonalSvec(col, D, rowOffA, rowOffB, mA, mB, s2, outer(P, a, Q, a));
+    for (int a = both; a < rs; ++a) addOffDiagonalSvec(col, D, rowOffA, rowOffB, mA, mB, s2, outer(*R, a, *S4, a));
+    return;
+  }
+  forEachEntry(base, p, q, transposed, [&](int c, int a, int b) {
+    double* col = columnAt(A, c, row);
+    if (R != nullptr)
+      addOffDiagonalSvec(col, D, rowOffA, rowOffB, mA, mB, s2,
+                         TwoOuterProducts{outer(P, a, Q, b), outer(*R, b, *S4, a)});
+    else
+      addOffDiagonalSvec(col, D, rowOffA, rowOffB, mA, mB, s2, outer(P, a, Q, b));
+  });
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------
+
+void svec(const SymMatrixD& S, double* v) {
+  const int d = S.Rows();
+  const double root2 = std::sqrt(2.0);
+  const GenMatrixD& M = S.AsGenMatrixD();
+  for (int k = 0; k < d; ++k) v[k] = M(k, k);
+  for (int k = 1; k < d; ++k)
+    for (int l = 0; l < k; ++l) v[svecIndex(d, k, l)] = root2 * M(l, k);
+}
+
+void smat(const double* v, SymMatrixD& S) {
+  const int d = S.Rows();
+  const double root2 = std::sqrt(2.0);
+  GenMatrixD& M = S.AsGenMatrixD();
+  for (int k = 0; k < d; ++k) M(k, k) = v[k];
+  for (int k = 1; k < d; ++k)
+    for (int l = 0; l < k; ++l) M(l, k) = v[svecIndex(d, k, l)] / root2;
+}
+
+void addOwnTranspose(GenMatrixD& A, int full) {
+  const int n = A.Rows();
+  double* a = A.Data();
+  for (int j = 0; j < n; ++j)
+    for (int i = 0; i <= j; ++i) {
+      a[i + j * n] += a[j + i * n];
+      if (full) a[j + i * n] = a[i + j * n];
+    }
+}
+
+void copySubBlockToArray(double* dst, int ld, const GenMatrixD& src, int m, int n, int rowOff, int colOff,
+                         int transpose) {
+  const double* s = src.Data() + rowOff + colOff * src.Rows();
+  const int lds = src.Rows();
+  for (int j = 0; j < n; ++j)
+    for (int i = 0; i < m; ++i) {
+      if (transpose)
+        dst[j + i * ld] = s[i + j * lds];
+      else
+        dst[i + j * ld] = s[i + j * lds];
+    }
+}
+
+void copySubBlock(GenMatrixD& dst, const GenMatrixD& src, int m, int n, int rowOff, int colOff, int transpose) {
+  copySubBlockToArray(dst.Data(), dst.Rows(), src, m, n, rowOff, colOff, transpose);
+}
+
+void multiplySubBlockLeft(const GenMatrixD& A, const GenMatrixD& B, GenMatrixD& C, int transS, int transB, int m,
+                          int n, int rowOff, int colOff) {
+  const Strided s = operand(A.Data() + rowOff + colOff * A.Rows(), A.Rows(), transS);
+  const Strided b = operand(B.Data(), B.Rows(), transB);
+  const int rows = transS ? n : m;
+  const int inner = transS ? m : n;
+  const int cols = transB ? B.Rows() : B.Cols();
+  stridedProduct(s, b, C.Data(), rows, cols, inner);
+}
+
+void multiplySubBlockRight(const GenMatrixD& A, const GenMatrixD& B, GenMatrixD& C, int transA, int transS, int m,
+                           int n, int rowOff, int colOff) {
+  const Strided a = operand(A.Data(), A.Rows(), transA);
+  const Strided s = operand(B.Data() + rowOff + colOff * B.Rows(), B.Rows(), transS);
+  const int rows = transA ? A.Cols() : A.Rows();
+  const int inner = transA ? A.Rows() : A.Cols();
+  const int cols = transS ? m : n;
+  stridedProduct(a, s, C.Data(), rows, cols, inner);
+}
+
+void accumulateScaledSubBlock(double* g, const GenMatrixD& M, int base, int p, int q, int transposed, double s) {
+  if (p == 1 && q == 1) {
+    const int diagonal = std::min(M.Rows(), M.Cols());
+    double trace = 0.0;
+    for (int k = 0; k < diagonal; ++k) trace += M(k, k);
+    g[base] += s * trace;
+    return;
+  }
+  for (int j = 0; j < q; ++j)
+    for (int i = 0; i < p; ++i) g[base + i + j * p] += s * (transposed ? M(i, j) : M(j, i));
+}
+
+void accumulateScaledSymmetric(SymMatrixD& H, const GenMatrixD& P, const GenMatrixD& Q, int base1, int base2, int p1,
+                               int q1, int p2, int q2, int transposed1, int transposed2, double s) {
+  GenMatrixD& h = H.AsGenMatrixD();
+  const int scalar1 = p1 == 1 && q1 == 1;
+  const int scalar2 = p2 == 1 && q2 == 1;
+  if (scalar1 && scalar2) {
+    if (base1 > base2) return;
+    double& target = h(base1, base2);
+    const int kEnd = std::min(Q.Cols(), P.Rows());
+    const int lEnd = std::min(P.Cols(), Q.Rows());
+    for (int k = 0; k < kEnd; ++k)
+      for (int l = 0; l < lEnd; ++l) target += s * P(k, l) * Q(l, k);
+    return;
+  }
+  if (scalar1) {
+    // The first variable's entry is summed over the diagonal u = z = k.
+    const int kEnd = std::min(Q.Cols(), P.Rows());
+    for (int j2 = 0; j2 < q2; ++j2)
+      for (int i2 = 0; i2 < p2; ++i2) {
+        const int t = base2 + i2 + j2 * p2;
+        if (base1 > t) continue;
+        const int v = transposed2 ? j2 : i2;
+        const int w = transposed2 ? i2 : j2;
+        double& target = h(base1, t);
+        for (int k = 0; k < kEnd; ++k) target += s * P(k, v) * Q(w, k);
+      }
+    return;
+  }
+  if (scalar2) {
+    const int kEnd = std::min(P.Cols(), Q.Rows());
+    for (int j1 = 0; j1 < q1; ++j1)
+      for (int i1 = 0; i1 < p1; ++i1) {
+        const int r = base1 + i1 + j1 * p1;
+        if (r > base2) continue;
+        const int u = transposed1 ? i1 : j1;
+        const int z = transposed1 ? j1 : i1;
+        double& target = h(r, base2);
+        for (int k = 0; k < kEnd; ++k) target += s * P(u, k) * Q(k, z);
+      }
+    return;
+  }
+  // Column t of H at a time; its rows r <= t are the first entries of the
+  // first variable in storage order.
+  for (int j2 = 0; j2 < q2; ++j2)
+    for (int i2 = 0; i2 < p2; ++i2) {
+      const int t = base2 + i2 + j2 * p2;
+      const int v = transposed2 ? j2 : i2;
+      const int w = transposed2 ? i2 : j2;
+      const int last = t - base1;  // entries e <= last of the first variable
+      for (int j1 = 0; j1 < q1 && j1 * p1 <= last; ++j1) {
+        const int iEnd = std::min(p1, last - j1 * p1 + 1);
+        double* column = &h(base1 + j1 * p1, t);
+        for (int i1 = 0; i1 < iEnd; ++i1) {
+          const int u = transposed1 ? i1 : j1;
+          const int z = transposed1 ? j1 : i1;
+          column[i1] += s * P(u, v) * Q(w, z);
+        }
+      }
+    }
+}
+
+void svecAccumulateSym(GenMatrixD& A, int& row, const GenMatrixD& U, const GenMatrixD& V, int base, int p, int q,
+                       int transposed, int symmetric, double s) {
+  const int d = U.Rows();
+  diagonalBlockRows(A, row, U, V, nullptr, nullptr, base, p, q, transposed, 0, d, d, symmetric, s);
+  row += svecLength(d);
+}
+
+void svecAccumulateGen2(GenMatrixD& A, int row, const GenMatrixD& P, const GenMatrixD& Q, int base, int p, int q,
+                        int transposed, int rowOff, int D, int m, int mirror, double s) {
+  diagonalBlockRows(A, row, P, Q, nullptr, nullptr, base, p, q, transposed, rowOff, D, m, mirror, s);
+}
+
+void svecAccumulateGen4(GenMatrixD& A, int row, const GenMatrixD& P, const GenMatrixD& Q, const GenMatrixD& R,
+                        const GenMatrixD& S4, int base, int p, int q, int transposed, int rowOff, int D, int m,
+                        int mirror, double s) {
+  diagonalBlockRows(A, row, P, Q, &R, &S4, base, p, q, transposed, rowOff, D, m, mirror, s);
+}
+
+void svecAccumulateGen2Offset(GenMatrixD& A, int row, const GenMatrixD& P, const GenMatrixD& Q, int base, int p,
+                              int q, int rowOffA, int rowOffB, int D, int mA, int mB, int transposed, double s) {
+  offDiagonalBlockRows(A, row, P, Q, nullptr, nullptr, base, p, q, rowOffA, rowOffB, D, mA, mB, transposed, s);
+}
+
+void svecAccumulateGen4Offset(GenMatrixD& A, int row, const GenMatrixD& P, const GenMatrixD& Q, const GenMatrixD& R,
+                              const GenMatrixD& S4, int base, int p, int q, int rowOffA, int rowOffB, int D, int mA,
+                              int mB, int transposed, double s) {
+  offDiagonalBlockRows(A, row, P, Q, &R, &S4, base, p, q, rowOffA, rowOffB, D, mA, mB, transposed, s);
+}

@@ -1,0 +1,94 @@
+// Packed symmetric coordinates and the loop kernels of the Newton systems.
+//
+// svec of a symmetric d x d matrix S: d(d+1)/2 entries, first the diagonal
+// S(k, k) at position k, then the strictly lower triangle row by row,
+// sqrt(2) S(k, l) at position d + k(k-1)/2 + l for l < k. With that scaling
+// svec(A) . svec(B) = trace(A B). A block matrix of total dimension D uses
+// the same layout over the whole D x D matrix.
+//
+// Variables: a p x q variable whose first unknown is `base` owns unknown
+// base + i + j p for its entry (i, j). E_ij is the p x q unit matrix of that
+// entry and op(E_ij) its transpose when the term is transposed. A 1 x 1
+// variable is a scalar: the kernels then let it multiply the product of the
+// two operands (the scalar shortcut) and form no op(E).
+//
+// The kernels work in place on storage the caller has shaped; they allocate
+// nothing and check nothing, except that the sums of a scalar shortcut stop
+// at the shorter of the two operands they pair (a 1 x 1 term in a position
+// whose operands differ in size is the scalar times the rectangular
+// identity). Matrices are column-major with their row count as leading
+// dimension; the sub-block (m, n, rowOff, colOff) of M is the m x n matrix
+// S(i, j) = M(rowOff + i, colOff + j). Transpose flags are 0 or nonzero.
+#ifndef VARNEL_PACKED_H
+#define VARNEL_PACKED_H
+
+#include "gen_matrix.h"
+#include "tri_matrix.h"
+
+inline int svecLength(int d) { return d * (d + 1) / 2; }
+// Position of entry (k, l), l <= k, of a d x d symmetric matrix.
+inline int svecIndex(int d, int k, int l) { return k == l ? k : d + k * (k - 1) / 2 + l; }
+// v := svec(S), S read through its upper triangle; v has svecLength(d) entries.
+void svec(const SymMatrixD& S, double* v);
+// The upper triangle of S (already d x d) := the matrix of the svec v.
+void smat(const double* v, SymMatrixD& S);
+
+// A := A + A' (square A): the whole matrix when full is set; otherwise the
+// upper triangle with the diagonal, the strictly lower part unchanged.
+void addOwnTranspose(GenMatrixD& A, int full);
+
+// dst(i, j) := S(i, j), or dst(j, i) := S(i, j) when transpose is set, for
+// the sub-block S (m, n, rowOff, colOff) of src; dst keeps its shape.
+void copySubBlock(GenMatrixD& dst, const GenMatrixD& src, int m, int n, int rowOff, int colOff, int transpose);
+// The same into a bare array with column stride ld.
+void copySubBlockToArray(double* dst, int ld, const GenMatrixD& src, int m, int n, int rowOff, int colOff,
+                         int transpose);
+
+// C := op(S) op(B), S the sub-block (m, n, rowOff, colOff) of A. The result
+// (n or m rows, B's rows or columns) is written column by column into C's
+// elements with its own row count as leading dimension.
+void multiplySubBlockLeft(const GenMatrixD& A, const GenMatrixD& B, GenMatrixD& C, int transS, int transB, int m,
+                          int n, int rowOff, int colOff);
+// C := op(A) op(S), S the sub-block (m, n, rowOff, colOff) of B, written as
+// in multiplySubBlockLeft.
+void multiplySubBlockRight(const GenMatrixD& A, const GenMatrixD& B, GenMatrixD& C, int transA, int transS, int m,
+                           int n, int rowOff, int colOff);
+
+// Right side of the normal equations: g[base + i + j p] += s M(i, j) when
+// transposed is set (M p x q), s M(j, i) otherwise (M q x p); a 1 x 1
+// variable adds s times the trace of M.
+void accumulateScaledSubBlock(double* g, const GenMatrixD& M, int base, int p, int q, int transposed, double s);
+
+// Gram matrix of the normal equations: for entry (i1, j1) of the first
+// variable (unknown r) and (i2, j2) of the second (unknown t), r <= t:
+// H(r, t) += s P(u, v) Q(w, z) = s trace(Q op1(E_r) P op2(E_t)), with
+// (u, z) = (j1, i1), or (i1, j1) when transposed1, and (v, w) = (i2, j2),
+// or (j2, i2) when transposed2. Only H's upper triangle is written.
+void accumulateScaledSymmetric(SymMatrixD& H, const GenMatrixD& P, const GenMatrixD& Q, int base1, int base2, int p1,
+                               int q1, int p2, int q2, int transposed1, int transposed2, double s);
+
+// Least-squares rows of a whole block of dimension d = U.Rows(): for every
+// entry, s svec(S) into its column of A from `row`, T = U op(E_ij) V and
+// S = T + T' when symmetric, else T read through its lower triangle.
+// row += d(d+1)/2.
+void svecAccumulateSym(GenMatrixD& A, int& row, const GenMatrixD& U, const GenMatrixD& V, int base, int p, int q,
+                       int transposed, int symmetric, double s);
+
+// The svec entries of an m x m diagonal block at rows and columns rowOff of
+// a block matrix of dimension D, T = P op(E_ij) Q, S = T + T' when mirror.
+void svecAccumulateGen2(GenMatrixD& A, int row, const GenMatrixD& P, const GenMatrixD& Q, int base, int p, int q,
+                        int transposed, int rowOff, int D, int m, int mirror, double s);
+// The same with T = P op(E_ij) Q + R op(E_ij)' S4.
+void svecAccumulateGen4(GenMatrixD& A, int row, const GenMatrixD& P, const GenMatrixD& Q, const GenMatrixD& R,
+                        const GenMatrixD& S4, int base, int p, int q, int transposed, int rowOff, int D, int m,
+                        int mirror, double s);
+// The svec entries of an mA x mB block at rows rowOffA and columns rowOffB,
+// wholly below the diagonal: every entry s sqrt(2) T(k, l), T = P op(E_ij) Q.
+void svecAccumulateGen2Offset(GenMatrixD& A, int row, const GenMatrixD& P, const GenMatrixD& Q, int base, int p,
+                              int q, int rowOffA, int rowOffB, int D, int mA, int mB, int transposed, double s);
+// The same with T = P op(E_ij) Q + R op(E_ij)' S4.
+void svecAccumulateGen4Offset(GenMatrixD& A, int row, const GenMatrixD& P, const GenMatrixD& Q, const GenMatrixD& R,
+                              const GenMatrixD& S4, int base, int p, int q, int rowOffA, int rowOffB, int D, int mA,
+                              int mB, int transposed, double s);
+
+#endif

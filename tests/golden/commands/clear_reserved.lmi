@@ -1,0 +1,3 @@
+p = 1;
+clear p eps
+p

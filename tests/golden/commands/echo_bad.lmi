@@ -1,0 +1,2 @@
+echo maybe
+x = 1

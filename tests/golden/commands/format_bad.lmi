@@ -1,0 +1,3 @@
+format compact
+format bigger
+x = 1

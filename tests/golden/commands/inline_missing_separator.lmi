@@ -1,0 +1,2 @@
+p = 1;
+inline p x

@@ -1,0 +1,7 @@
+cd listing
+ls
+cd ..
+cd "listing/inner"; dir
+format compact
+cd "../../long_names"
+ls

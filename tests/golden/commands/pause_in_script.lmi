@@ -1,0 +1,2 @@
+pause
+pause; x = 1

@@ -1,0 +1,1 @@
+lmi = block()

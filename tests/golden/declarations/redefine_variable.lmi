@@ -1,0 +1,2 @@
+var x
+var y x

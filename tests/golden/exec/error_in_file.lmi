@@ -1,0 +1,3 @@
+before = 1;
+exec "files/bad"
+after = 1

@@ -1,0 +1,3 @@
+inner = 1;
+inner = );
+never = 1

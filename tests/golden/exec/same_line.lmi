@@ -1,0 +1,3 @@
+exec "files/setup"; b = a + 1
+exec "files/quits", c = 3
+c

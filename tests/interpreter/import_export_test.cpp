@@ -1,0 +1,483 @@
+// The import and export statements: their forms, the targets of an import
+// with the size and structure tests, what is refused and reported, and the
+// files against SciPy's reader and writer.
+#include "import_export.h"
+
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <limits>
+#include <map>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "../matfile/mat_bytes.h"
+#include "lexer.h"
+#include "mat_file.h"
+#include "script_fixture.h"
+#include "test_matrices.h"
+#include "workspace.h"
+
+namespace {
+
+using matbytes::Matrix;
+using matbytes::doubles;
+using matbytes::writeFile;
+
+std::string quoted(const std::string& path) { return "\"" + path + "\""; }
+
+bool sameNumber(double a, double b) { return std::memcmp(&a, &b, sizeof a) == 0 || (std::isnan(a) && std::isnan(b)); }
+
+// Elements of a value in column-major order (a scalar as one, empty none).
+std::vector<double> elements(const Value& v) {
+  const GenMatrixD m = asMatrix(v);
+  return std::vector<double>(m.Data(), m.Data() + m.Rows() * m.Cols());
+}
+
+class ImportExportTest : public ScriptFixture {
+ protected:
+  int run(int (*handler)(), const std::string& line) {
+    feed(line);
+    return handler();
+  }
+
+  std::string file(const std::string& name) const { return dir.file(name); }
+
+  static void declare(const std::string& name, int type, const Value& value) {
+    variableTable.Remove(name);
+    variableTable.Insert(name, VarRecord(type, value));
+  }
+
+  static Value& parameter(const std::string& name) { return parameterTable.Lookup(name); }
+  static bool hasParameter(const std::string& name) { return parameterTable.Find(name).index >= 0; }
+  static const Value& variable(const std::string& name) { return variableTable.Lookup(name).GetValue(); }
+
+  // The names of a file's records, empty when it lists none.
+  static std::vector<std::string> namesIn(const std::string& path) {
+    std::vector<std::string> names;
+    MATFile* f = matOpen(path.c_str(), "r");
+    if (f == nullptr) return names;
+    int count = 0;
+    char** list = matGetDir(f, &count);
+    if (list != nullptr) names.assign(list, list + count);
+    mxFree(list);
+    matClose(f);
+    return names;
+  }
+
+  // A matrix read back from a file (0 x 0 and no elements when missing).
+  static GenMatrixD readBack(const std::string& path, const std::string& name) {
+    MATFile* f = matOpen(path.c_str(), "r");
+    GenMatrixD m;
+    if (f == nullptr) return m;
+    EXPECT_EQ(importMatrix(f, name, m), 0) << name;
+    matClose(f);
+    return m;
+  }
+
+  bool printed(const std::string& line) const { return output.str().find(line + "\n") != std::string::npos; }
+
+  matbytes::TempDir dir;
+};
+
+// A file with a 2 x 2 symmetric S, a 1 x 3 row r and a scalar k.
+std::string threeMatrices() {
+  return doubles("S", Matrix{2, 2, {1, 2, 2, 5}, {}}) + doubles("r", Matrix{1, 3, {1, 2, 3}, {}}) +
+         doubles("k", Matrix{1, 1, {4}, {}});
+}
+
+TEST_F(ImportExportTest, ImportsNamedMatricesIntoVariablesExistingAndNewParameters) {
+  writeFile(file("data.mat"), threeMatrices());
+  declare("S", kSym, Value(2, 2, 0.0));
+  setParameter("r", 1.0);
+  EXPECT_EQ(run(importStatement, "import " + quoted(file("data")) + " S  r k; x"), 0);
+  EXPECT_EQ(peekNonSpace(), kSemicolon);
+  EXPECT_EQ(elements(variable("S")), (std::vector<double>{1, 2, 2, 5}));
+  EXPECT_EQ(variableTable.Lookup("S").GetType(), kSym);
+  EXPECT_EQ(elements(parameter("r")), (std::vector<double>{1, 2, 3}));
+  EXPECT_EQ(parameter("k").Rows(), 1);
+  EXPECT_TRUE(parameter("k").IsScalar());
+  EXPECT_EQ(*parameter("k").Scalar(), 4);
+  EXPECT_EQ(needsRebuild, 1);
+  EXPECT_EQ(output.str(), "");
+}
+
+TEST_F(ImportExportTest, ImportWithoutNamesReadsTheWholeFile) {
+  writeFile(file("data.mat"), threeMatrices());
+  declare("k", kScl, Value(7.0));
+  EXPECT_EQ(run(importStatement, "import " + quoted(file("data.mat"))), 0);
+  EXPECT_EQ(elements(parameter("S")), (std::vector<double>{1, 2, 2, 5}));
+  EXPECT_EQ(elements(parameter("r")), (std::vector<double>{1, 2, 3}));
+  EXPECT_EQ(elements(variable("k")), std::vector<double>{4});
+  EXPECT_FALSE(hasParameter("k"));
+}
+
+TEST_F(ImportExportTest, VariablesKeepTheirSizeAndStructure) {
+  struct Case {
+    const char* what;
+    int type;
+    Value current;
+    Matrix stored;
+    const char* message;
+  };
+  const Case cases[] = {
+      {"size", kGen, Value(2, 2, 0.0), Matrix{3, 3, std::vector<double>(9, 1.0), {}},
+       "You can not change the size of variable 'X'."},
+      {"scalar", kScl, Value(1.0), Matrix{1, 2, {1, 2}, {}}, "You can not change the size of variable 'X'."},
+      {"symmetric", kSym, Value(2, 2, 0.0), Matrix{2, 2, {1, 2, 3, 4}, {}}, "Variable 'X' must be symmetric."},
+      {"diagonal", kDiag, Value(2, 2, 0.0), Matrix{2, 2, {1, 0, 1e-300, 4}, {}}, "Variable 'X' must be diagonal."},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    resetWorkspace();
+    writeFile(file("v.mat"), doubles("p", Matrix{1, 1, {3}, {}}) + doubles("X", c.stored) +
+                                 doubles("q", Matrix{1, 1, {4}, {}}));
+    declare("X", c.type, c.current);
+    const std::vector<double> before = elements(c.current);
+    EXPECT_EQ(run(importStatement, "import " + quoted(file("v.mat"))), 1);
+    EXPECT_EQ(lastMessage(), c.message);
+    EXPECT_EQ(elements(variable("X")), before);
+    // The matrix before the failing one stays imported, the one after is
+    // not read.
+    EXPECT_EQ(elements(parameter("p")), std::vector<double>{3});
+    EXPECT_FALSE(hasParameter("q"));
+  }
+  // A diagonal matrix passes the diagonal variable's test.
+  resetWorkspace();
+  writeFile(file("v.mat"), doubles("X", Matrix{2, 2, {1, 0, 0, -4}, {}}));
+  declare("X", kDiag, Value(2, 2, 0.0));
+  EXPECT_EQ(run(importStatement, "import " + quoted(file("v.mat"))), 0);
+  EXPECT_EQ(elements(variable("X")), (std::vector<double>{1, 0, 0, -4}));
+}
+
+TEST_F(ImportExportTest, MatricesThatCannotBeReadAreReportedByNameAndChangeNothing) {
+  std::string sparse = matbytes::record(matbytes::kBE, 0, 0, 2, "sp", Matrix{2, 3, {1, 2, 1, 2, 5, 0}, {}});
+  writeFile(file("d.mat"), doubles("a", Matrix{1, 1, {1}, {}}) + sparse);
+  setParameter("sp", 8.0);
+  const struct {
+    const char* name;
+    bool existed;
+  } cases[] = {{"missing", false}, {"sp", true}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    needsRebuild = 0;
+    EXPECT_EQ(run(importStatement, "import " + quoted(file("d")) + " " + c.name), 1);
+    EXPECT_EQ(lastMessage(), std::string("Can't read matrix '") + c.name + "' from matlab file \"" + file("d.mat") + "\".");
+    EXPECT_EQ(hasParameter(c.name), c.existed);
+    EXPECT_EQ(needsRebuild, 0);
+  }
+  EXPECT_EQ(*parameter("sp").Scalar(), 8.0);
+  // Importing the whole file stops at the sparse record.
+  EXPECT_EQ(run(importStatement, "import " + quoted(file("d"))), 1);
+  EXPECT_EQ(*parameter("a").Scalar(), 1.0);
+  EXPECT_EQ(*parameter("sp").Scalar(), 8.0);
+}
+
+TEST_F(ImportExportTest, FilesWithoutMatricesAreReported) {
+  for (const std::string& bytes : {std::string(), std::string("not a mat-file at all, just text")}) {
+    writeFile(file("e.mat"), bytes);
+    EXPECT_EQ(run(importStatement, "import " + quoted(file("e.mat"))), 1);
+    EXPECT_EQ(lastMessage(), "No matrix found in matlab file \"" + file("e.mat") + "\".");
+  }
+}
+
+TEST_F(ImportExportTest, NamesNoScriptCouldWriteAreSkippedWithAWarning) {
+  variableTable.Insert(kAffineVariableName, VarRecord(kScl, Value(1.0)));
+  std::string bytes;
+  for (const char* name : {"for", "1x", " Affine Variable", "a b", "end", "_u", "ok_1"}) {
+    bytes += doubles(name, Matrix{1, 1, {2}, {}});
+  }
+  writeFile(file("n.mat"), bytes);
+  EXPECT_EQ(run(importStatement, "import " + quoted(file("n.mat"))), 0);
+  for (const char* name : {"for", "1x", " Affine Variable", "a b", "end", "_u"}) {
+    SCOPED_TRACE(name);
+    EXPECT_TRUE(printed(std::string("#> Warning at line 1: Skipping matrix '") + name + "': not a valid name."));
+    EXPECT_FALSE(hasParameter(name));
+  }
+  EXPECT_EQ(*variable(kAffineVariableName).Scalar(), 1.0);
+  EXPECT_EQ(*parameter("ok_1").Scalar(), 2.0);
+  // A quoted name on the statement gets the same test.
+  output.str("");
+  EXPECT_EQ(run(importStatement, "import " + quoted(file("n.mat")) + " \"a b\" ok_1"), 0);
+  EXPECT_TRUE(printed("#> Warning at line 1: Skipping matrix 'a b': not a valid name."));
+}
+
+TEST_F(ImportExportTest, ComplexMatricesImportTheirRealPartAfterAWarning) {
+  writeFile(file("c.mat"), matbytes::record(matbytes::kLE, 0, 0, 0, "z", Matrix{1, 2, {1, 3}, {2, -4}}));
+  EXPECT_EQ(run(importStatement, "import " + quoted(file("c.mat"))), 0);
+  EXPECT_TRUE(printed("#> Warning at line 1: Matrix 'z' contains imaginary part."));
+  EXPECT_EQ(elements(parameter("z")), (std::vector<double>{1, 3}));
+}
+
+TEST_F(ImportExportTest, AnInlineParameterThatBecomesAMatrixLeavesTheInlineList) {
+  writeFile(file("i.mat"), doubles("p", Matrix{1, 2, {1, 2}, {}}) + doubles("q", Matrix{1, 1, {5}, {}}));
+  setParameter("p", 2.0);
+  setParameter("q", 3.0);
+  inlineNames.Append("p");
+  inlineNames.Append("q");
+  EXPECT_EQ(run(importStatement, "import " + quoted(file("i.mat"))), 0);
+  EXPECT_TRUE(printed("#> Warning at line 1: Turning matrix \"p\" inline off."));
+  ASSERT_EQ(inlineNames.Count(), 1);
+  EXPECT_EQ(inlineNames[0], "q");
+  EXPECT_EQ(*parameter("q").Scalar(), 5.0);
+}
+
+TEST_F(ImportExportTest, TheFileNameMustBeAPlainName) {
+  setParameter("A", 1.0);
+  for (const char* line : {"import", "import ;", "import A", "import 3", "export", "export A", "export (x)"}) {
+    SCOPED_TRACE(line);
+    const bool isImport = line[0] == 'i';
+    EXPECT_EQ(run(isImport ? importStatement : exportStatement, line), 1);
+    EXPECT_EQ(lastMessage(), "Expected file name.");
+  }
+}
+
+TEST_F(ImportExportTest, ImportTriesTheNameThenTheNameWithMat) {
+  char saved[4096];
+  ASSERT_NE(getcwd(saved, sizeof saved), nullptr);
+  ASSERT_EQ(chdir(dir.path().c_str()), 0);
+  // A directory called data is not the file: data.mat is read.
+  ASSERT_EQ(mkdir("data", 0755), 0);
+  writeFile("data.mat", doubles("a", Matrix{1, 1, {1}, {}}));
+  EXPECT_EQ(run(importStatement, "import data"), 0);
+  EXPECT_EQ(*parameter("a").Scalar(), 1.0);
+  // ".mat" is appended whatever the name holds.
+  writeFile("x.mat.mat", doubles("b", Matrix{1, 1, {2}, {}}));
+  EXPECT_EQ(run(importStatement, "import \"x.mat\""), 0);
+  EXPECT_EQ(*parameter("b").Scalar(), 2.0);
+  // A file named exactly as typed comes first.
+  writeFile("plain", doubles("c", Matrix{1, 1, {3}, {}}));
+  writeFile("plain.mat", doubles("c", Matrix{1, 1, {4}, {}}));
+  EXPECT_EQ(run(importStatement, "import plain"), 0);
+  EXPECT_EQ(*parameter("c").Scalar(), 3.0);
+  EXPECT_EQ(run(importStatement, "import nothing"), 1);
+  EXPECT_EQ(lastMessage(), "Can't open matlab file \"nothing\".");
+  ASSERT_EQ(chdir(saved), 0);
+}
+
+TEST_F(ImportExportTest, ExportWritesTheNamedValuesInOrder) {
+  setParameter("X", matrixValue(2, 3, {1, 2, 3, 4, 5, 6}));
+  setParameter("p", 3.0);
+  declare("V", kSym, matrixValue(2, 2, {1, 7, 7, 2}));
+  EXPECT_EQ(run(exportStatement, "export " + quoted(file("results")) + " X p V, y"), 0);
+  EXPECT_EQ(peekNonSpace(), kComma);
+  EXPECT_EQ(namesIn(file("results.mat")), (std::vector<std::string>{"X", "p", "V"}));
+  const GenMatrixD x = readBack(file("results.mat"), "X");
+  EXPECT_EQ(x.Rows(), 2);
+  EXPECT_EQ(elements(Value(x)), (std::vector<double>{1, 4, 2, 5, 3, 6}));
+  const GenMatrixD p = readBack(file("results.mat"), "p");
+  EXPECT_EQ(p.Rows(), 1);
+  EXPECT_EQ(p.Cols(), 1);
+  EXPECT_EQ(p(0, 0), 3.0);
+  EXPECT_EQ(elements(Value(readBack(file("results.mat"), "V"))), (std::vector<double>{1, 7, 7, 2}));
+  EXPECT_EQ(output.str(), "");
+  EXPECT_EQ(needsRebuild, 0);
+}
+
+TEST_F(ImportExportTest, ExportWithoutNamesWritesEveryNonEmptyParameterSorted) {
+  setParameter("b", 1.0);
+  setParameter("a", matrixValue(1, 2, {1, 2}));
+  setParameter("B", 2.0);
+  declare("v", kScl, Value(5.0));
+  EXPECT_EQ(run(exportStatement, "export " + quoted(file("all"))), 0);
+  EXPECT_EQ(namesIn(file("all.mat")),
+            (std::vector<std::string>{"B", "a", "b", "display", "eps", "fact", "max_iter", "noprog", "rank_eps"}));
+}
+
+TEST_F(ImportExportTest, ExportKeepsANameWithADot) {
+  setParameter("X", 1.0);
+  EXPECT_EQ(run(exportStatement, "export " + quoted(file("out.dat")) + " X"), 0);
+  EXPECT_EQ(namesIn(file("out.dat")), std::vector<std::string>{"X"});
+  struct stat status;
+  EXPECT_NE(stat(file("out.dat.mat").c_str(), &status), 0);
+}
+
+TEST_F(ImportExportTest, ExportReplacesAnExistingFile) {
+  writeFile(file("old.mat"), doubles("gone", Matrix{1, 1, {1}, {}}));
+  setParameter("X", 1.0);
+  EXPECT_EQ(run(exportStatement, "export " + quoted(file("old")) + " X"), 0);
+  EXPECT_EQ(namesIn(file("old.mat")), std::vector<std::string>{"X"});
+}
+
+TEST_F(ImportExportTest, ExportRefusesNamesTooLongForARecord) {
+  setParameter("abcdefghijklmnopqrs", 1.0);
+  setParameter("abcdefghijklmnopqrst", 2.0);
+  EXPECT_EQ(run(exportStatement, "export " + quoted(file("n")) + " abcdefghijklmnopqrs abcdefghijklmnopqrst"), 1);
+  EXPECT_EQ(lastMessage(), "Name 'abcdefghijklmnopqrst' is too long for a matlab file.");
+  EXPECT_EQ(namesIn(file("n.mat")), std::vector<std::string>{"abcdefghijklmnopqrs"});
+  EXPECT_EQ(run(exportStatement, "export " + quoted(file("m"))), 1);
+  EXPECT_EQ(lastMessage(), "Name 'abcdefghijklmnopqrst' is too long for a matlab file.");
+}
+
+TEST_F(ImportExportTest, ExportReportsAFileThatCannotBeCreated) {
+  setParameter("X", 1.0);
+  EXPECT_EQ(run(exportStatement, "export " + quoted(file("none/x")) + " X"), 1);
+  EXPECT_EQ(lastMessage(), "Can't open matlab file \"" + file("none/x.mat") + "\".");
+  ASSERT_EQ(mkdir(file("d.mat").c_str(), 0755), 0);
+  EXPECT_EQ(run(exportStatement, "export " + quoted(file("d")) + " X"), 1);
+  EXPECT_EQ(lastMessage(), "Can't open matlab file \"" + file("d.mat") + "\".");
+  struct stat status;
+  EXPECT_EQ(stat(file("d.mat").c_str(), &status), 0);
+}
+
+TEST_F(ImportExportTest, ExportReportsAFailedWrite) {
+  setParameter("small", 1.0);
+  setParameter("big", Value(100, 100, 0.5));
+  rlimit saved;
+  getrlimit(RLIMIT_FSIZE, &saved);
+  void (*previous)(int) = signal(SIGXFSZ, SIG_IGN);
+  rlimit limit = saved;
+  limit.rlim_cur = 4096;
+  setrlimit(RLIMIT_FSIZE, &limit);
+  const int status = run(exportStatement, "export " + quoted(file("full")) + " small big");
+  setrlimit(RLIMIT_FSIZE, &saved);
+  signal(SIGXFSZ, previous);
+  EXPECT_EQ(status, 1);
+  EXPECT_EQ(lastMessage(), "Can't write matlab file \"" + file("full.mat") + "\".");
+  // What was written before the failure is whole.
+  EXPECT_EQ(namesIn(file("full.mat")), std::vector<std::string>{"small"});
+}
+
+TEST_F(ImportExportTest, ValuesSurviveAnExportAndImportExactly) {
+  const double inf = std::numeric_limits<double>::infinity();
+  setParameter("odd", matrixValue(2, 3, {0.1, -0.0, inf, -inf, std::numeric_limits<double>::quiet_NaN(), 5e-324}));
+  Value ints(200, 100, 0.0);
+  for (int k = 0; k < 20000; ++k) ints.Matrix()->Data()[k] = k % 3 == 0 ? -32768 : k % 251;
+  setParameter("ints", ints);
+  Value zeros(101, 100, -0.0);
+  setParameter("negzero", zeros);
+  const Value odd = parameter("odd");
+  EXPECT_EQ(run(exportStatement, "export " + quoted(file("round")) + " odd ints negzero"), 0);
+  resetWorkspace();
+  EXPECT_EQ(run(importStatement, "import " + quoted(file("round"))), 0);
+  for (const char* name : {"odd", "ints", "negzero"}) {
+    SCOPED_TRACE(name);
+    const std::vector<double> got = elements(parameter(name));
+    const std::vector<double> want = std::string(name) == "odd" ? elements(odd) : std::string(name) == "ints" ? elements(ints) : elements(zeros);
+    ASSERT_EQ(got.size(), want.size());
+    for (std::size_t k = 0; k < got.size(); ++k) ASSERT_TRUE(sameNumber(got[k], want[k])) << k;
+  }
+}
+
+// Runs the fixture script with arguments; its exit status.
+int runFixtureScript(const std::string& arguments) {
+  const std::string command = std::string(MAT_FIXTURE_PYTHON) + " " + MAT_FIXTURE_SCRIPT + " " + arguments;
+  const int status = std::system(command.c_str());
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+struct ExpectedMatrix {
+  std::string file;
+  std::string name;
+  int rows;
+  int cols;
+  std::vector<double> values;
+};
+
+std::vector<ExpectedMatrix> readExpected(const std::string& path) {
+  std::vector<ExpectedMatrix> list;
+  std::ifstream in(path);
+  std::string line;
+  while (std::getline(in, line)) {
+    std::istringstream fields(line);
+    ExpectedMatrix e;
+    if (!(fields >> e.file >> e.name >> e.rows >> e.cols)) continue;
+    std::string text;
+    while (fields >> text) e.values.push_back(std::strtod(text.c_str(), nullptr));
+    list.push_back(e);
+  }
+  return list;
+}
+
+std::string hexText(double x) {
+  char text[64];
+  std::snprintf(text, sizeof text, "%a", x);
+  return text;
+}
+
+// The exchange with SciPy, the independent implementation of the format.
+class ScipyInteropTest : public ImportExportTest {
+ protected:
+  void SetUp() override {
+    ImportExportTest::SetUp();
+    const int status = runFixtureScript("probe");
+    // 127: no Python at all, so no SciPy either.
+    if (status == 77 || status == 127) GTEST_SKIP() << "SciPy is not installed";
+    ASSERT_EQ(status, 0);
+  }
+};
+
+TEST_F(ScipyInteropTest, ImportReadsWhatScipyWrites) {
+  ASSERT_EQ(runFixtureScript("write " + dir.path()), 0);
+  const std::vector<ExpectedMatrix> expected = readExpected(file("expected.txt"));
+  ASSERT_FALSE(expected.empty());
+  std::map<std::string, std::vector<const ExpectedMatrix*>> byFile;
+  for (const ExpectedMatrix& e : expected) byFile[e.file].push_back(&e);
+  for (const auto& entry : byFile) {
+    SCOPED_TRACE(entry.first);
+    resetWorkspace();
+    EXPECT_EQ(run(importStatement, "import " + quoted(file(entry.first))), 0) << output.str();
+    for (const ExpectedMatrix* e : entry.second) {
+      SCOPED_TRACE(e->name);
+      ASSERT_TRUE(hasParameter(e->name));
+      const Value& v = parameter(e->name);
+      if (e->values.empty()) {
+        EXPECT_TRUE(v.IsEmpty());
+        continue;
+      }
+      EXPECT_EQ(v.Rows(), e->rows);
+      EXPECT_EQ(v.Cols(), e->cols);
+      const std::vector<double> got = elements(v);
+      ASSERT_EQ(got.size(), e->values.size());
+      for (std::size_t k = 0; k < got.size(); ++k) EXPECT_TRUE(sameNumber(got[k], e->values[k])) << k;
+    }
+    EXPECT_EQ(printed("#> Warning at line 1: Matrix 'c' contains imaginary part."), entry.first == "complex.mat");
+  }
+}
+
+TEST_F(ScipyInteropTest, ScipyReadsWhatExportWrites) {
+  const double nan = std::numeric_limits<double>::quiet_NaN();
+  const double inf = std::numeric_limits<double>::infinity();
+  struct Stored {
+    std::string name;
+    Value value;
+  };
+  std::vector<Stored> stored = {
+      {"fractions", matrixValue(2, 3, {0.1, -0.0, 1e-310, -2.5, 1e300, 3.0})},
+      {"special", matrixValue(1, 3, {inf, -inf, nan})},
+      {"scalar", Value(-7.75)},
+  };
+  // One large integral matrix per precision the writer may choose.
+  const double ranges[][2] = {{0, 255}, {0, 65535}, {-32768, 32767}, {-2147483648.0, 2147483647.0}, {0, 4294967296.0}};
+  for (int r = 0; r < 5; ++r) {
+    Value big(100, 101, 0.0);
+    for (int k = 0; k < 10100; ++k) big.Matrix()->Data()[k] = k % 2 ? ranges[r][0] : ranges[r][1] - k % 7;
+    stored.push_back({"big" + std::to_string(r), big});
+  }
+  std::string names;
+  std::ofstream expected(file("expected.txt"));
+  for (const Stored& s : stored) {
+    setParameter(s.name, s.value);
+    names += " " + s.name;
+    expected << "- " << s.name << " " << s.value.Rows() << " " << s.value.Cols();
+    for (double x : elements(s.value)) expected << " " << hexText(x);
+    expected << "\n";
+  }
+  declare("V", kGen, matrixValue(1, 2, {1.0 / 3, 2}));
+  expected << "- V 1 2 " << hexText(1.0 / 3) << " " << hexText(2) << "\n";
+  expected.close();
+  ASSERT_EQ(run(exportStatement, "export " + quoted(file("out")) + names + " V"), 0);
+  EXPECT_EQ(runFixtureScript("check " + file("out.mat") + " " + file("expected.txt")), 0);
+}
+
+}  // namespace

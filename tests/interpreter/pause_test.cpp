@@ -1,0 +1,147 @@
+// pause at the prompt: one key without Enter or echo, and the terminal's
+// settings back afterwards, also when the program is ended while it waits.
+// The program runs at a pseudo-terminal; a piped standard input is no
+// terminal and must not lose its next line to pause.
+#include <signal.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+#include "prompt_session.h"
+
+#ifndef VARNEL_PROGRAM
+#error "VARNEL_PROGRAM must name the varnel executable"
+#endif
+
+namespace {
+
+const char* const kPressAnyKey = "Press any key to continue...\n";
+
+bool isSingleKeyMode(const struct termios& t) {
+  return !(t.c_lflag & ICANON) && !(t.c_lflag & ECHO) && t.c_cc[VMIN] == 1 && t.c_cc[VTIME] == 0;
+}
+
+bool isLineMode(const struct termios& t) { return (t.c_lflag & ICANON) && (t.c_lflag & ECHO); }
+
+class PauseTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(session.Started());
+    session.Await("Interpreter mode.\n\n>> ");
+    programSide = session.OpenProgramSide();
+    ASSERT_GE(programSide, 0);
+  }
+  void TearDown() override {
+    if (programSide >= 0) close(programSide);
+  }
+
+  struct termios settings() const {
+    struct termios t = {};
+    EXPECT_EQ(tcgetattr(programSide, &t), 0);
+    return t;
+  }
+
+  // A key typed before pause has switched the terminal would be flushed.
+  void awaitSingleKeyMode() {
+    for (int tries = 0; tries < 2000; ++tries) {
+      if (isSingleKeyMode(settings())) return;
+      usleep(10000);
+    }
+    FAIL() << "the terminal never went to single-key mode";
+  }
+
+  PromptSession session{VARNEL_PROGRAM};
+  int programSide = -1;
+};
+
+TEST_F(PauseTest, OneKeyWithoutEnterOrEchoContinues) {
+  session.Type("pause\r");
+  EXPECT_EQ(session.Await(kPressAnyKey), "pause\n\n");
+  awaitSingleKeyMode();
+  session.Type("k");
+  EXPECT_EQ(session.Await(">> "), "\n") << "the key is neither echoed nor taken as input";
+  session.Type("x = 3\r");
+  EXPECT_EQ(session.Await(">> "), "x = 3\n\nx = \n\n     3.0000\n\n");
+  session.Type("quit\r");
+  session.Await("Exiting interpreter.\n");
+  EXPECT_EQ(session.ExitStatus(), 0);
+  EXPECT_TRUE(isLineMode(settings()));
+}
+
+TEST_F(PauseTest, CompactFormatHasNoEmptyLines) {
+  session.Type("format compact\r");
+  session.Await(">> ");
+  session.Type("pause\r");
+  EXPECT_EQ(session.Await(kPressAnyKey), "pause\n");
+  awaitSingleKeyMode();
+  session.Type(" ");
+  EXPECT_EQ(session.Await(">> "), "");
+}
+
+TEST_F(PauseTest, PauseTwiceWaitsTwice) {
+  for (int i = 0; i < 2; ++i) {
+    session.Type("pause\r");
+    session.Await(kPressAnyKey);
+    awaitSingleKeyMode();
+    session.Type("\r");
+    EXPECT_EQ(session.Await(">> "), "\n");
+  }
+}
+
+// Ctrl-C at the terminal, a hang-up or a kill while pause waits end the
+// program; the terminal is left in line mode all the same.
+TEST_F(PauseTest, EndingSignalWhileWaitingRestoresTheTerminal) {
+  session.Type("pause\r");
+  session.Await(kPressAnyKey);
+  awaitSingleKeyMode();
+  session.Type("\x03");
+  EXPECT_EQ(session.EndingSignal(), SIGINT);
+  EXPECT_TRUE(isLineMode(settings()));
+}
+
+TEST_F(PauseTest, TerminationWhileWaitingRestoresTheTerminal) {
+  session.Type("pause\r");
+  session.Await(kPressAnyKey);
+  awaitSingleKeyMode();
+  kill(session.Pid(), SIGTERM);
+  EXPECT_EQ(session.EndingSignal(), SIGTERM);
+  EXPECT_TRUE(isLineMode(settings()));
+}
+
+TEST_F(PauseTest, HangUpWhileWaitingRestoresTheTerminal) {
+  session.Type("pause\r");
+  session.Await(kPressAnyKey);
+  awaitSingleKeyMode();
+  kill(session.Pid(), SIGHUP);
+  EXPECT_EQ(session.EndingSignal(), SIGHUP);
+  EXPECT_TRUE(isLineMode(settings()));
+}
+
+// At the prompt with a pipe for input there is no terminal to wait on:
+// pause says its text and the next line is read whole.
+TEST(PauseWithoutTerminalTest, NextInputLineIsKept) {
+  char path[] = "/tmp/varnel_pause_XXXXXX";
+  const int fd = mkstemp(path);
+  ASSERT_GE(fd, 0);
+  close(fd);
+  const std::string command = std::string("printf 'pause\\nx = 5\\n' | env -u VARNEL_PATH ") + VARNEL_PROGRAM +
+                              " > " + path;
+  ASSERT_EQ(std::system(command.c_str()), 0);
+  std::ifstream file(path);
+  std::stringstream text;
+  text << file.rdbuf();
+  std::remove(path);
+  const std::string out = text.str();
+  EXPECT_NE(out.find(kPressAnyKey), std::string::npos) << out;
+  EXPECT_NE(out.find("x = \n\n     5.0000\n"), std::string::npos) << out;
+  EXPECT_EQ(out.find("#> "), std::string::npos) << out;
+}
+
+}  // namespace

@@ -1,0 +1,133 @@
+// A run of a program at a pseudo-terminal, driven as a user at a terminal
+// would drive it: the line editor and the terminal modes only exist there.
+#ifndef VARNEL_PROMPT_SESSION_H
+#define VARNEL_PROMPT_SESSION_H
+
+#include <fcntl.h>
+#include <poll.h>
+#include <pty.h>
+#include <signal.h>
+#include <stdlib.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <string>
+
+#include <gtest/gtest.h>
+
+// Everything the program writes is collected with the terminal's carriage
+// returns removed; `Await` consumes the output up to and including a text
+// that is expected next.
+class PromptSession {
+ public:
+  explicit PromptSession(const char* program) {
+    struct winsize size = {24, 200, 0, 0};
+    pid_ = forkpty(&terminal_, nullptr, nullptr, &size);
+    if (pid_ == 0) {
+      // A plain terminal and no user key bindings keep the editor's output
+      // free of control sequences.
+      setenv("TERM", "dumb", 1);
+      setenv("INPUTRC", "/dev/null", 1);
+      unsetenv("VARNEL_PATH");
+      execl(program, program, static_cast<char*>(nullptr));
+      _exit(127);
+    }
+  }
+
+  ~PromptSession() {
+    if (pid_ > 0 && !exited_) {
+      kill(pid_, SIGKILL);
+      waitpid(pid_, nullptr, 0);
+    }
+    if (terminal_ >= 0) close(terminal_);
+  }
+
+  PromptSession(const PromptSession&) = delete;
+  PromptSession& operator=(const PromptSession&) = delete;
+
+  bool Started() const { return pid_ > 0; }
+  pid_t Pid() const { return pid_; }
+
+  // A descriptor of the program's side of the terminal, for reading its
+  // settings; the caller closes it. Holding it keeps the settings readable
+  // after the program has ended.
+  int OpenProgramSide() const { return open(ptsname(terminal_), O_RDWR | O_NOCTTY); }
+
+  // Types text at the terminal ("\r" is the Enter key, "\x04" Ctrl-D).
+  void Type(const std::string& text) {
+    ASSERT_EQ(write(terminal_, text.data(), text.size()), static_cast<ssize_t>(text.size()));
+  }
+
+  // Waits until the unread output contains text; returns the unread output
+  // before it and marks everything up to the end of text as read. Fails the
+  // test and returns what was seen when text does not come within the time.
+  std::string Await(const std::string& text) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    std::string::size_type at;
+    while ((at = output_.find(text, read_)) == std::string::npos) {
+      const auto left =
+          std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+      if (left.count() <= 0 || !Receive(static_cast<int>(left.count()))) {
+        ADD_FAILURE() << "expected \"" << text << "\" in the output, got \"" << output_.substr(read_) << "\"";
+        return output_.substr(read_);
+      }
+    }
+    std::string before = output_.substr(read_, at - read_);
+    read_ = at + text.size();
+    return before;
+  }
+
+  // The output received and not read yet; marks it read.
+  std::string Unread() {
+    std::string rest = output_.substr(read_);
+    read_ = output_.size();
+    return rest;
+  }
+
+  // Collects the output until the program ends and returns its exit status;
+  // -1 when it was ended by a signal or is still running after 20 seconds.
+  int ExitStatus() { return Wait(false); }
+  // The signal that ended the program, 0 when it exited or is still running
+  // after 20 seconds.
+  int EndingSignal() { return Wait(true); }
+
+ private:
+  int Wait(bool signal) {
+    for (int tries = 0; tries < 200; ++tries) {
+      int status = 0;
+      const pid_t done = waitpid(pid_, &status, WNOHANG);
+      if (done == pid_) {
+        exited_ = true;
+        while (Receive(100)) {
+        }
+        if (signal) return WIFSIGNALED(status) ? WTERMSIG(status) : 0;
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+      }
+      if (done < 0) return signal ? 0 : -1;
+      if (!Receive(100)) usleep(100000);
+    }
+    return signal ? 0 : -1;
+  }
+
+  // Appends what the program writes within timeoutMs; false when nothing
+  // came or the terminal closed.
+  bool Receive(int timeoutMs) {
+    struct pollfd ready = {terminal_, POLLIN, 0};
+    if (poll(&ready, 1, timeoutMs) <= 0) return false;
+    char buffer[4096];
+    const ssize_t n = read(terminal_, buffer, sizeof buffer);
+    if (n <= 0) return false;  // EIO once the program has closed the terminal
+    for (ssize_t i = 0; i < n; ++i)
+      if (buffer[i] != '\r') output_ += buffer[i];
+    return true;
+  }
+
+  pid_t pid_ = -1;
+  int terminal_ = -1;
+  bool exited_ = false;
+  std::string output_;
+  std::string::size_type read_ = 0;
+};
+
+#endif
