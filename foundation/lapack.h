@@ -21,16 +21,21 @@
 
 extern "C" {
 
-// LU factorisation with partial pivoting (unblocked), solve and inverse.
+// LU factorisation with partial pivoting (unblocked and blocked), solve and
+// inverse.
 void dgetf2_(const LapackInt* m, const LapackInt* n, double* a, const LapackInt* lda, LapackInt* ipiv,
+             LapackInt* info);
+void dgetrf_(const LapackInt* m, const LapackInt* n, double* a, const LapackInt* lda, LapackInt* ipiv,
              LapackInt* info);
 void dgetrs_(const char* trans, const LapackInt* n, const LapackInt* nrhs, const double* a, const LapackInt* lda,
              const LapackInt* ipiv, double* b, const LapackInt* ldb, LapackInt* info, std::size_t trans_len);
 void dgetri_(const LapackInt* n, double* a, const LapackInt* lda, const LapackInt* ipiv, double* work,
              const LapackInt* lwork, LapackInt* info);
 
-// Cholesky factorisation (unblocked) and solve.
+// Cholesky factorisation (unblocked and blocked) and solve.
 void dpotf2_(const char* uplo, const LapackInt* n, double* a, const LapackInt* lda, LapackInt* info,
+             std::size_t uplo_len);
+void dpotrf_(const char* uplo, const LapackInt* n, double* a, const LapackInt* lda, LapackInt* info,
              std::size_t uplo_len);
 void dpotrs_(const char* uplo, const LapackInt* n, const LapackInt* nrhs, const double* a, const LapackInt* lda,
              double* b, const LapackInt* ldb, LapackInt* info, std::size_t uplo_len);

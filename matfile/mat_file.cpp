@@ -1,6 +1,5 @@
 #include "mat_file.h"
 
-#include <fcntl.h>
 #include <stdio_ext.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -20,10 +19,13 @@ bool isRegularFile(FILE* fp) {
 // The stream for path in mode, or null. Only regular files are opened, so a
 // directory or a device of that name is never read, emptied or removed.
 FILE* openStream(const char* path, int mode) {
+  struct stat status;
   if (mode == kMatWrite) {
-    struct stat status;
     if (lstat(path, &status) == 0 && !S_ISREG(status.st_mode) && !S_ISLNK(status.st_mode)) return nullptr;
     unlink(path);
+  } else if (stat(path, &status) == 0 && !S_ISREG(status.st_mode)) {
+    // Tested before opening too: opening a fifo would wait for a writer.
+    return nullptr;
   }
   FILE* fp = std::fopen(path, mode == kMatRead ? "rb" : "a+b");
   if (fp == nullptr) return nullptr;
@@ -35,14 +37,18 @@ FILE* openStream(const char* path, int mode) {
   return fp;
 }
 
-// An update of a file too short to hold a record starts a new file.
-bool holdsRecords(FILE* fp) {
+// The size of the file, the stream left at its start; -1 when it cannot be
+// taken.
+long streamSize(FILE* fp) {
   const bool sized = std::fseek(fp, 0, SEEK_END) == 0;
   const long size = sized ? std::ftell(fp) : -1;
   const bool rewound = std::fseek(fp, 0, SEEK_SET) == 0;
   std::clearerr(fp);
-  return sized && rewound && size >= 5;
+  return rewound ? size : -1;
 }
+
+// A file shorter than this holds no record.
+constexpr long kShortestRecordFile = 5;
 
 char* copyOfPath(const char* path) {
   const std::size_t size = std::strlen(path) + 1;
@@ -167,19 +173,18 @@ MATFile* matCreateMATFile(const char* path, FILE* fp, int mode) {
   file->path = pathCopy;
   file->info = info;
   file->writable = mode != kMatRead;
-  if (mode == kMatWrite) {
-    fiWriteMatVerNo(info);
-  } else if (mode == kMatUpdate && !holdsRecords(fp)) {
-    // Too short for a record: the file starts anew, so that records
-    // written next do not sit behind bytes that end every listing.
-    fiWriteMatVerNo(info);
-    if (ftruncate(fileno(fp), 0) != 0) {
-      matClose(file);
-      return nullptr;
-    }
-  } else {
-    fiReadMatVerNo(info, fp);
+  const long size = mode == kMatUpdate ? streamSize(fp) : 0;
+  // An update of a file too short for a record starts it anew, so that the
+  // records written next do not sit behind bytes that end every listing. A
+  // file whose size is unknown is not touched.
+  if (size < 0 || (mode == kMatUpdate && size < kShortestRecordFile && ftruncate(fileno(fp), 0) != 0)) {
+    matClose(file);
+    return nullptr;
   }
+  if (mode == kMatWrite || (mode == kMatUpdate && size < kShortestRecordFile))
+    fiWriteMatVerNo(info);
+  else
+    fiReadMatVerNo(info, fp);
   return file;
 }
 

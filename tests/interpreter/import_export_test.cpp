@@ -478,6 +478,19 @@ TEST_F(ScipyInteropTest, ScipyReadsWhatExportWrites) {
   expected.close();
   ASSERT_EQ(run(exportStatement, "export " + quoted(file("out")) + names + " V"), 0);
   EXPECT_EQ(runFixtureScript("check " + file("out.mat") + " " + file("expected.txt")), 0);
+
+  // Every non-empty parameter, in sorted order.
+  std::ofstream every(file("every.txt"));
+  for (const std::string& name : parameterTable.SortedKeys(1)) {
+    const Value& v = parameter(name);
+    if (v.IsEmpty()) continue;
+    every << "- " << name << " " << v.Rows() << " " << v.Cols();
+    for (double x : elements(v)) every << " " << hexText(x);
+    every << "\n";
+  }
+  every.close();
+  ASSERT_EQ(run(exportStatement, "export " + quoted(file("every"))), 0);
+  EXPECT_EQ(runFixtureScript("check " + file("every.mat") + " " + file("every.txt")), 0);
 }
 
 }  // namespace

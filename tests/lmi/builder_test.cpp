@@ -296,6 +296,8 @@ const ProblemCase kProblems[] = {
     {"block_scalars", "var x\nvar y\nlmi = block(x; 1, y);", 3, 3, 0, {2}},
     {"scalar_first_term", "var x\nvar sym X(2)\nlmi = x + X;", 6, 5, 0, {2}},
     {"scalar_factors", "var sym X(2)\nlmi = X*2 + eye(2);\nlmi = X/2 - 1;", 5, 4, 0, {2, 2}},
+    {"both_factors", "var sym X(2)\nC = [1 2; 3 4];\nlmi = C*X*C' + eye(2);", 5, 4, 0, {2}},
+    {"scalar_between_factors", "var x\nvar sym P(2)\nlmi = [1; 2]*x*[1 2] + P;", 6, 5, 0, {2}},
     {"lyapunov", "var sym X(2)\nA = [1 2; 0 1];\nlmi = -A'*X - X*A + eye(2);\nlmi = X;", 5, 4, 0, {2, 2}},
     {"symmetrised", "var X(2)\nA = [1 2; 3 4];\nlme = X - X';\nlmi = A*X + X'*A';", 5, 4, 0, {2}},
     // sym(e) = e + e': symmetric terms in LMEs, in matrix inequalities and
@@ -504,11 +506,26 @@ TEST_F(BuilderTest, AsymmetricConstraintLeavesTheNewProblemAtTheTestPoint) {
   EXPECT_EQ(needsRebuild, 1);
 }
 
-TEST_F(BuilderTest, GeneralVariableAloneIsNotSymmetric) {
-  // Symmetric at X = ones, but not along a single entry.
-  ASSERT_EQ(run("var X(2)\nlmi = X;"), 0);
-  EXPECT_EQ(build(), 1);
-  EXPECT_EQ(lastMessage(), "Constraint set is not symmetric.");
+// Symmetric at the point of all free parameters 1, but not along a single
+// one of them.
+TEST_F(BuilderTest, AsymmetryAlongAFreeParameterIsRefused) {
+  const char* scripts[] = {
+      "var X(2)\nlmi = X;",
+      "var x\nvar y\nA = [1 2; 3 4];\nlmi = x*A - y*A + eye(2);",
+      "var X(2)\nvar sym P(2)\nlmi = block(X; eye(2), P);",
+      "var X(2)\nvar Y(2)\nlmi = X - Y' + eye(2);",
+  };
+  for (const char* script : scripts) {
+    SCOPED_TRACE(script);
+    resetProblem();
+    variableTable.Clear();
+    variableTable.Insert(kAffineVariableName, VarRecord(kScl, Value(0.0)));
+    ASSERT_EQ(run(script), 0) << output.str();
+    EXPECT_EQ(build(), 1);
+    EXPECT_EQ(lastMessage(), "Constraint set is not symmetric.");
+    // The test point stays in the variables.
+    for (const GenMatrixD& value : builtVariableValues) EXPECT_EQ(value.Rows() * value.Cols() > 0 ? value[0] : 1.0, 1.0);
+  }
 }
 
 TEST_F(BuilderTest, AsymmetryBelowRankEpsPasses) {

@@ -221,6 +221,13 @@ TEST_F(BuiltProblemTest, MaxDimensionCoversFactorsLargerThanTheBlock) {
   EXPECT_EQ(problem->MaxDimension(), 5);
   EXPECT_EQ(problem->Scratch().Rows(), 25);
 
+  Make({zeros(1, 1), zeros(5, 2)}, 1, 0, 0);  // L X, 2 x 2 through a 2 x 5 factor
+  problem->TermBlockAt(0).Resize(1);
+  problem->TermBlockAt(0).SetVariable(0, 1);
+  problem->TermBlockAt(0).SetLeftFactor(0, zeros(2, 5));
+  problem->FinalizeSizes();
+  EXPECT_EQ(problem->MaxDimension(), 5);
+
   Make({zeros(1, 1), zeros(2, 2)}, 0, 0, 1);  // no matrix inequality at all
   problem->Linear().SetCoefficients(zeros(1, 5));
   problem->FinalizeSizes();

@@ -106,7 +106,7 @@ class LmiEvaluatorTest : public AffineTest {
 };
 
 // Same shape and bit-identical elements, a NaN matching a NaN.
-::testing::AssertionResult sameValue(const Value& a, const Value& b) {
+::testing::AssertionResult sameBits(const Value& a, const Value& b) {
   if (a.Tag() != b.Tag() || a.Rows() != b.Rows() || a.Cols() != b.Cols())
     return ::testing::AssertionFailure() << "shape " << a.Rows() << "x" << a.Cols() << " vs " << b.Rows() << "x"
                                          << b.Cols();
@@ -204,7 +204,7 @@ TEST_F(LmiEvaluatorTest, RecordedTextsEvaluateAgainToTheSameBlock) {
     EXPECT_EQ(termNames(block), termNames(again));
     for (int draw = 0; draw < 3; ++draw) {
       redraw();
-      EXPECT_TRUE(sameValue(eval(block), eval(again))) << text;
+      EXPECT_TRUE(sameBits(eval(block), eval(again))) << text;
     }
   }
 }

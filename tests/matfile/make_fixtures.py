@@ -10,13 +10,19 @@
       reads FILE with scipy.io.loadmat and compares it with EXPECTED exactly:
       the same matrices in the same order, sizes and values bit for bit
       (every NaN counts as the same value); exit status 0 when they agree
+  make_fixtures.py golden DIR
+      writes DIR/sample.mat, the file the script cases import, with the
+      struct module alone (no SciPy): records in several number formats,
+      precisions and orders
 
 An expected-values file has one line per matrix:
   FILE NAME ROWS COLS V1 V2 ...
 with the elements in column-major order, each written as float.hex() gives
 it (FILE is "-" in files given to check).
 """
+import math
 import os
+import struct
 import sys
 
 SKIP = 77
@@ -121,9 +127,60 @@ def check(path, expected_path):
     return 1 if problems else 0
 
 
+def vax_d(x):
+    """The 8 bytes of x as a VAX D double: 0.1f * 2^(E - 128), the leading 1
+    left out, four 16-bit words most significant first, each little-endian."""
+    if x == 0:
+        return bytes(8)
+    f, e = math.frexp(abs(x))
+    fraction = int(math.ldexp(f, 56)) - (1 << 55)
+    logical = (1 << 63 if x < 0 else 0) | (e + 128) << 55 | fraction
+    return b"".join(struct.pack("<H", logical >> (16 * w) & 0xFFFF) for w in (3, 2, 1, 0))
+
+
+def v4_record(m, o, p, t, name, rows, cols, real, imag=None):
+    """One version-4 record; real and imag in column-major order."""
+    big = m == 1
+    order = ">" if big else "<"
+    codes = {1: "f", 2: "i", 3: "h", 4: "H", 5: "B"}
+    out = struct.pack(order + "5i", m * 1000 + o * 100 + p * 10 + t, rows, cols,
+                      0 if imag is None else 1, len(name) + 1)
+    out += name.encode("latin-1") + b"\0"
+    for part in (real, imag):
+        if part is None:
+            continue
+        if o != 0:
+            part = [part[c * rows + r] for r in range(rows) for c in range(cols)]
+        for x in part:
+            if p == 0 and m == 2:
+                out += vax_d(x)
+            elif p == 0:
+                out += struct.pack(order + "d", x)
+            else:
+                out += struct.pack(order + codes[p], x)
+    return out
+
+
+def golden(directory):
+    records = [
+        v4_record(1, 0, 0, 0, "A", 2, 2, [1.5, -2.0, 0.25, 4.0]),
+        v4_record(0, 1, 3, 0, "n", 2, 3, [1, 4, -2, 5, 3, -6]),
+        v4_record(2, 0, 0, 0, "v", 1, 1, [-0.125]),
+        v4_record(0, 0, 5, 1, "t", 1, 2, [104, 105]),
+        v4_record(0, 0, 0, 0, "c", 1, 2, [1.0, 3.0], [2.0, -4.0]),
+        v4_record(1, 0, 0, 0, "for", 1, 1, [9.0]),
+        v4_record(1, 0, 5, 0, "u", 1, 3, [0, 128, 255]),
+    ]
+    with open(os.path.join(directory, "sample.mat"), "wb") as out:
+        out.write(b"".join(records))
+    return 0
+
+
 def main(argv):
     if len(argv) >= 2 and argv[1] == "probe":
         return probe()
+    if len(argv) == 3 and argv[1] == "golden":
+        return golden(argv[2])
     if probe() != 0:
         print("NumPy and SciPy are not installed")
         return SKIP

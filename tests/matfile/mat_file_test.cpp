@@ -463,6 +463,10 @@ TEST_F(MatFileTest, OnlyRegularFilesAreOpened) {
     EXPECT_EQ(stat(sub.c_str(), &status), 0);
   }
   EXPECT_EQ(matOpen("/dev/null", "r"), nullptr);
+  const std::string fifo = path("fifo");
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  EXPECT_EQ(matOpen(fifo.c_str(), "r"), nullptr);
+  EXPECT_EQ(matOpen(fifo.c_str(), "u"), nullptr);
   EXPECT_EQ(matOpen(path("missing").c_str(), "r"), nullptr);
 }
 

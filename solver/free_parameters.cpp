@@ -1,0 +1,58 @@
+#include "free_parameters.h"
+
+FreeParameterMap::FreeParameterMap(const BuiltProblem& problem)
+    : nv(problem.Nv()), nvt(problem.Nvt()), freeIndex(nv), columnStart(nv + 1, 0) {
+  const GenMatrixD& Z = problem.Basis();
+  const int rows = Z.Rows();
+  for (int l = 0; l < rows; ++l) dependentIndex.push_back(problem.DependentIndex()[l]);
+  for (int k = 0; k < nv; ++k) {
+    freeIndex[k] = problem.FreeIndex()[k];
+    columnStart[k] = static_cast<int>(dependent.size());
+    if (k < Z.Cols())
+      for (int l = 0; l < rows; ++l)
+        if (Z(l, k) != 0.0) {
+          dependent.push_back(dependentIndex[l]);
+          weight.push_back(Z(l, k));
+        }
+  }
+  columnStart[nv] = static_cast<int>(dependent.size());
+}
+
+void FreeParameterMap::Expand(const double* y, double* x) const {
+  for (int u : dependentIndex) x[u] = 0.0;
+  for (int k = 0; k < nv; ++k) {
+    const double yk = y[k];
+    x[freeIndex[k]] = yk;
+    for (int e = columnStart[k]; e < columnStart[k + 1]; ++e) x[dependent[e]] += weight[e] * yk;
+  }
+}
+
+void FreeParameterMap::ReduceLeading(const double* x, double* a, int count) const {
+  for (int k = 0; k < count; ++k) {
+    double sum = x[freeIndex[k]];
+    for (int e = columnStart[k]; e < columnStart[k + 1]; ++e) sum += weight[e] * x[dependent[e]];
+    a[k] = sum;
+  }
+}
+
+void FreeParameterMap::ReduceVector(const double* x, double* a) const { ReduceLeading(x, a, nv); }
+
+void FreeParameterMap::ReduceColumns(const double* R, int ldR, int rows, double* A, int ldA) const {
+  for (int k = 0; k < nv; ++k) {
+    double* a = A + static_cast<long>(k) * ldA;
+    const double* source = R + static_cast<long>(freeIndex[k]) * ldR;
+    for (int i = 0; i < rows; ++i) a[i] = source[i];
+    for (int e = columnStart[k]; e < columnStart[k + 1]; ++e) {
+      const double z = weight[e];
+      const double* column = R + static_cast<long>(dependent[e]) * ldR;
+      for (int i = 0; i < rows; ++i) a[i] += z * column[i];
+    }
+  }
+}
+
+void FreeParameterMap::ReduceSymmetric(const double* H, int ldH, SymMatrixD& Hred, GenMatrixD& work) const {
+  ReduceColumns(H, ldH, nvt, work.Data(), nvt);
+  GenMatrixD& h = Hred.AsGenMatrixD();
+  // Column m of T'(H T), on and above the diagonal.
+  for (int m = 0; m < nv; ++m) ReduceLeading(work.Data() + static_cast<long>(m) * nvt, &h(0, m), m + 1);
+}

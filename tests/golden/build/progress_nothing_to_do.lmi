@@ -1,0 +1,3 @@
+var sym P(2)
+lmi = P;
+build;

@@ -1,0 +1,5 @@
+import sample v t;
+v
+t
+import sample nothere
+v

@@ -1,0 +1,7 @@
+import sample
+A
+n
+v
+t
+c
+u
