@@ -255,7 +255,10 @@ int primaryEigvec(Value& result) { return callChecked(eigvecBuiltin, result); }
 int primaryChol(Value& result) { return callChecked(cholBuiltin, result); }
 
 int primaryNull(Value& result) {
-  if (expectToken(kNull) || openArgument() || checkReservedParameters()) return 1;
+  // The reserved parameters are checked as soon as the "(" is taken, before
+  // anything of the argument is read.
+  if (expectToken(kNull) || expectToken(kLeftParen) || checkReservedParameters()) return 1;
+  skipSpaces();
   Value argument;
   if (evalExpression(argument)) return 1;
   if (nullValue(argument, result, solverSettings.rank_eps)) return fail("'svd' failed.");

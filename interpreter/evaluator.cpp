@@ -8,6 +8,7 @@
 #include "primaries.h"
 #include "problem_primaries.h"
 #include "report.h"
+#include "solve_primaries.h"
 #include "workspace.h"
 
 PrimaryHandler MatrixPrimaryTable[kTokenKindCount] = {
@@ -15,7 +16,7 @@ PrimaryHandler MatrixPrimaryTable[kTokenKindCount] = {
     primaryNotAPrimary, primaryVariable, primaryParameter, primaryNewName, primaryNotAPrimary,
     primaryNotAPrimary, primaryNotAPrimary, primaryNotAPrimary, primaryEval, primaryNotAPrimary,
     // whos, build, solve, feas, mask, clear, format, compact, verbose, import
-    primaryNotAPrimary, primaryBuild, primaryNotAPrimary, primaryNotAPrimary, primaryMask,
+    primaryNotAPrimary, primaryBuild, primarySolve, primaryFeas, primaryMask,
     primaryNotAPrimary, primaryNotAPrimary, primaryNotAPrimary, primaryNotAPrimary, primaryNotAPrimary,
     // export, inline, on, off, pause, exec, echo, help, home, cd
     primaryNotAPrimary, primaryNotAPrimary, primaryNotAPrimary, primaryNotAPrimary, primaryNotAPrimary,

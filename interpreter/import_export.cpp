@@ -16,17 +16,11 @@ constexpr std::size_t kLongestMatName = kMxNameSize - 1;
 
 bool isNameKind(int kind) { return kind == kVariable || kind == kParameter || kind == kName; }
 
-bool isAsciiLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
-
-// Whether a script could name the matrix: a letter followed by letters,
-// digits and '_', and no keyword. The hidden " Affine Variable" fails too.
+// Whether a script could name the matrix, if need be in double quotes
+// (which hold any text but a quote and a line end). The hidden affine
+// variable is never a target, and an empty name is no name.
 bool isImportableName(const std::string& name) {
-  if (name.empty() || !isAsciiLetter(name[0])) return false;
-  for (char c : name) {
-    if (!isAsciiLetter(c) && !(c >= '0' && c <= '9') && c != '_') return false;
-  }
-  Token keyword;
-  return !lookupKeyword(name, keyword);
+  return !name.empty() && name.find_first_of("\"\n") == std::string::npos && name != kAffineVariableName;
 }
 
 // Takes the keyword and the file name that follows it.

@@ -1,7 +1,5 @@
 // The program: runs the script named on the command line, or reads
 // statements at the prompt when there is none.
-#include <sys/stat.h>
-
 #include <cctype>
 #include <cstdio>
 #include <cstdlib>
@@ -10,6 +8,7 @@
 #include <new>
 #include <string>
 
+#include "exec.h"
 #include "line_input.h"
 #include "statements.h"
 #include "workspace.h"
@@ -36,15 +35,6 @@ std::string exampleDirectory() {
   if (dir.empty()) return "./";
   if (dir.back() != '/') dir += '/';
   return dir;
-}
-
-// Opens path as a script. Only a regular file is one: a directory would
-// open as a stream that fails on its first read.
-bool openScriptFile(const std::string& path, std::ifstream& script) {
-  struct stat info;
-  if (stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) return false;
-  script.open(path);
-  return script.is_open();
 }
 
 // The script under its name as typed, else with ".lmi" appended.

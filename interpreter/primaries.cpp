@@ -113,30 +113,25 @@ void selectElements(const Value& source, const SharedArray<int>& indices, int ro
   out = selection;
 }
 
-// A subscript after a name, with the shape of the value it was checked
-// against.
+// A subscript after a name, with the value it selects from: the value as it
+// stood before the subscript was read. The subscript's expressions and an
+// assignment's right-hand side may assign the name themselves; the selection
+// still reads, and the assignment writes into, that earlier value.
 struct Subscript {
   SharedArray<int> indices;
   int rows = 0;
   int cols = 0;
   int mode = kWholeValue;
-  int valueRows = 0;
-  int valueCols = 0;
+  Value before;  // shares the stored value's elements
 };
 
 // Stores the assignment of a parameter or a variable (subscript null when the
 // name has none) and yields its value.
-using AssignHandler = int (*)(const std::string& name, const Subscript* subscript, Value& result);
+using AssignHandler = int (*)(const std::string& name, Subscript* subscript, Value& result);
 
-// The write of p(:) = e or p(s) = e into target. The indices were computed
-// for the value's shape then; a right-hand side that reshaped the value has
-// left them pointing elsewhere.
+// The write of p(:) = e or p(s) = e into target.
 int writeSelection(Value& target, const Value& rhs, const Subscript& subscript) {
   if (subscript.mode == kAllElements) return assignAll(target, rhs);
-  if (target.Rows() != subscript.valueRows || target.Cols() != subscript.valueCols) {
-    reportError("Subscript out of range.");
-    return 1;
-  }
   return assignSubscript(target, rhs, subscript.indices);
 }
 
@@ -152,24 +147,28 @@ int readOrAssign(const std::string& name, const Value& stored, AssignHandler ass
     return 0;
   }
   Subscript subscript;
-  if (parseSubscript(stored, subscript.indices, subscript.rows, subscript.cols, subscript.mode)) return 1;
-  subscript.valueRows = stored.Rows();
-  subscript.valueCols = stored.Cols();
+  subscript.before = stored;
+  if (parseSubscript(subscript.before, subscript.indices, subscript.rows, subscript.cols, subscript.mode)) return 1;
   resultName = name;
   if (peekNonSpace() == kAssign) return assign(name, &subscript, result);
   if (subscript.mode == kWholeValue) {
-    result.DeepCopy(stored);
+    result.DeepCopy(subscript.before);
     return 0;
   }
-  selectElements(stored, subscript.indices, subscript.rows, subscript.cols, subscript.mode, result);
+  selectElements(subscript.before, subscript.indices, subscript.rows, subscript.cols, subscript.mode, result);
   resultName = kAnsName;
   return 0;
 }
 
-// Gives a stored matrix storage of its own before it is written in place,
-// so that no other holder sees the write.
+// Gives a matrix storage of its own before it is written in place, so that
+// no other holder sees the write.
 void makePrivate(Value& v) {
   if (v.IsMatrix() && v.Matrix()->Storage().RefCount() > 1) v.DeepCopy(v);
+}
+
+// Two matrix values over the same elements.
+bool holdSameElements(const Value& a, const Value& b) {
+  return a.IsMatrix() && b.IsMatrix() && a.Matrix()->Data() == b.Matrix()->Data();
 }
 
 // A scalar parameter on the inline list that becomes a matrix leaves the list.
@@ -183,7 +182,7 @@ void turnInlineOff(const std::string& name, const Value& current, const Value& n
 
 int subscriptMode(const Subscript* subscript) { return subscript != nullptr ? subscript->mode : kWholeValue; }
 
-int assignParameter(const std::string& name, const Subscript* subscript, Value& result) {
+int assignParameter(const std::string& name, Subscript* subscript, Value& result) {
   takeSeparator(kAssign);
   Value rhs;
   if (evalExpression(rhs)) return 1;
@@ -194,11 +193,18 @@ int assignParameter(const std::string& name, const Subscript* subscript, Value& 
     result = std::move(rhs);
     stored.DeepCopy(result);
   } else {
-    // Every test comes before the first element is written, so a failure
-    // leaves the parameter as it was.
-    makePrivate(stored);
-    if (writeSelection(stored, rhs, *subscript)) return 1;
-    result.DeepCopy(stored);
+    // The written value replaces the stored one, so while the stored value
+    // still holds the same elements they are written in place rather than
+    // copied. Every test comes before the first element is written: a
+    // failure leaves the parameter as it was.
+    Value& target = subscript->before;
+    const bool sameElements = holdSameElements(stored, target);
+    if (sameElements) stored.Release();
+    makePrivate(target);
+    const int failed = writeSelection(target, rhs, *subscript);
+    if (!failed || sameElements) stored = target;
+    if (failed) return 1;
+    result.DeepCopy(target);
   }
   resultName = name;
   needsRebuild = 1;
@@ -238,18 +244,18 @@ int checkVariableValue(const std::string& name, int type, int m, int n, const Va
   return 0;
 }
 
-int assignVariable(const std::string& name, const Subscript* subscript, Value& result) {
+int assignVariable(const std::string& name, Subscript* subscript, Value& result) {
   takeSeparator(kAssign);
   Value rhs;
   if (evalExpression(rhs)) return 1;
   VarRecord& record = variableTable.Lookup(name);
-  const Value& current = record.GetValue();
-  const int m = current.Rows();
-  const int n = current.Cols();
+  // The declared size; no assignment changes it.
+  const int m = record.GetValue().Rows();
+  const int n = record.GetValue().Cols();
   // The new value is built aside and stored only once it passes the tests.
   Value next;
   if (subscriptMode(subscript) != kWholeValue) {
-    next.DeepCopy(current);
+    next.DeepCopy(subscript->before);
     if (writeSelection(next, rhs, *subscript)) return 1;
   } else if (!rhs.IsScalar()) {
     next = std::move(rhs);

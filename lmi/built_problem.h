@@ -51,8 +51,8 @@ struct ReducedTerm {
   // MaxDimension squared elements each.
   void BindScratch(const GenMatrixD* variables, double* valueColumn, double* firstColumn);
 
-  GenMatrixD left;   // L, read only when leftIsIdentity is 0
-  GenMatrixD right;  // R, read only when rightIsIdentity is 0
+  GenMatrixD left;    // L, read only when leftIsIdentity is 0
+  GenMatrixD right;   // R, read only when rightIsIdentity is 0
   int variable = -1;  // index among the constraint set's variables; 0 the affine one
   int transposed = 0;
   int leftIsIdentity = 1;

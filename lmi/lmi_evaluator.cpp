@@ -410,10 +410,12 @@ int lmiPrimaryInv(VLmiBlock& block) {
   return 0;
 }
 
-// Validates the reserved parameters before it reads its argument, and takes
-// its tolerance from the validated rank_eps.
+// Validates the reserved parameters right after the "(", before anything
+// else of the argument is read, and takes its tolerance from the validated
+// rank_eps.
 int lmiPrimaryNull(VLmiBlock& block) {
-  if (expectToken(kNull) || openArgument() || checkReservedParameters()) return 1;
+  if (expectToken(kNull) || expectToken(kLeftParen) || checkReservedParameters()) return 1;
+  skipSpaces();
   VLmiBlock argument(1);
   if (evalLmiExpression(argument)) return 1;
   if (!argument.IsConstant()) return fail(kNotLinear);

@@ -29,6 +29,24 @@ int spreadsOver(const VMatTerm& t, const Value& c, int square) {
 
 int spreadCount(const Value& c) { return std::min(c.Rows(), c.Cols()); }
 
+// The constant side of a product or a quotient. A product multiplies the
+// terms by factor; a quotient divides them by its divisor, and its factor is
+// the divisor's inverse, by which the spread terms are multiplied.
+struct ConstantSide {
+  Value factor;
+  const Value* divisor;  // null for a product
+  int onLeft;
+};
+
+ConstantSide productSide(const Value& c, int onLeft) { return ConstantSide{c, nullptr, onLeft}; }
+
+// The one term that t becomes (t not spread, not symmetric when the factor is
+// a matrix).
+VMatTerm applySide(const VMatTerm& t, const ConstantSide& side) {
+  if (side.divisor == nullptr) return side.onLeft ? side.factor * t : t * side.factor;
+  return side.onLeft ? divideLeft(*side.divisor, side.factor, t) : divideRight(t, *side.divisor, side.factor);
+}
+
 // The terms that t becomes in a product with c.
 int pieceCount(const VMatTerm& t, const Value& c, int square) {
   if (t.symmetric && !c.IsScalar()) {
@@ -76,11 +94,12 @@ void joinFactors(VMatTerm& t, const Value& u, const Value& v) {
   }
 }
 
-// Writes the product of the term t (not symmetric when c is a matrix) with c
+// Writes what the term t (not symmetric when the factor is a matrix) becomes
 // at position k and returns the position after it.
-int putProduct(const VMatTerm& t, const Value& c, int constantOnLeft, int square, VLmiBlock& out, int k) {
+int putProduct(const VMatTerm& t, const ConstantSide& side, int square, VLmiBlock& out, int k) {
+  const Value& c = side.factor;
   if (!spreadsOver(t, c, square)) {
-    out[k++] = constantOnLeft ? c * t : t * c;
+    out[k++] = applySide(t, side);
     return k;
   }
   const int byColumn = c.Cols() <= c.Rows();
@@ -94,21 +113,20 @@ int putProduct(const VMatTerm& t, const Value& c, int constantOnLeft, int square
   return k;
 }
 
-// Writes the products of terms first .. n-1 of block with c into out from
-// position k on and returns the position after them. c (P + P') is no single
-// term for a matrix c, so a symmetric term is split into c P and c P' first.
-int putProducts(const VLmiBlock& block, int first, const Value& c, int constantOnLeft, VLmiBlock& out,
-                int k) {
+// Writes what terms first .. n-1 of block become into out from position k on
+// and returns the position after them. c (P + P') is no single term for a
+// matrix c, so a symmetric term is split into c P and c P' first.
+int putProducts(const VLmiBlock& block, int first, const ConstantSide& side, VLmiBlock& out, int k) {
   const int square = block.Rows() == block.Cols();
   for (int i = first; i < block.NumTerms(); ++i) {
     const VMatTerm& t = block[i];
-    if (t.symmetric && !c.IsScalar()) {
+    if (t.symmetric && !side.factor.IsScalar()) {
       VMatTerm plain(t);
       plain.symmetric = 0;
-      k = putProduct(plain, c, constantOnLeft, square, out, k);
-      k = putProduct(VMatTerm::Transpose(plain), c, constantOnLeft, square, out, k);
+      k = putProduct(plain, side, square, out, k);
+      k = putProduct(VMatTerm::Transpose(plain), side, square, out, k);
     } else {
-      k = putProduct(t, c, constantOnLeft, square, out, k);
+      k = putProduct(t, side, square, out, k);
     }
   }
   return k;
@@ -119,13 +137,14 @@ int putCopies(const VLmiBlock& block, VLmiBlock& out, int k) {
   return k;
 }
 
-// c * block for a block with variable terms (c on the left when
-// constantOnLeft is set). The result has c's outer size and the block's, or
+// c * block (or block / c) for a block with variable terms, c on the left
+// when side.onLeft is set. The result has c's outer size and the block's, or
 // the other side's whole size when one side is 1 x 1.
-VLmiBlock productWithConstant(const VLmiBlock& block, const Value& c, int constantOnLeft) {
+VLmiBlock productWithConstant(const VLmiBlock& block, const ConstantSide& side) {
+  const Value& c = side.factor;
   VLmiBlock result(productTermCount(block, 0, c));
-  putProducts(block, 0, c, constantOnLeft, result, 0);
-  if (constantOnLeft) {
+  putProducts(block, 0, side, result, 0);
+  if (side.onLeft) {
     result.Rows() = c.IsScalar() ? block.Rows() : c.Rows();
     result.Cols() = !c.IsScalar() && isOneByOne(block) ? c.Cols() : block.Cols();
   } else {
@@ -169,9 +188,9 @@ VLmiBlock combine(const VLmiBlock& a, const VLmiBlock& b, int subtract) {
   if (rows != cols && constant.left.IsScalar() && *constant.left.Scalar() != 0.0)
     constant.left = Value(rows, cols, *constant.left.Scalar());
   result[0] = constant;
-  int k = spreadA ? putProducts(a, 1, onesA, 0, result, 1) : putCopies(a, result, 1);
+  int k = spreadA ? putProducts(a, 1, productSide(onesA, 0), result, 1) : putCopies(a, result, 1);
   if (scaleB)
-    putProducts(b, 1, factorB, spreadB ? 0 : 1, result, k);
+    putProducts(b, 1, productSide(factorB, spreadB ? 0 : 1), result, k);
   else
     putCopies(b, result, k);
   result.Rows() = rows;
@@ -182,6 +201,23 @@ VLmiBlock combine(const VLmiBlock& a, const VLmiBlock& b, int subtract) {
 // The size rule of a sum: one side 1 x 1, or both of one size.
 int addable(const VLmiBlock& a, const VLmiBlock& b) {
   return isOneByOne(a) || isOneByOne(b) || (a.Rows() == b.Rows() && a.Cols() == b.Cols());
+}
+
+// a + s I, in new elements.
+Value addToDiagonal(const Value& a, double s) {
+  Value sum;
+  sum.DeepCopy(a);
+  GenMatrixD& m = *sum.Matrix();
+  for (int i = 0; i < m.Rows(); ++i) m(i, i) += s;
+  return sum;
+}
+
+// sum + v, a 1 x 1 side standing for itself on every element or, with
+// identity, times the identity. The result never shares v's elements.
+Value addTermValue(const Value& sum, const Value& v, int identity) {
+  if (identity && sum.IsScalar() && v.IsMatrix()) return addToDiagonal(v, *sum.Scalar());
+  if (identity && sum.IsMatrix() && v.IsScalar()) return addToDiagonal(sum, *v.Scalar());
+  return addValues(sum, v);
 }
 
 // s on every element of a rows x cols value, or s times the identity.
@@ -233,33 +269,17 @@ void VLmiBlock::AddTerm(const std::string& name, int m, int n) {
 }
 
 Value VLmiBlock::Eval(HashTable<VarRecord>& vartbl, ScalarReading reading) const {
-  // The matrix terms are summed apart from the 1 x 1 ones, whose sum is then
-  // read as the block's reading says.
-  Value matrixSum;
-  int ownsSum = 0;  // 0 while matrixSum may share a term's elements
-  double scalarSum = 0.0;
+  // The terms are added in their order, so that the sum is rounded the same
+  // whatever the reading; only a constant block shares its elements.
+  const int identity = reading == kScalarTimesIdentity && rows == cols && rows > 1;
+  Value sum;
   for (int i = 0; i < NumTerms(); ++i) {
     const Value v = terms[i].Eval(vartbl);
-    if (v.IsEmpty()) return Value();
-    if (v.IsScalar()) {
-      scalarSum += *v.Scalar();
-    } else if (v.Rows() != rows || v.Cols() != cols) {
-      return Value();
-    } else if (matrixSum.IsEmpty()) {
-      matrixSum = v;
-    } else {
-      matrixSum = addValues(matrixSum, v);
-      ownsSum = 1;
-    }
+    if (v.IsEmpty() || (!v.IsScalar() && (v.Rows() != rows || v.Cols() != cols))) return Value();
+    sum = i == 0 ? v : addTermValue(sum, v, identity);
   }
-  const int identity = reading == kScalarTimesIdentity && rows == cols;
-  if (matrixSum.IsEmpty()) return spreadScalar(scalarSum, rows, cols, identity);
-  if (scalarSum == 0.0) return matrixSum;
-  if (!identity) return addValues(matrixSum, Value(scalarSum));
-  if (!ownsSum) matrixSum.DeepCopy(matrixSum);
-  GenMatrixD& m = *matrixSum.Matrix();
-  for (int i = 0; i < rows; ++i) m(i, i) += scalarSum;
-  return matrixSum;
+  if (sum.IsScalar() && (rows > 1 || cols > 1)) return spreadScalar(*sum.Scalar(), rows, cols, identity);
+  return sum;
 }
 
 VLmiBlock VLmiBlock::Transpose(const VLmiBlock& block) {
@@ -319,7 +339,7 @@ int VLmiBlock::Multiply(const VLmiBlock& a, const VLmiBlock& b, VLmiBlock& out) 
   const VLmiBlock& other = constantOnLeft ? b : a;
   const Value c = lmiConstantPart(constantOnLeft ? a : b);
   if (!other.IsConstant() && productFits(other, c, constantOnLeft)) {
-    out = productWithConstant(other, c, constantOnLeft);
+    out = productWithConstant(other, productSide(c, constantOnLeft));
     return 0;
   }
   const Value right = lmiConstantPart(b);
@@ -363,9 +383,9 @@ int VLmiBlock::Slash(const VLmiBlock& a, const VLmiBlock& b, VLmiBlock& out) {
       return 0;
     }
   } else if (productFits(a, c, 0)) {
-    Value inverse;
-    if (invertDivisor(c, inverse)) return 1;
-    out = productWithConstant(a, inverse, 0);
+    ConstantSide side{Value(), &c, 0};
+    if (invertDivisor(c, side.factor)) return 1;
+    out = productWithConstant(a, side);
     return 0;
   }
   reportError("VLmiBlock::operator/(): Dividing different sizes");
@@ -386,9 +406,9 @@ int VLmiBlock::BackSlash(const VLmiBlock& a, const VLmiBlock& b, VLmiBlock& out)
       return 0;
     }
   } else if (productFits(b, c, 1)) {
-    Value inverse;
-    if (invertDivisor(c, inverse)) return 1;
-    out = productWithConstant(b, inverse, 1);
+    ConstantSide side{Value(), &c, 1};
+    if (invertDivisor(c, side.factor)) return 1;
+    out = productWithConstant(b, side);
     return 0;
   }
   reportError("VLmiBlock::BackSlash: Dividing different sizes");

@@ -53,6 +53,16 @@ VMatTerm rightProduct(const VMatTerm& t, const Value& c) {
   return r;
 }
 
+// k / c and c \ k for a coefficient k; a scalar k stands for k I beside a
+// matrix divisor.
+Value coefficientOver(const Value& k, const Value& c, const Value& inverse) {
+  return k.IsScalar() && c.IsMatrix() ? multiplyValues(k, inverse) : rightDivideValues(k, c);
+}
+
+Value coefficientUnder(const Value& c, const Value& inverse, const Value& k) {
+  return k.IsScalar() && c.IsMatrix() ? multiplyValues(inverse, k) : leftDivideValues(c, k);
+}
+
 std::ostream& printCoefficient(std::ostream& out, int isIdentity, const Value& coefficient) {
   if (isIdentity) return out << "Identity" << std::endl;
   return printValue(out, coefficient);
@@ -139,6 +149,36 @@ int invertDivisor(const Value& c, Value& inverse) {
   return 0;
 }
 
+VMatTerm divideRight(const VMatTerm& t, const Value& c, const Value& inverse) {
+  VMatTerm r(t);
+  if (isZeroConstant(t)) return r;
+  if (t.IsConstant()) {
+    r.left = coefficientOver(t.left, c, inverse);
+  } else if (!t.rightIsIdentity) {
+    r.right = coefficientOver(t.right, c, inverse);
+  } else if (c.IsScalar() && !t.leftIsIdentity) {
+    r.left = coefficientOver(t.left, c, inverse);
+  } else {
+    r.rightIsIdentity = 0;
+    r.right = inverse;
+  }
+  return r;
+}
+
+VMatTerm divideLeft(const Value& c, const Value& inverse, const VMatTerm& t) {
+  VMatTerm r(t);
+  if (isZeroConstant(t)) return r;
+  if (!t.leftIsIdentity) {
+    r.left = coefficientUnder(c, inverse, t.left);
+  } else if (c.IsScalar() && !t.rightIsIdentity) {
+    r.right = coefficientOver(t.right, c, inverse);
+  } else {
+    r.leftIsIdentity = 0;
+    r.left = inverse;
+  }
+  return r;
+}
+
 int VMatTerm::Slash(const VMatTerm& t, const Value& c, VMatTerm& out) {
   if (t.IsConstant()) {
     VMatTerm r(t);
@@ -149,7 +189,7 @@ int VMatTerm::Slash(const VMatTerm& t, const Value& c, VMatTerm& out) {
   reportIfSymmetryLost(t, c, "VMatTerm::operator/()");
   Value inverse;
   if (invertDivisor(c, inverse)) return 1;
-  out = rightProduct(t, inverse);
+  out = divideRight(t, c, inverse);
   return 0;
 }
 
@@ -174,7 +214,7 @@ int VMatTerm::BackSlash(const Value& c, const VMatTerm& t, VMatTerm& out) {
   reportIfSymmetryLost(t, c, "VMatTerm::BackSlash()");
   Value inverse;
   if (invertDivisor(c, inverse)) return 1;
-  out = leftProduct(inverse, t);
+  out = divideLeft(c, inverse, t);
   return 0;
 }
 

@@ -79,11 +79,20 @@ VMatTerm operator-(const VMatTerm& t1, const VMatTerm& t2);
 VMatTerm operator*(const Value& c, const VMatTerm& t);
 VMatTerm operator*(const VMatTerm& t, const Value& c);
 
-// The inverse of a divisor that a variable term is multiplied by: 0, or 1
-// after reporting "Can not invert nonsquare matrices!" or "'inv' failed.
-// Matrix may be ill conditionated or singular." (also for the scalar 0, whose
-// inverse would make every coefficient infinite). The empty value inverts to
-// itself.
+// The inverse of a divisor of a variable term, which the quotient needs
+// whatever the term's coefficients: 0, or 1 after reporting "Can not invert
+// nonsquare matrices!" or "'inv' failed. Matrix may be ill conditionated or
+// singular." (also for the scalar 0, whose inverse would make every
+// coefficient infinite). The empty value inverts to itself.
 int invertDivisor(const Value& c, Value& inverse);
+
+// t / c and c \ t for a divisor c that invertDivisor has inverted into
+// inverse. A coefficient is divided as the matrix language divides, except
+// that a scalar coefficient divided by a matrix stands for the scalar times
+// the identity and becomes the scalar times the inverse; the constant 0.0
+// stays 0.0. Without a coefficient to take it, c enters as its inverse. No
+// diagnostic is given.
+VMatTerm divideRight(const VMatTerm& t, const Value& c, const Value& inverse);
+VMatTerm divideLeft(const Value& c, const Value& inverse, const VMatTerm& t);
 
 #endif

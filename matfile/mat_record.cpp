@@ -114,9 +114,6 @@ int fiReadMatHeaderV1(MxMatrix* x, MatInfo* info, FILE* fp) {
   char name[kMxNameSize];
   if (errfreadwrite(0, name, 1, std::size_t(namlen), fp)) return 1;
   if (std::memchr(name, '\0', std::size_t(namlen)) == nullptr) return 1;
-  const long dataSize = long(count) * PrecisionSizes[P] * (imagf != 0 ? 2 : 1);
-  const long position = std::ftell(fp);
-  if (position < 0 || info->fileSize - position < dataSize) return 1;
 
   info->M = M;
   info->O = O;
@@ -136,6 +133,10 @@ int fiReadMatDataV1(MxMatrix* x, MatInfo* info, FILE* fp) {
   if (count == 0) return 0;
   const int host = ieeeHostFormat();
   if (host < 0) return 1;
+  // Data the file does not hold is refused before anything is allocated
+  // for it, so a few bytes of header cannot claim the reader's memory.
+  const long position = std::ftell(fp);
+  if (position < 0 || info->fileSize - position < fiDataSizeV1(x, info)) return 1;
   const std::size_t size = std::size_t(PrecisionSizes[info->P]);
   x->pr = static_cast<double*>(mxCalloc(count, size));
   if (x->pr == nullptr) return 1;
@@ -198,7 +199,9 @@ int fiReadMatHeader(MxMatrix* x, MatInfo* info, FILE* fp) {
   return info->version == 0 ? fiReadMatHeaderV1(x, info, fp) : 1;
 }
 
-int fiReadMatData(MxMatrix* x, MatInfo* info, FILE* fp) { return info->version == 0 ? fiReadMatDataV1(x, info, fp) : 1; }
+int fiReadMatData(MxMatrix* x, MatInfo* info, FILE* fp) {
+  return info->version == 0 ? fiReadMatDataV1(x, info, fp) : 1;
+}
 
 int fiWriteMatrix(const MxMatrix* x, MatInfo* info, FILE* fp) {
   return info->version == 0 ? fiWriteMatrixV1(x, info, fp) : 1;

@@ -8,7 +8,7 @@
 // Written records are always big-endian IEEE, column-major.
 //
 // The header is checked completely before anything is allocated for it,
-// and its data must fit in what the file holds behind it, so no header can
+// and data is read only when the file holds all of it, so no header can
 // make the reader allocate more than the file's own size.
 #ifndef VARNEL_MAT_RECORD_H
 #define VARNEL_MAT_RECORD_H
@@ -25,8 +25,8 @@ struct MatInfo {
   // 0: records from the start of the file. Any other value: the file
   // begins with a version line, whose records this reader does not read.
   int version;
-  int M, O, P;  // digits of the header read last (P also of the record written)
-  int imagf;    // of the header read last
+  int M, O, P;    // digits of the header read last (P also of the record written)
+  int imagf;      // of the header read last
   long fileSize;  // taken when the stream was last positioned at the first record
 };
 
@@ -45,13 +45,14 @@ int fcopy(FILE* dst, FILE* src, long offset, long count);
 // storage form, text flag) and info (M, O, P, imagf). 1 (x's size and name
 // unset) for a short read or an invalid header: type beyond 9999 in both
 // byte orders, a format digit beyond 4, a precision digit beyond 5, a
-// negative size, more than kMaxRecordElements elements, data larger than
-// the bytes left in the file, a name length outside 1 .. 20, or a name
-// without its NUL within the name length.
+// negative size, more than kMaxRecordElements elements, a name length
+// outside 1 .. 20, or a name without its NUL within the name length. A
+// record whose data ends early passes: it is listed, and fails when read.
 int fiReadMatHeaderV1(MxMatrix* x, MatInfo* info, FILE* fp);
 // Reads the data of the header just read into x as column-major host
-// doubles. 1 for a short read, a failed allocation, or single-precision
-// data in the VAX or Cray formats (which have no conversion).
+// doubles. 1 when the file ends before the data does (found before any
+// allocation), for a failed allocation, or for single-precision data in
+// the VAX or Cray formats (which have no conversion).
 int fiReadMatDataV1(MxMatrix* x, MatInfo* info, FILE* fp);
 // The bytes of a record's data as the header just read describes it.
 long fiDataSizeV1(const MxMatrix* x, const MatInfo* info);

@@ -2,8 +2,8 @@
 
 #include <cerrno>
 #include <climits>
-#include <cstdint>
 #include <cmath>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 

@@ -104,7 +104,8 @@ void vaxToIeee(std::uint32_t b, std::uint32_t c, bool gFloat, std::uint32_t& hig
   }
   // The two smallest G exponents lie below IEEE's normal range: the value
   // becomes a subnormal (its lowest bits dropped, as the D fraction's are).
-  const std::uint64_t significand = (std::uint64_t(1) << 52 | std::uint64_t(fractionHigh) << 32 | fractionLow) >> (1 - exponent);
+  const std::uint64_t significand =
+      (std::uint64_t(1) << 52 | std::uint64_t(fractionHigh) << 32 | fractionLow) >> (1 - exponent);
   high = sign | std::uint32_t(significand >> 32);
   low = std::uint32_t(significand);
 }

@@ -24,6 +24,15 @@ void evaluateUpper(const ConstraintSet& problem, BlockDiagonalMatrix& F);
 void evaluateDirection(BuiltProblem& problem, const FreeParameterMap& map, const GenMatrixD& d, GenMatrixD& x,
                        BlockDiagonalMatrix& F);
 
+// to := from, diagonal part and upper triangles of the blocks; both of the
+// same shape.
+void copyValues(const BlockDiagonalMatrix& from, BlockDiagonalMatrix& to);
+
+// out := G - lambda (Fc - L Fe), diagonal part and upper triangles; out may
+// be none of the operands.
+void combineDirections(const BlockDiagonalMatrix& G, const BlockDiagonalMatrix& Fc, const BlockDiagonalMatrix& Fe,
+                       double lambda, double L, BlockDiagonalMatrix& out);
+
 // The point a phase writes back at its exit: the last one offered whose
 // homogenising entry is positive and whose normalisation is finite, or,
 // when none was, the point the variables held when the phase began.

@@ -160,8 +160,8 @@ void diagonalBlockRows(GenMatrixD& A, int row, const GenMatrixD& P, const GenMat
 
 // The same for an off-diagonal block below the diagonal.
 void offDiagonalBlockRows(GenMatrixD& A, int row, const GenMatrixD& P, const GenMatrixD& Q, const GenMatrixD* R,
-                          const GenMatrixD* S4, int base, int p, int q, int rowOffA, int rowOffB, int D, int mA,
-                          int mB, int transposed, double s) {
+                          const GenMatrixD* S4, int base, int p, int q, int rowOffA, int rowOffB, int D, int mA, int mB,
+                          int transposed, double s) {
   const double s2 = s * std::sqrt(2.0);
   if (p == 1 && q == 1) {
     double* col = columnAt(A, base, row);
@@ -234,8 +234,8 @@ void copySubBlock(GenMatrixD& dst, const GenMatrixD& src, int m, int n, int rowO
   copySubBlockToArray(dst.Data(), dst.Rows(), src, m, n, rowOff, colOff, transpose);
 }
 
-void multiplySubBlockLeft(const GenMatrixD& A, const GenMatrixD& B, GenMatrixD& C, int transS, int transB, int m,
-                          int n, int rowOff, int colOff) {
+void multiplySubBlockLeft(const GenMatrixD& A, const GenMatrixD& B, GenMatrixD& C, int transS, int transB, int m, int n,
+                          int rowOff, int colOff) {
   const Strided s = operand(A.Data() + rowOff + colOff * A.Rows(), A.Rows(), transS);
   const Strided b = operand(B.Data(), B.Rows(), transB);
   const int rows = transS ? n : m;
@@ -345,8 +345,8 @@ void svecAccumulateGen4(GenMatrixD& A, int row, const GenMatrixD& P, const GenMa
   diagonalBlockRows(A, row, P, Q, &R, &S4, base, p, q, transposed, rowOff, D, m, mirror, s);
 }
 
-void svecAccumulateGen2Offset(GenMatrixD& A, int row, const GenMatrixD& P, const GenMatrixD& Q, int base, int p,
-                              int q, int rowOffA, int rowOffB, int D, int mA, int mB, int transposed, double s) {
+void svecAccumulateGen2Offset(GenMatrixD& A, int row, const GenMatrixD& P, const GenMatrixD& Q, int base, int p, int q,
+                              int rowOffA, int rowOffB, int D, int mA, int mB, int transposed, double s) {
   offDiagonalBlockRows(A, row, P, Q, nullptr, nullptr, base, p, q, rowOffA, rowOffB, D, mA, mB, transposed, s);
 }
 

@@ -47,8 +47,8 @@ void copySubBlockToArray(double* dst, int ld, const GenMatrixD& src, int m, int 
 // C := op(S) op(B), S the sub-block (m, n, rowOff, colOff) of A. The result
 // (n or m rows, B's rows or columns) is written column by column into C's
 // elements with its own row count as leading dimension.
-void multiplySubBlockLeft(const GenMatrixD& A, const GenMatrixD& B, GenMatrixD& C, int transS, int transB, int m,
-                          int n, int rowOff, int colOff);
+void multiplySubBlockLeft(const GenMatrixD& A, const GenMatrixD& B, GenMatrixD& C, int transS, int transB, int m, int n,
+                          int rowOff, int colOff);
 // C := op(A) op(S), S the sub-block (m, n, rowOff, colOff) of B, written as
 // in multiplySubBlockLeft.
 void multiplySubBlockRight(const GenMatrixD& A, const GenMatrixD& B, GenMatrixD& C, int transA, int transS, int m,
@@ -84,8 +84,8 @@ void svecAccumulateGen4(GenMatrixD& A, int row, const GenMatrixD& P, const GenMa
                         int mirror, double s);
 // The svec entries of an mA x mB block at rows rowOffA and columns rowOffB,
 // wholly below the diagonal: every entry s sqrt(2) T(k, l), T = P op(E_ij) Q.
-void svecAccumulateGen2Offset(GenMatrixD& A, int row, const GenMatrixD& P, const GenMatrixD& Q, int base, int p,
-                              int q, int rowOffA, int rowOffB, int D, int mA, int mB, int transposed, double s);
+void svecAccumulateGen2Offset(GenMatrixD& A, int row, const GenMatrixD& P, const GenMatrixD& Q, int base, int p, int q,
+                              int rowOffA, int rowOffB, int D, int mA, int mB, int transposed, double s);
 // The same with T = P op(E_ij) Q + R op(E_ij)' S4.
 void svecAccumulateGen4Offset(GenMatrixD& A, int row, const GenMatrixD& P, const GenMatrixD& Q, const GenMatrixD& R,
                               const GenMatrixD& S4, int base, int p, int q, int rowOffA, int rowOffB, int D, int mA,

@@ -30,5 +30,5 @@ int stepLength(const GenMatrixD& v, double& alpha, double tol, int maxIter) {
     if (!(std::sqrt(-derivative * f * f) > tol)) break;
   }
   alpha = 1.0 / lambda;
-  return lambda <= c ? 1 : 0;
+  return lambda > c ? 0 : 1;  // a lambda that is not a number fails too
 }

@@ -10,7 +10,8 @@
 // starting from c + c^2 / sum v_i^2, and sets alpha = 1 / lambda (also on
 // failure). The iteration stops when lambda repeats exactly, when
 // sqrt(-f' f^2) <= tol, or after maxIter + 2 updates. Returns 0 when the
-// root lies above c, 1 otherwise. Callers pass c > 0.
+// root lies above c, 1 otherwise (a root that is not a number included).
+// Callers pass c > 0.
 int stepLength(const GenMatrixD& v, double& alpha, double tol, int maxIter);
 
 #endif

@@ -183,7 +183,7 @@ TEST_F(OperatorTest, PrefixOperatorsTakeOneOperatorOnly) {
       {"~~1", "'~' is not a primary."},
       {"~-1", "'-' is not a primary."},
       {"det(1)", "'det' is not a primary."},
-      {"solve", "'solve' is not a primary."},
+      {"for", "'for' is not a primary."},
       {"1 +", "Primary expected."},
       {"$", "'$' is not a valid token!"},
       {")", "')' is not a primary."},
@@ -392,15 +392,47 @@ TEST_F(EvaluatorTest, TheRightHandSideMayAssignTheSameName) {
   EXPECT_TRUE(sameValue(result, Value(40.0)));
   EXPECT_TRUE(sameValue(parameter("x"), Value(40.0)));
 
+}
+
+// A subscripted assignment writes into the value as it stood before its
+// subscript and right-hand side were evaluated, whatever they assigned to
+// the name meanwhile; a subscripted read selects from that value too.
+TEST_F(EvaluatorTest, SubscriptsWorkOnTheValueBeforeTheirExpressions) {
   setParameter("p", row({1, 2}));
-  ASSERT_EQ(run("p(2) = (p = 5)"), 1) << "the subscript no longer fits the value";
-  EXPECT_EQ(lastMessage(), "Subscript out of range.");
-  EXPECT_TRUE(sameValue(parameter("p"), Value(5.0)));
+  ASSERT_EQ(run("p(2) = (p = 5)"), 0) << output.str();
+  EXPECT_TRUE(sameValue(parameter("p"), row({1, 5})));
+  EXPECT_TRUE(sameValue(result, row({1, 5})));
 
   setParameter("p", row({1, 2}));
   ASSERT_EQ(run("p(2) = 9 + 0 * (p = [7 8]) * [1; 1]"), 0) << output.str();
-  EXPECT_TRUE(sameValue(parameter("p"), row({7, 9})));
-  EXPECT_TRUE(sameValue(result, row({7, 9})));
+  EXPECT_TRUE(sameValue(parameter("p"), row({1, 9})));
+
+  setParameter("p", matrixValue(2, 2, {1, 2, 3, 4}));
+  ASSERT_EQ(run("p(1) = trace(p(2,2) = 9)"), 0) << output.str();
+  EXPECT_TRUE(sameValue(parameter("p"), matrixValue(2, 2, {10, 2, 3, 4})));
+
+  setParameter("p", row({1, 2, 3}));
+  ASSERT_EQ(run("p(p = 2)"), 0) << output.str();
+  EXPECT_TRUE(sameValue(result, Value(2.0)));
+  EXPECT_TRUE(sameValue(parameter("p"), Value(2.0)));
+
+  setParameter("p", row({1, 2, 3}));
+  ASSERT_EQ(run("p(:, size(p = [7 8 9], 2))"), 0) << output.str();
+  EXPECT_TRUE(sameValue(result, Value(3.0)));
+
+  setParameter("p", row({1, 2, 3}));
+  ASSERT_EQ(run("p(1, 3) = (p(1) = 7) * [0 0 1]'"), 0) << output.str();
+  EXPECT_TRUE(sameValue(parameter("p"), row({1, 2, 3})));
+
+  // A failed write leaves the value the right-hand side stored.
+  setParameter("p", row({1, 2}));
+  ASSERT_EQ(run("p(1) = (p = [5 6])"), 1);
+  EXPECT_EQ(lastMessage(), "Assignment with different number of terms.");
+  EXPECT_TRUE(sameValue(parameter("p"), row({5, 6})));
+
+  variableTable.Insert("X", VarRecord(kSym, Value(2, 2, 0.0)));
+  ASSERT_EQ(run("X(1,1) = trace(X = 1)"), 0) << output.str();
+  EXPECT_TRUE(sameValue(variableTable.Lookup("X").GetValue(), matrixValue(2, 2, {2, 0, 0, 0})));
 }
 
 class SubscriptTest : public EvaluatorTest {

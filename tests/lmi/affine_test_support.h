@@ -132,4 +132,18 @@ inline ::testing::AssertionResult valuesNear(const Value& actual, const Value& e
   return ::testing::AssertionSuccess();
 }
 
+// Same shape and bit-identical elements, a NaN matching a NaN.
+inline ::testing::AssertionResult sameBits(const Value& a, const Value& b) {
+  if (a.Tag() != b.Tag() || a.Rows() != b.Rows() || a.Cols() != b.Cols())
+    return ::testing::AssertionFailure() << "shape " << a.Rows() << "x" << a.Cols() << " vs " << b.Rows() << "x"
+                                         << b.Cols();
+  const GenMatrixD ma = asMatrix(a), mb = asMatrix(b);
+  for (int i = 0; i < ma.Size(); ++i) {
+    const bool bothNaN = std::isnan(ma[i]) && std::isnan(mb[i]);
+    if (!bothNaN && ma[i] != mb[i])
+      return ::testing::AssertionFailure() << "element " << i << ": " << ma[i] << " vs " << mb[i];
+  }
+  return ::testing::AssertionSuccess();
+}
+
 #endif

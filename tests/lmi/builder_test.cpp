@@ -294,6 +294,7 @@ const ProblemCase kProblems[] = {
     {"block_factors_both_sides",
      "var X(2)\nvar sym P(2)\nC = [1 2; 0 1];\nD = [2 0; 1 1];\nlmi = block(P; C*X*D + 1*eye(2), P);", 9, 8, 0, {4}},
     {"block_scalars", "var x\nvar y\nlmi = block(x; 1, y);", 3, 3, 0, {2}},
+    {"block_scalar_first_term", "var x\nvar sym P(2)\nlmi = block(x + P; [1 2], x);", 6, 5, 0, {3}},
     {"scalar_first_term", "var x\nvar sym X(2)\nlmi = x + X;", 6, 5, 0, {2}},
     {"scalar_factors", "var sym X(2)\nlmi = X*2 + eye(2);\nlmi = X/2 - 1;", 5, 4, 0, {2, 2}},
     {"both_factors", "var sym X(2)\nC = [1 2; 3 4];\nlmi = C*X*C' + eye(2);", 5, 4, 0, {2}},

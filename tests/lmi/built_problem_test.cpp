@@ -21,8 +21,7 @@ GenMatrixD randomMatrix(int rows, int cols, std::mt19937& rng) {
 
 GenMatrixD naiveProduct(const GenMatrixD& A, const GenMatrixD& B) {
   if (A.Cols() != B.Rows()) {
-    ADD_FAILURE() << "the test multiplies " << A.Rows() << " x " << A.Cols() << " by " << B.Rows() << " x "
-                  << B.Cols();
+    ADD_FAILURE() << "the test multiplies " << A.Rows() << " x " << A.Cols() << " by " << B.Rows() << " x " << B.Cols();
   }
   GenMatrixD C(A.Rows(), B.Cols(), 0.0, 0);
   for (int i = 0; i < A.Rows(); ++i)

@@ -105,20 +105,6 @@ class LmiEvaluatorTest : public AffineTest {
   std::string text;
 };
 
-// Same shape and bit-identical elements, a NaN matching a NaN.
-::testing::AssertionResult sameBits(const Value& a, const Value& b) {
-  if (a.Tag() != b.Tag() || a.Rows() != b.Rows() || a.Cols() != b.Cols())
-    return ::testing::AssertionFailure() << "shape " << a.Rows() << "x" << a.Cols() << " vs " << b.Rows() << "x"
-                                         << b.Cols();
-  const GenMatrixD ma = asMatrix(a), mb = asMatrix(b);
-  for (int i = 0; i < ma.Size(); ++i) {
-    const bool bothNaN = std::isnan(ma[i]) && std::isnan(mb[i]);
-    if (!bothNaN && ma[i] != mb[i])
-      return ::testing::AssertionFailure() << "element " << i << ": " << ma[i] << " vs " << mb[i];
-  }
-  return ::testing::AssertionSuccess();
-}
-
 std::vector<std::string> termNames(const VLmiBlock& b) {
   std::vector<std::string> names;
   for (int i = 0; i < b.NumTerms(); ++i) names.push_back(b[i].name);
@@ -519,10 +505,17 @@ TEST_F(LmiEvaluatorTest, EachErrorIsReportedOnceAndFails) {
   }
 }
 
+// The reserved parameters are validated as soon as "(" is taken, so the
+// report's echo ends there.
 TEST_F(LmiEvaluatorTest, NullValidatesTheReservedParametersFirst) {
   setParameter("rank_eps", Value(-1.0));
-  EXPECT_EQ(1, record("null([1 1])"));
-  EXPECT_EQ(std::vector<std::string>{"Parameter 'rank_eps' must be a positive scalar."}, messages());
+  EXPECT_EQ(1, record("null(  [1 1])"));
+  EXPECT_EQ(
+      "#> Error in \"t.lmi\" (line 1) at:\n"
+      "null(\n"
+      "----^\n"
+      "#> Parameter 'rank_eps' must be a positive scalar.\n",
+      out.str());
 }
 
 // ---- precedence on affine blocks --------------------------------------------------

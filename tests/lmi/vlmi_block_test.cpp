@@ -31,6 +31,7 @@ VLmiBlock sym(const VLmiBlock& a) {
 
 VLmiBlock transpose(const VLmiBlock& a) { return VLmiBlock::Transpose(a); }
 
+
 class VLmiBlockTest : public AffineTest {
  protected:
   void SetUp() override {
@@ -209,6 +210,32 @@ TEST_F(VLmiBlockTest, ValueHasTheBlocksSize) {
   EXPECT_EQ(M.Matrix()->Data(), eval(k).Matrix()->Data());
 }
 
+// The value of a block with variable terms is new storage: a caller that
+// works on it in place (sqrt of an evaluated LME) must not reach the
+// variable.
+TEST_F(VLmiBlockTest, ValueNeverSharesAVariablesElements) {
+  redraw();
+  const double* storage = var("X").Matrix()->Data();
+  for (const ScalarReading reading : {kScalarEverywhere, kScalarTimesIdentity}) {
+    const Value v = eval(X, reading);
+    EXPECT_TRUE(valuesNear(v, var("X")));
+    EXPECT_NE(storage, v.Matrix()->Data());
+  }
+}
+
+// The terms are added in their order, the constant first: (X + x) + Y, not
+// (X + Y) + x, which rounds differently.
+TEST_F(VLmiBlockTest, TermsAreAddedInTheirOrder) {
+  variableTable.Lookup("X").GetValue() = Value(3, 3, 1e16);
+  variableTable.Lookup("Y").GetValue() = Value(3, 3, -1e16);
+  variableTable.Lookup("x").GetValue() = Value(1.0);
+  const Value expected = addValues(addValues(addValues(0.0, var("X")), var("x")), var("Y"));
+  const Value v = eval(X + x + Y);
+  ASSERT_TRUE(v.IsMatrix());
+  const GenMatrixD got = asMatrix(v), want = asMatrix(expected);
+  for (int k = 0; k < 9; ++k) EXPECT_EQ(want[k], got[k]) << k;
+}
+
 TEST_F(VLmiBlockTest, IdentityReadingLeavesTheVariableAlone) {
   redraw();
   Value before;
@@ -319,6 +346,31 @@ TEST_F(VLmiBlockTest, ConstantSumTakesTheSizeOfItsValue) {
   EXPECT_TRUE(valuesNear(lmiConstantPart(r), addValues(2.0, A)));
   EXPECT_EQ(2, r.Rows());
   EXPECT_EQ(3, r.Cols());
+}
+
+// A quotient divides each coefficient as the matrix language divides it
+// (X c = K by factorisation, not K times the inverse), bit for bit; a scalar
+// coefficient beside a matrix divisor stands for itself times the identity.
+TEST_F(VLmiBlockTest, QuotientsDivideTheCoefficients) {
+  const VLmiBlock cB = constBlock(B), three = constBlock(3.0);
+  const Value K = random(3, 3);
+  const VLmiBlock shifted = X + constBlock(K);
+
+  const VLmiBlock over = slash(shifted, cB);
+  EXPECT_TRUE(sameBits(lmiConstantPart(over), rightDivideValues(K, B)));
+  const VLmiBlock under = backSlash(cB, shifted);
+  EXPECT_TRUE(sameBits(lmiConstantPart(under), leftDivideValues(B, K)));
+  const VLmiBlock framed = backSlash(cB, constBlock(K) * X);
+  EXPECT_TRUE(sameBits(framed[1].left, leftDivideValues(B, K)));
+  const VLmiBlock scaled = slash(constBlock(5.0) * X, three);
+  EXPECT_TRUE(sameBits(scaled[1].left, Value(5.0 / 3.0)));
+
+  const VLmiBlock one = slash(X + constBlock(1.0), cB);
+  EXPECT_TRUE(sameBits(lmiConstantPart(one), inverse(B)));
+  redraw();
+  const Value expected = multiplyValues(multiplyValues(var("X"), 2.0), inverse(B));
+  EXPECT_TRUE(valuesNear(eval(slash(X * constBlock(2.0), cB)), expected));
+  EXPECT_TRUE(messages().empty());
 }
 
 // A failed quotient reports once and leaves the destination as it was.

@@ -29,6 +29,7 @@ VMatTerm backSlash(const Value& c, const VMatTerm& t) {
   return r;
 }
 
+
 std::string printed(const VMatTerm& t) {
   std::ostringstream s;
   VMatTerm::Print(s, t);
@@ -240,6 +241,29 @@ TEST_F(VMatTermTest, DivisionByAnUninvertibleConstantFails) {
     EXPECT_EQ(1, out.leftIsIdentity);
     EXPECT_EQ(std::vector<std::string>(2, c.message), messages());
   }
+}
+
+// A quotient divides the coefficient that takes the divisor by the matrix
+// language's division, bit for bit: (A X) / 2 has left A / 2, C \ (A' V) has
+// left C \ A' (by factorisation, not through the inverse), and a scalar
+// coefficient divided by a scalar is its quotient.
+TEST_F(VMatTermTest, QuotientsDivideTheCoefficientBitForBit) {
+  const Value five(5.0), three(3.0);
+  const Value At = transposeValue(A);
+  const VMatTerm halved = slash(A * plain("X"), Value(2.0));
+  EXPECT_EQ(0, halved.leftIsIdentity);
+  EXPECT_TRUE(sameBits(halved.left, rightDivideValues(A, Value(2.0))));
+  const VMatTerm solved = backSlash(B, At * plain("V"));
+  EXPECT_TRUE(sameBits(solved.left, leftDivideValues(B, At)));
+  const VMatTerm framed = slash(plain("X") * B, B);
+  EXPECT_TRUE(sameBits(framed.right, rightDivideValues(B, B)));
+  EXPECT_TRUE(sameBits(slash(five * plain("X"), three).left, Value(5.0 / 3.0)));
+  EXPECT_TRUE(sameBits(backSlash(three, plain("X") * five).right, Value(5.0 / 3.0)));
+  // A scalar coefficient beside a matrix divisor is the scalar times the
+  // identity: (X 2) / B is X (2 inv(B)), not X (B / 2).
+  const VMatTerm scaled = slash(plain("X") * Value(2.0), B);
+  EXPECT_TRUE(sameBits(scaled.right, multiplyValues(Value(2.0), inverse(B))));
+  EXPECT_TRUE(messages().empty());
 }
 
 // A constant term divides by the matrix language's rules, on either side;

@@ -10,6 +10,13 @@
       reads FILE with scipy.io.loadmat and compares it with EXPECTED exactly:
       the same matrices in the same order, sizes and values bit for bit
       (every NaN counts as the same value); exit status 0 when they agree
+  make_fixtures.py formats DIR
+      writes, with the struct module alone, version-4 MAT-files with records
+      in every number format (IEEE both byte orders, VAX D, VAX G, Cray),
+      every precision, both element orders, text and complex records into
+      DIR, and lists their matrices (real parts) in DIR/expected.txt; where
+      SciPy is installed, it reads every file it can (IEEE, column-major)
+      and must find the listed values, which checks the encoders here
   make_fixtures.py golden DIR
       writes DIR/sample.mat, the file the script cases import, with the
       struct module alone (no SciPy): records in several number formats,
@@ -138,11 +145,33 @@ def vax_d(x):
     return b"".join(struct.pack("<H", logical >> (16 * w) & 0xFFFF) for w in (3, 2, 1, 0))
 
 
+def vax_g(x):
+    """The 8 bytes of x as a VAX G double: 0.1f * 2^(E - 1024), laid out as
+    VAX D is."""
+    if x == 0:
+        return bytes(8)
+    f, e = math.frexp(abs(x))
+    fraction = int(math.ldexp(f, 53)) - (1 << 52)
+    logical = (1 << 63 if x < 0 else 0) | (e + 1024) << 52 | fraction
+    return b"".join(struct.pack("<H", logical >> (16 * w) & 0xFFFF) for w in (3, 2, 1, 0))
+
+
+def cray(x):
+    """The 8 bytes of x as a Cray double: big-endian, 0.f * 2^(E - 16384)
+    with the leading mantissa bit stored (48 mantissa bits)."""
+    if x == 0:
+        return bytes(8)
+    f, e = math.frexp(abs(x))
+    logical = (1 << 63 if x < 0 else 0) | (e + 16384) << 48 | int(math.ldexp(f, 48))
+    return struct.pack(">Q", logical)
+
+
 def v4_record(m, o, p, t, name, rows, cols, real, imag=None):
     """One version-4 record; real and imag in column-major order."""
-    big = m == 1
+    big = m in (1, 4)
     order = ">" if big else "<"
     codes = {1: "f", 2: "i", 3: "h", 4: "H", 5: "B"}
+    non_ieee = {2: vax_d, 3: vax_g, 4: cray}
     out = struct.pack(order + "5i", m * 1000 + o * 100 + p * 10 + t, rows, cols,
                       0 if imag is None else 1, len(name) + 1)
     out += name.encode("latin-1") + b"\0"
@@ -152,13 +181,91 @@ def v4_record(m, o, p, t, name, rows, cols, real, imag=None):
         if o != 0:
             part = [part[c * rows + r] for r in range(rows) for c in range(cols)]
         for x in part:
-            if p == 0 and m == 2:
-                out += vax_d(x)
+            if p == 0 and m in non_ieee:
+                out += non_ieee[m](x)
             elif p == 0:
                 out += struct.pack(order + "d", x)
             else:
                 out += struct.pack(order + codes[p], x)
     return out
+
+
+# 2 x 3 matrices (column-major) that each precision holds exactly.
+PRECISION_VALUES = {
+    0: [0.1, -0.0, float("inf"), float("nan"), 5e-324, -1e300],
+    1: [1.25, -0.5, 1024.0, 3.375, -0.125, 2.0 ** 100],
+    2: [-2147483648, 2147483647, -1, 0, 70000, 3],
+    3: [-32768, 32767, -1, 0, 5, 7],
+    4: [0, 300, 65535, 1, 2, 3],
+    5: [0, 1, 2, 100, 200, 255],
+}
+
+# Doubles exact in VAX D, VAX G and Cray (48 significant bits) alike, and
+# within the range of all three.
+PORTABLE_DOUBLES = [1.5, -0.25, 3e10, 7.0, -1024.125, 3 * 2.0 ** -100]
+
+FORMAT_NAMES = {0: "le", 1: "be", 2: "vaxd", 3: "vaxg", 4: "cray"}
+
+
+def format_files():
+    """name -> (whether SciPy reads it, [(matrix name, record args)])."""
+    files = {}
+    for m in (0, 1):
+        # Every precision, column-major: what SciPy reads too.
+        files["ieee_%s.mat" % FORMAT_NAMES[m]] = (True, [
+            ("p%d" % p, (m, 0, p, 0, 2, 3, PRECISION_VALUES[p])) for p in range(6)] + [
+            ("text", (m, 0, 5, 1, 1, 5, [ord(ch) for ch in "Hello"])),
+            ("empty", (m, 0, 0, 0, 0, 0, [])),
+        ])
+    # Row by row in every precision and both byte orders, records of both
+    # orders in one file; SciPy reads neither.
+    files["rows.mat"] = (False, [
+        ("r%s%d" % (FORMAT_NAMES[m], p), (m, 1, p, 0, 2, 3, PRECISION_VALUES[p]))
+        for m in (0, 1) for p in range(6)] + [
+        ("rtext", (1, 1, 5, 1, 2, 2, [ord(ch) for ch in "acbd"])),
+        ("rcomplex", (1, 1, 3, 0, 2, 3, PRECISION_VALUES[3], [6, 5, 4, 3, 2, 1])),
+    ])
+    files["non_ieee.mat"] = (False, [
+        ("%s%d" % (FORMAT_NAMES[m], o), (m, o, 0, 0, 2, 3, PORTABLE_DOUBLES))
+        for m in (2, 3, 4) for o in (0, 1)] + [
+        # Integers in the other formats: in their byte order.
+        ("%sint" % FORMAT_NAMES[m], (m, 0, 3, 0, 2, 3, PRECISION_VALUES[3])) for m in (2, 3, 4)
+    ])
+    return files
+
+
+def formats(directory):
+    files = format_files()
+    lines = []
+    for file_name, (_, matrices) in files.items():
+        with open(os.path.join(directory, file_name), "wb") as out:
+            out.write(b"".join(v4_record(*args[:4], name, *args[4:]) for name, args in matrices))
+        for name, (m, o, p, t, rows, cols, real, *rest) in matrices:
+            values = [float(x).hex() for x in real]
+            lines.append(" ".join([file_name, name, str(rows), str(cols)] + values))
+    with open(os.path.join(directory, "expected.txt"), "w") as out:
+        out.write("\n".join(lines) + "\n")
+    if probe() != 0:
+        return 0
+    import numpy as np
+    import scipy.io
+
+    failed = 0
+    for file_name, (readable, matrices) in files.items():
+        if not readable:
+            continue
+        contents = scipy.io.loadmat(os.path.join(directory, file_name))
+        for name, (m, o, p, t, rows, cols, real, *rest) in matrices:
+            stored = contents[name]
+            if t == 1:
+                stored = [[float(ord(ch)) for ch in "".join(stored)]]
+            stored = [float(x) for x in np.asarray(stored, dtype=float).flatten(order="F")]
+            if rows * cols == 0:
+                stored = []
+            if len(stored) != len(real) or not all(same_bits(a, float(b)) for a, b in zip(stored, real)):
+                print("%s %s: SciPy reads %r, expected %r" % (file_name, name, stored, real))
+                failed = 1
+    return failed
 
 
 def golden(directory):
@@ -181,6 +288,8 @@ def main(argv):
         return probe()
     if len(argv) == 3 and argv[1] == "golden":
         return golden(argv[2])
+    if len(argv) == 3 and argv[1] == "formats":
+        return formats(argv[2])
     if probe() != 0:
         print("NumPy and SciPy are not installed")
         return SKIP

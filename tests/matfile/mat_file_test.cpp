@@ -12,7 +12,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
+#include <cstdlib>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -150,7 +153,8 @@ TEST_F(MatFileTest, ReadsEveryFormatPrecisionAndOrder) {
 TEST_F(MatFileTest, VaxAndCraySinglesAreRefusedNotMisread) {
   for (int M = 2; M <= 4; ++M) {
     SCOPED_TRACE(M);
-    writeFile(path(), record(M, 0, 1, 0, "s", Matrix{1, 2, {1, 2}, {}}) + record(M, 0, 0, 0, "d", Matrix{1, 1, {4}, {}}));
+    writeFile(path(),
+              record(M, 0, 1, 0, "s", Matrix{1, 2, {1, 2}, {}}) + record(M, 0, 0, 0, "d", Matrix{1, 1, {4}, {}}));
     EXPECT_EQ(names(path()), (std::vector<std::string>{"s", "d"}));
     EXPECT_EQ(get(path(), "s").status, 1);
     EXPECT_EQ(get(path(), "d").real, std::vector<double>{4});
@@ -218,40 +222,74 @@ TEST_F(MatFileTest, MalformedRecordsEndTheListingAndTheRecordsBeforeThemStayRead
   const std::string good = doubles("ok", Matrix{1, 2, {5, 6}, {}});
   const std::string after = doubles("after", Matrix{1, 1, {1}, {}});
   const std::string eightBytes(8, '\0');
+  const std::string nameB("b\0", 2);
   const struct {
     const char* what;
     std::string bytes;
     bool followed;  // false: the bad record must end the file to be bad
+    bool listed;    // a valid header whose data the file does not hold
   } cases[] = {
-      {"truncated header", std::string("\0\0\3\xe8\0\0\0\1\0\0", 10), false},
-      {"name length 0", badRecord(1000, 1, 1, 0, eightBytes), true},
-      {"name length -1", badRecord(1000, 1, 1, -1, std::string("b\0", 2) + eightBytes), true},
-      {"name length 21", badRecord(1000, 1, 1, 21, std::string("b\0", 2) + std::string(19, 'x') + eightBytes), true},
-      {"negative rows", badRecord(1000, -1, 1, 2, std::string("b\0", 2) + eightBytes), true},
-      {"negative columns", badRecord(1000, 1, -2, 2, std::string("b\0", 2) + eightBytes), true},
-      {"100000001 elements", badRecord(1000, 10000, 10001, 2, std::string("b\0", 2) + eightBytes), true},
-      {"product overflowing 32 bits", badRecord(1000, 65536, 65536, 2, std::string("b\0", 2) + eightBytes), true},
-      {"largest int rows", badRecord(1000, 2147483647, 1, 2, std::string("b\0", 2) + eightBytes), true},
-      {"more data than the file holds", badRecord(1000, 1000, 1000, 2, std::string("b\0", 2) + eightBytes), true},
-      {"data one byte short", badRecord(1000, 1, 2, 2, std::string("b\0", 2) + std::string(15, '\0')), false},
-      {"precision digit 6", badRecord(1060, 1, 1, 2, std::string("b\0", 2) + eightBytes), true},
-      {"format digit 5", badRecord(5000, 1, 1, 2, std::string("b\0", 2) + eightBytes), true},
-      {"type beyond 9999 both ways", badRecord(0x00ffff00u, 1, 1, 2, std::string("b\0", 2) + eightBytes), true},
-      {"name without its NUL", badRecord(1000, 1, 1, 3, "bad" + eightBytes), true},
-      {"name cut short", badRecord(1000, 1, 1, 10, "b"), false},
+      {"truncated header", std::string("\0\0\3\xe8\0\0\0\1\0\0", 10), false, false},
+      {"name length 0", badRecord(1000, 1, 1, 0, eightBytes), true, false},
+      {"name length -1", badRecord(1000, 1, 1, -1, nameB + eightBytes), true, false},
+      {"name length 21", badRecord(1000, 1, 1, 21, nameB + std::string(19, 'x') + eightBytes), true, false},
+      {"negative rows", badRecord(1000, -1, 1, 2, nameB + eightBytes), true, false},
+      {"negative columns", badRecord(1000, 1, -2, 2, nameB + eightBytes), true, false},
+      {"100000001 elements", badRecord(1000, 10000, 10001, 2, nameB + eightBytes), true, false},
+      {"product overflowing 32 bits", badRecord(1000, 65536, 65536, 2, nameB + eightBytes), true, false},
+      {"largest int rows", badRecord(1000, 2147483647, 1, 2, nameB + eightBytes), true, false},
+      {"precision digit 6", badRecord(1060, 1, 1, 2, nameB + eightBytes), true, false},
+      {"format digit 5", badRecord(5000, 1, 1, 2, nameB + eightBytes), true, false},
+      {"type beyond 9999 both ways", badRecord(0x00ffff00u, 1, 1, 2, nameB + eightBytes), true, false},
+      {"name without its NUL", badRecord(1000, 1, 1, 3, "bad" + eightBytes), true, false},
+      {"name cut short", badRecord(1000, 1, 1, 10, "b"), false, false},
+      // The data claimed runs past the end of the file: the record after it
+      // is out of reach, and the truncated one is named but cannot be read.
+      {"more data than the file holds", badRecord(1000, 1000, 1000, 2, nameB + eightBytes), true, true},
+      {"data one byte short", badRecord(1000, 1, 2, 2, nameB + std::string(15, '\0')), false, true},
+      {"imaginary part missing", matbytes::header(1000, 1, 1, 1, 2, true) + nameB + eightBytes, false, true},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
     const std::string rest = c.followed ? after : "";
     writeFile(path(), good + c.bytes + rest);
-    EXPECT_EQ(names(path()), (std::vector<std::string>{"ok"}));
+    EXPECT_EQ(names(path()), c.listed ? (std::vector<std::string>{"ok", "b"}) : (std::vector<std::string>{"ok"}));
     EXPECT_EQ(get(path(), "ok").real, (std::vector<double>{5, 6}));
     EXPECT_EQ(get(path(), "b").status, 1);
     EXPECT_EQ(get(path(), "after").status, 1);
-    // A file that begins with the bad record lists nothing.
+    // A file that begins with the bad record lists nothing else.
     writeFile(path(), c.bytes + rest);
-    EXPECT_EQ(names(path()), kNoList);
+    EXPECT_EQ(names(path()), c.listed ? std::vector<std::string>{"b"} : kNoList);
   }
+}
+
+// A field of /proc/self/status in kB, such as "VmPeak:"; -1 when missing.
+long statusKb(const std::string& field) {
+  std::istringstream lines(readFile("/proc/self/status"));
+  std::string line;
+  while (std::getline(lines, line)) {
+    if (line.rfind(field, 0) == 0) return std::atol(line.c_str() + field.size());
+  }
+  return -1;
+}
+
+TEST_F(MatFileTest, AHeaderAloneNeverMakesTheReaderReserveMemory) {
+  // Headers that claim the most a record may hold, 1e8 complex doubles
+  // (1.6 GB), in either byte order, in a file of a few bytes.
+  const std::string claims[] = {
+      matbytes::header(1000, 10000, 10000, 1, 2, true) + std::string("b\0", 2) + std::string(16, '\0'),
+      matbytes::header(0, 10000, 10000, 1, 2, false) + std::string("b\0", 2) + std::string(16, '\0'),
+  };
+  const long sizeBefore = statusKb("VmSize:"), peakBefore = statusKb("VmPeak:");
+  if (sizeBefore < 0 || peakBefore < 0) GTEST_SKIP() << "no /proc/self/status";
+  for (const std::string& bytes : claims) {
+    writeFile(path(), bytes);
+    EXPECT_EQ(names(path()), std::vector<std::string>{"b"});
+    EXPECT_EQ(get(path(), "b").status, 1);
+  }
+  // Reserving the claimed data, even without touching it, raises the peak
+  // of the address space by that much.
+  EXPECT_LE(statusKb("VmPeak:"), std::max(peakBefore, sizeBefore + 256 * 1024));
 }
 
 TEST_F(MatFileTest, ANameEndsAtItsFirstNulWithinItsLength) {

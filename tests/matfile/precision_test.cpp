@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cfloat>
 #include <cmath>
 #include <cstdint>
@@ -45,15 +46,18 @@ TEST(PrecisionTest, NarrowingTruncatesAndMapsNaNs) {
   const double nan = std::numeric_limits<double>::quiet_NaN();
   EXPECT_EQ(narrowed<std::int16_t>({3.9, -3.9, 40000, nan}, kPrecisionInt16),
             (std::vector<std::int16_t>{3, -3, -25536, -1}));
-  EXPECT_EQ(narrowed<std::uint16_t>({65535.5, 65536, nan}, kPrecisionUInt16), (std::vector<std::uint16_t>{65535, 0, 0xffff}));
-  EXPECT_EQ(narrowed<std::uint8_t>({255.9, 256, -1, nan}, kPrecisionUInt8), (std::vector<std::uint8_t>{255, 0, 255, 255}));
+  EXPECT_EQ(narrowed<std::uint16_t>({65535.5, 65536, nan}, kPrecisionUInt16),
+            (std::vector<std::uint16_t>{65535, 0, 0xffff}));
+  EXPECT_EQ(narrowed<std::uint8_t>({255.9, 256, -1, nan}, kPrecisionUInt8),
+            (std::vector<std::uint8_t>{255, 0, 255, 255}));
   EXPECT_EQ(narrowed<std::int32_t>({-7.5, nan, 1e300, -1e300, 2147483647.0}, kPrecisionInt32),
             (std::vector<std::int32_t>{-7, INT32_MAX, INT32_MAX, INT32_MIN, INT32_MAX}));
 }
 
 TEST(PrecisionTest, NarrowingToSingleRoundsLikeIeee) {
   const double halfway = double(FLT_MAX) + std::ldexp(1.0, 103);
-  const std::vector<float> out = narrowed<float>({0.1, 1e300, -1e300, std::nextafter(halfway, 0.0), halfway}, kPrecisionSingle);
+  const std::vector<float> out =
+      narrowed<float>({0.1, 1e300, -1e300, std::nextafter(halfway, 0.0), halfway}, kPrecisionSingle);
   EXPECT_EQ(out[0], 0.1f);
   EXPECT_EQ(out[1], std::numeric_limits<float>::infinity());
   EXPECT_EQ(out[2], -std::numeric_limits<float>::infinity());

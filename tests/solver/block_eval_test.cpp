@@ -38,8 +38,7 @@ const double kSentinel = -12345.0;
 
 GenMatrixD naiveProduct(const GenMatrixD& A, const GenMatrixD& B) {
   if (A.Cols() != B.Rows()) {
-    ADD_FAILURE() << "the test multiplies " << A.Rows() << " x " << A.Cols() << " by " << B.Rows() << " x "
-                  << B.Cols();
+    ADD_FAILURE() << "the test multiplies " << A.Rows() << " x " << A.Cols() << " by " << B.Rows() << " x " << B.Cols();
   }
   GenMatrixD C(A.Rows(), B.Cols(), 0.0, 0);
   for (int i = 0; i < A.Rows(); ++i)
@@ -133,7 +132,8 @@ double stored(const SymMatrixD& out, int i, int j) { return out.AsGenMatrixD()(i
 void expectWhole(const SymMatrixD& out, const GenMatrixD& want, const char* what) {
   ASSERT_EQ(out.Rows(), want.Rows()) << what;
   for (int i = 0; i < want.Rows(); ++i)
-    for (int j = 0; j < want.Cols(); ++j) EXPECT_NEAR(stored(out, i, j), want(i, j), 1e-12) << what << " (" << i << ", " << j << ")";
+    for (int j = 0; j < want.Cols(); ++j)
+      EXPECT_NEAR(stored(out, i, j), want(i, j), 1e-12) << what << " (" << i << ", " << j << ")";
 }
 
 // ---------------------------------------------------------------------------
@@ -247,7 +247,7 @@ TEST_F(BlockEvalTest, OutputGetsStorageOfItsOwn) {
   holder.Share(out.AsGenMatrixD());
   evalTermBlock(problem->TermBlockAt(0), out);
   for (int e = 0; e < 4; ++e) EXPECT_EQ(holder[e], 7.0);  // the other holder keeps the old values
-  variables[1](0, 0) = 100.0;                            // a later change of X does not reach out
+  variables[1](0, 0) = 100.0;                             // a later change of X does not reach out
   EXPECT_EQ(stored(out, 0, 0), 1.0);
 }
 
@@ -258,21 +258,21 @@ TEST_F(BlockEvalTest, RandomTermBlocksMatchTheirDefinition) {
     const int d = 1 + round % 5;
     const int p = 1 + static_cast<int>(rng() % 4);
     const int q = 1 + static_cast<int>(rng() % 4);
-    std::vector<GenMatrixD> values = {make(1, 1, {0.5 + round * 0.1}), randomMatrix(d, d, rng),
-                                      randomMatrix(p, q, rng), randomMatrix(1, 1, rng), randomMatrix(d, q, rng)};
+    std::vector<GenMatrixD> values = {make(1, 1, {0.5 + round * 0.1}), randomMatrix(d, d, rng), randomMatrix(p, q, rng),
+                                      randomMatrix(1, 1, rng), randomMatrix(d, q, rng)};
     MakeProblem(values, 1, 0);
     std::uniform_real_distribution<double> coefficient(-2.0, 2.0);
     std::vector<TermSpec> specs = {
-        TermSpec{3, coefficient(rng)},                                                   // x I, first
-        TermSpec{1, 1.0, {}, {}, static_cast<int>(round % 2), static_cast<int>(rng() % 2)},  // X or X'
+        TermSpec{3, coefficient(rng)},                                                              // x I, first
+        TermSpec{1, 1.0, {}, {}, static_cast<int>(round % 2), static_cast<int>(rng() % 2)},         // X or X'
         TermSpec{2, coefficient(rng), {randomMatrix(d, p, rng)}, {randomMatrix(q, d, rng)}, 0, 0},  // L Y R
         TermSpec{2, coefficient(rng), {randomMatrix(d, q, rng)}, {randomMatrix(p, d, rng)}, 1, 1},  // L Y' R sym
-        TermSpec{4, 1.0, {}, {randomMatrix(q, d, rng)}, 0, 1},                           // Z R sym
-        TermSpec{4, coefficient(rng), {randomMatrix(d, d, rng)}, {}, 1, 0},              // L Z'... (d x d when q = d)
+        TermSpec{4, 1.0, {}, {randomMatrix(q, d, rng)}, 0, 1},                                      // Z R sym
+        TermSpec{4, coefficient(rng), {randomMatrix(d, d, rng)}, {}, 1, 0},  // L Z' (d x d when q = d)
         TermSpec{3, coefficient(rng), {randomMatrix(d, 1, rng)}, {randomMatrix(1, d, rng)}, 0, 0},  // x L R
-        TermSpec{1, coefficient(rng), {make(1, 1, {0.25})}, {make(1, 1, {-3.0})}, 0, 1},  // scalar factors
-        TermSpec{0, coefficient(rng), {randomMatrix(d, d, rng)}},                        // constant matrix
-        TermSpec{0, coefficient(rng)},                                                   // scalar constant
+        TermSpec{1, coefficient(rng), {make(1, 1, {0.25})}, {make(1, 1, {-3.0})}, 0, 1},            // scalar factors
+        TermSpec{0, coefficient(rng), {randomMatrix(d, d, rng)}},                                   // constant matrix
+        TermSpec{0, coefficient(rng)},                                                              // scalar constant
     };
     if (q != d) specs.erase(specs.begin() + 5);  // L Z' needs Z square
     fill(problem->TermBlockAt(0), specs);
@@ -310,11 +310,11 @@ class BlockLmiEvalTest : public BlockEvalTest {
                 0, 1);
     const GenMatrixD R23 = randomMatrix(2, 3, rng);
     specs = {
-        {TermSpec{4, 2.0}, TermSpec{1, 1.0, {}, {}, 0, 1}, TermSpec{0, -1.0}},              // (0, 0): 2x I + X + X'
-        {TermSpec{3, 1.0}, TermSpec{1, 0.5, {}, {randomMatrix(2, 3, rng)}, 0, 0}},         // (1, 0): 2 x 3
-        {TermSpec{2, 1.0, {randomMatrix(3, 3, rng)}, {}, 0, 1}, TermSpec{0, 3.0}},         // (1, 1)
-        {TermSpec{3, -1.0, {}, {randomMatrix(3, 3, rng)}, 0, 0}},                          // (2, 0): 2 x 3
-        {TermSpec{2, 1.0, {}, {}, 1, 0}, TermSpec{4, 1.5}},                                // (2, 1): Y' + 1.5 x I
+        {TermSpec{4, 2.0}, TermSpec{1, 1.0, {}, {}, 0, 1}, TermSpec{0, -1.0}},      // (0, 0): 2x I + X + X'
+        {TermSpec{3, 1.0}, TermSpec{1, 0.5, {}, {randomMatrix(2, 3, rng)}, 0, 0}},  // (1, 0): 2 x 3
+        {TermSpec{2, 1.0, {randomMatrix(3, 3, rng)}, {}, 0, 1}, TermSpec{0, 3.0}},  // (1, 1)
+        {TermSpec{3, -1.0, {}, {randomMatrix(3, 3, rng)}, 0, 0}},                   // (2, 0): 2 x 3
+        {TermSpec{2, 1.0, {}, {}, 1, 0}, TermSpec{4, 1.5}},                         // (2, 1): Y' + 1.5 x I
         {TermSpec{2, 1.0}, TermSpec{3, 1.0, {}, {R23}, 1, 1}, TermSpec{0, 1.0, {randomMatrix(3, 3, rng)}}},  // (2, 2)
     };
     BlockLmi& block = problem->BlockLmiAt(0);

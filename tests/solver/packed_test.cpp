@@ -27,8 +27,7 @@ GenMatrixD randomMatrix(int rows, int cols, std::mt19937& rng) {
 
 GenMatrixD naiveProduct(const GenMatrixD& A, const GenMatrixD& B) {
   if (A.Cols() != B.Rows()) {
-    ADD_FAILURE() << "the test multiplies " << A.Rows() << " x " << A.Cols() << " by " << B.Rows() << " x "
-                  << B.Cols();
+    ADD_FAILURE() << "the test multiplies " << A.Rows() << " x " << A.Cols() << " by " << B.Rows() << " x " << B.Cols();
   }
   GenMatrixD C(A.Rows(), B.Cols(), 0.0, 0);
   for (int i = 0; i < A.Rows(); ++i)
@@ -192,8 +191,7 @@ TEST(SubBlockTest, ProductsWithSubBlocksMatchThePlainProducts) {
       multiplySubBlockRight(A, big, D, transOther, transS, m, n, 2, 3);
       const GenMatrixD wantRight = naiveProduct(op(A, transOther), S);
       for (int i = 0; i < wantRight.Rows(); ++i)
-        for (int j = 0; j < wantRight.Cols(); ++j)
-          EXPECT_NEAR(D[i + j * wantRight.Rows()], wantRight(i, j), 1e-14);
+        for (int j = 0; j < wantRight.Cols(); ++j) EXPECT_NEAR(D[i + j * wantRight.Rows()], wantRight(i, j), 1e-14);
       EXPECT_TRUE(std::isnan(D[wantRight.Rows() * wantRight.Cols()]));
     }
 }
@@ -275,8 +273,8 @@ TEST(NormalEquationKernelTest, GramMatrixGetsEachPairOnceInItsUpperTriangle) {
     for (int j = 0; j < 14; ++j)
       for (int i = 0; i < 14; ++i) {
         if (i <= j) {
-          EXPECT_NEAR(h(i, j), want(i, j), 1e-13) << "case base " << c.base1 << "/" << c.base2 << " (" << i << ", "
-                                                  << j << ")";
+          EXPECT_NEAR(h(i, j), want(i, j), 1e-13)
+              << "case base " << c.base1 << "/" << c.base2 << " (" << i << ", " << j << ")";
         } else {
           EXPECT_EQ(h(i, j), -7.0);
         }

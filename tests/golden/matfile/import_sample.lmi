@@ -5,3 +5,4 @@ v
 t
 c
 u
+"for"

@@ -1,0 +1,97 @@
+#include "solve_primaries.h"
+
+#include <iomanip>
+#include <iostream>
+
+#include "block_diagonal.h"
+#include "builder.h"
+#include "drivers.h"
+#include "lexer.h"
+#include "report.h"
+#include "workspace.h"
+
+namespace {
+
+// The solver's state between its phases, and the times of the last one.
+struct SolverRun {
+  BlockDiagonalMatrix W{0};
+  double t = 0.0;
+  time_t start = 0;
+  time_t end = 0;
+  double cpuSeconds = 0.0;
+};
+
+// Validates the settings and builds the problem when something changed:
+// 0, or 1 after a report.
+int prepareProblem(int keyword) {
+  expectToken(keyword);
+  if (checkReservedParameters()) return 1;
+  newlineUnlessCompact();
+  if (needsRebuild) {
+    std::cout << "Building...\n";
+    if (buildProblem()) return 1;
+    newlineUnlessCompact();
+  }
+  return 0;
+}
+
+int findFeasiblePoint(SolverRun& run) {
+  std::cout << "Searching feasible point...\n";
+  const int status = solverSettings.fact == 1 ? runFindFeasibleQR(run.W, run.t, run.start, run.end, run.cpuSeconds, 0)
+                                              : runFindFeasibleCholesky(run.W, run.t, run.start, run.end,
+                                                                        run.cpuSeconds, 0);
+  if (status != 0) reportWarning("Problem may have no feasible solution.");
+  return status;
+}
+
+int optimizeObjective(SolverRun& run) {
+  newlineUnlessCompact();
+  std::cout << "Optimizing...\n";
+  return solverSettings.fact == 1
+             ? runOptimizeQR(run.W, run.t, run.start, run.end, run.cpuSeconds, 0, 0.0)
+             : runOptimizeCholesky(run.W, run.t, run.start, run.end, run.cpuSeconds, 0, 0.0);
+}
+
+int finish(const SolverRun& run, int status, Value& result) {
+  newlineUnlessCompact();
+  if (verboseFormat == 1) printTiming(run.start, run.end, run.cpuSeconds);
+  result = static_cast<double>(status);
+  resultName = kAnsName;
+  return 0;
+}
+
+}  // namespace
+
+int primaryFeas(Value& result) {
+  if (prepareProblem(kFeas)) return 1;
+  SolverRun run;
+  const int status = findFeasiblePoint(run);
+  if (status == 0) storeSolution();
+  return finish(run, status, result);
+}
+
+int primarySolve(Value& result) {
+  if (prepareProblem(kSolve)) return 1;
+  SolverRun run;
+  int status = findFeasiblePoint(run);
+  if (status == 0 && objective.NumTerms() > 1) {
+    status = optimizeObjective(run);
+    storeSolution();
+  }
+  return finish(run, status, result);
+}
+
+void storeSolution() {
+  for (int i = 0; i < builtVariableCount; ++i)
+    variableTable.Lookup(builtVariableNames[i]).GetValue() = builtVariableValues[i];
+}
+
+void printTiming(const time_t& start, const time_t& end, const double& cpuSeconds) {
+  newlineUnlessCompact();
+  std::cout << "- Timing information.\n";
+  newlineUnlessCompact();
+  std::cout << "  Start time: " << std::asctime(std::localtime(&start));
+  std::cout << "    End time: " << std::asctime(std::localtime(&end));
+  std::cout << std::fixed << std::setprecision(2) << "    CPU time: " << cpuSeconds << " seconds\n";
+  newlineUnlessCompact();
+}

@@ -1,0 +1,195 @@
+#include "feasibility.h"
+
+#include <cmath>
+#include <iostream>
+#include <memory>
+
+#include "directions.h"
+#include "free_parameters.h"
+#include "newton_lsq.h"
+#include "newton_normal.h"
+#include "phase_support.h"
+#include "scaling.h"
+#include "step_length.h"
+#include "tables.h"
+
+namespace {
+
+// A point counts as strictly feasible when every eigenvalue of its scaled
+// value U F U' clears this margin above zero: a point on the boundary of
+// the feasible set (an eigenvalue at 0, v_i at -1) is not found feasible.
+constexpr double kFeasibilityMargin = 1e-8;
+
+class FeasibilityRun {
+ public:
+  FeasibilityRun(NewtonForm form, BuiltProblem& problem, BlockDiagonalMatrix& W, double& t)
+      : form(form),
+        problem(problem),
+        W(W),
+        t(t),
+        shape(problemShape(problem)),
+        map(problem),
+        U(shape),
+        F(shape.blockCount, shape.blockSizes, shape.diagonalLength, 0),
+        eigen(shape),
+        keeper(problem, map),
+        d(map.Nv(), 1, 0.0, 0),
+        x(map.Nvt(), 1),
+        v(problem.SumSizes() + 1, 1) {
+    identityBlockDiagonal(shape.blockCount, shape.blockSizes, shape.diagonalLength, W);
+    t = 1.0;
+    if (form == NewtonForm::kCholesky) {
+      normal.reset(new NormalSystem(problem, map));
+    } else {
+      leastSquares.reset(new LeastSquaresSystem(problem, map, 1));
+      b = GenMatrixD(problem.Nt() + 1, 1);
+      identityRightSide(problem, b, 0);
+    }
+  }
+
+  int Run(double eps, int maxIter, int noprog, int display, int& counter);
+  void WriteBack() { keeper.WriteBack(); }
+  double Radius() const { return radius; }
+
+ private:
+  // Steps of one iteration: 0 to go on, else the phase's result.
+  int NewtonStep();
+  int ScaledStep();
+  int Failure(int cholesky, int leastSquares);
+
+  NewtonForm form;
+  BuiltProblem& problem;
+  BlockDiagonalMatrix& W;
+  double& t;
+  ScalingShape shape;
+  FreeParameterMap map;
+  ScalingFactor U;
+  BlockDiagonalMatrix F;
+  EigenvalueSolver eigen;
+  PointKeeper keeper;
+  std::unique_ptr<NormalSystem> normal;
+  std::unique_ptr<LeastSquaresSystem> leastSquares;
+  GenMatrixD b;
+  GenMatrixD d;
+  GenMatrixD x;
+  GenMatrixD v;
+  double radius = 1.0;
+};
+
+// The code of a failure in each form; the least-squares form names a step
+// that is not finite.
+int FeasibilityRun::Failure(int cholesky, int leastSquaresCode) {
+  if (form == NewtonForm::kCholesky) return cholesky;
+  printNotFinite();
+  return leastSquaresCode;
+}
+
+int FeasibilityRun::NewtonStep() {
+  if (form == NewtonForm::kLeastSquares) {
+    if (U.Factor(W)) {
+      printFactorizationFailure();
+      return 99;
+    }
+    leastSquares->Build(U, t);
+    leastSquares->Solve(b, d);
+  } else {
+    normal->Build(W, t);
+    if (normal->Factor()) return 3;
+    d.Copy(normal->RightSide());
+    normal->Solve(d);
+  }
+  if (!isFiniteVector(d)) return Failure(3, 99);
+  keeper.Offer(d);
+  evaluateDirection(problem, map, d, x, F);
+  return 0;
+}
+
+// V = U F(d) U' - I, its eigenvalues and the radius.
+int FeasibilityRun::ScaledStep() {
+  if (form == NewtonForm::kCholesky && U.Factor(W)) {
+    printFactorizationFailure();
+    return 99;
+  }
+  scaleAndShift(U, F);
+  if (eigen.Fill(F, t * d[0] - 1.0, v)) return Failure(3, 99);
+  double sum = 0.0;
+  for (int i = 0; i < v.Rows(); ++i) sum += v[i] * v[i];
+  radius = std::sqrt(sum);
+  return 0;
+}
+
+int FeasibilityRun::Run(double eps, int maxIter, int noprog, int display, int& counter) {
+  int result = 1;
+  int noProgress = 0;
+  int first = 1;
+  double previousRadius = 0.0;
+  for (; counter <= maxIter; ++counter) {
+    const int failure = NewtonStep();
+    if (failure != 0) return failure;
+    const double d0 = d[0];
+    const int scaledFailure = ScaledStep();
+    if (scaledFailure != 0) return scaledFailure;
+    if (isDisplayed(counter, display)) printFeasibilityLine(eps, counter, radius);
+    if (!first && radius == previousRadius) {
+      ++noProgress;
+    } else {
+      noProgress = 0;
+      previousRadius = radius;
+    }
+    first = 0;
+
+    if (radius < 1.0) return 0;
+    if (smallestEntry(v) > -1.0 + kFeasibilityMargin) return 0;
+    if (noProgress >= noprog) return 2;
+    const double c = largestEntry(v);
+    if (c <= eps || 1.0 / c <= eps) return 4;
+
+    double alpha = 0.0;
+    if (stepLength(v, alpha, 1e-12, 50)) {
+      // Recorded, then replaced by the code of a later exit. The step still
+      // keeps every 1 - alpha v_i positive, so W stays positive definite.
+      std::cout << "Step size calculation failed.\n";
+      result = 99;
+      alpha = 1.0 / (c + 1.0);
+    }
+    updateScaling(W, U, F, alpha);
+    t = t * (1.0 - alpha * (t * d0 - 1.0));
+  }
+  return result;
+}
+
+int findFeasible(NewtonForm form, BuiltProblem& problem, double eps, int maxIter, int noprog, int display,
+                 int& counter, time_t& start, time_t& end, double& cpuSeconds, BlockDiagonalMatrix& W, double& t) {
+  FeasibilityRun run(form, problem, W, t);
+  const PhaseClock clock(start);
+  if (counter == 0) {
+    counter = 1;
+    if (display != 0) printFeasibilityHead(eps);
+  } else if (display != 0) {
+    printFeasibilitySeparator(tablePrecision(eps));
+  }
+  const int result = run.Run(eps, maxIter, noprog, display, counter);
+  clock.Stop(end, cpuSeconds);
+  if (display != 0) {
+    if (!isDisplayed(counter, display)) printFeasibilityLine(eps, counter, run.Radius());
+    printFeasibilitySeparator(tablePrecision(eps));
+  }
+  run.WriteBack();
+  return result;
+}
+
+}  // namespace
+
+int findFeasibleCholesky(BuiltProblem& problem, const double& eps, const int& max_iter, const int& noprog,
+                         const int& display, int& counter, time_t& start, time_t& end, double& cpuSeconds,
+                         BlockDiagonalMatrix& W, double& t) {
+  return findFeasible(NewtonForm::kCholesky, problem, eps, max_iter, noprog, display, counter, start, end, cpuSeconds,
+                      W, t);
+}
+
+int findFeasibleQR(BuiltProblem& problem, const double& eps, const int& max_iter, const int& noprog,
+                   const int& display, int& counter, time_t& start, time_t& end, double& cpuSeconds,
+                   BlockDiagonalMatrix& W, double& t) {
+  return findFeasible(NewtonForm::kLeastSquares, problem, eps, max_iter, noprog, display, counter, start, end,
+                      cpuSeconds, W, t);
+}

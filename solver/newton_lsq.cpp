@@ -1,0 +1,316 @@
+#include "newton_lsq.h"
+
+#include <algorithm>
+#include <cfloat>
+#include <cmath>
+
+#include "kernels.h"
+#include "lapack.h"
+#include "packed.h"
+
+namespace {
+
+// A factor as it enters a product: a matrix, transposed or not, or the
+// identity (no matrix).
+struct Factor {
+  const GenMatrixD* m = nullptr;
+  int trans = 0;
+
+  Factor Transposed() const { return Factor{m, !trans}; }
+  int Rows() const { return trans ? m->Cols() : m->Rows(); }
+  int Cols() const { return trans ? m->Rows() : m->Cols(); }
+};
+
+// A term oriented for where its value stands: scale * L op(X) R, or, for
+// the transpose of a stored entry, scale * R' op(X)' L'.
+struct OrientedTerm {
+  Factor L;
+  Factor R;
+  int transposed;
+  int symmetric;
+  double scale;
+  int base;
+  int p;
+  int q;
+};
+
+OrientedTerm orient(const TermList& list, int k, int flipped) {
+  const ReducedTerm& term = list.Term(k);
+  const GenMatrixD& X = list.Variables()[term.variable];
+  OrientedTerm o;
+  Factor L;
+  Factor R;
+  if (term.HasLeftMatrix()) L = Factor{&term.left, 0};
+  if (term.HasRightMatrix()) R = Factor{&term.right, 0};
+  o.L = flipped ? R.Transposed() : L;
+  o.R = flipped ? L.Transposed() : R;
+  o.transposed = flipped ? !term.transposed : term.transposed;
+  o.symmetric = term.symmetric;
+  o.scale = term.FactorScale();
+  o.base = list.Offsets()[term.variable];
+  o.p = X.Rows();
+  o.q = X.Cols();
+  return o;
+}
+
+// The factor U of a block matrix inequality as a full matrix, with the
+// block rows' offsets.
+struct BlockFactor {
+  const GenMatrixD& Uf;
+  const BlockLmi& block;
+
+  int Offset(int i) const { return block.RowOffset(i); }
+  int Height(int i) const { return block.Height(i); }
+
+  // U_Jx op(F); U_Jx itself when F is the identity.
+  GenMatrixD Left(int J, int x, const Factor& F) const {
+    if (F.m == nullptr) {
+      GenMatrixD C(Height(J), Height(x));
+      copySubBlock(C, Uf, Height(J), Height(x), Offset(J), Offset(x), 0);
+      return C;
+    }
+    GenMatrixD C(Height(J), F.Cols());
+    multiplySubBlockLeft(Uf, *F.m, C, 0, F.trans, Height(J), Height(x), Offset(J), Offset(x));
+    return C;
+  }
+
+  // op(F) U_Ky'; U_Ky' itself when F is the identity.
+  GenMatrixD Right(const Factor& F, int K, int y) const {
+    if (F.m == nullptr) {
+      GenMatrixD C(Height(y), Height(K));
+      copySubBlock(C, Uf, Height(K), Height(y), Offset(K), Offset(y), 1);
+      return C;
+    }
+    GenMatrixD C(F.Rows(), Height(K));
+    multiplySubBlockRight(*F.m, Uf, C, F.trans, 1, Height(K), Height(y), Offset(K), Offset(y));
+    return C;
+  }
+};
+
+// The svec entries of the diagonal block J of U M U' that the terms of one
+// entry add through M_xy (x = y for a diagonal entry: mirror 0; x < y for
+// an off-diagonal one, whose transpose M_yx adds the mirror image).
+void addDiagonalBlockRows(const BlockFactor& U, const TermList& entry, GenMatrixD& A, int row, int J, int x, int y,
+                          int mirror) {
+  const int D = U.block.Size();
+  for (int k = 0; k < entry.NumTerms(); ++k) {
+    if (entry.Term(k).variable < 0) continue;
+    const OrientedTerm t = orient(entry, k, 0);
+    const GenMatrixD P = U.Left(J, x, t.L);
+    const GenMatrixD Q = U.Right(t.R, J, y);
+    if (t.symmetric) {
+      const GenMatrixD P2 = U.Left(J, x, t.R.Transposed());
+      const GenMatrixD Q2 = U.Right(t.L.Transposed(), J, y);
+      svecAccumulateGen4(A, row, P, Q, P2, Q2, t.base, t.p, t.q, t.transposed, U.Offset(J), D, U.Height(J), mirror,
+                         t.scale);
+    } else {
+      svecAccumulateGen2(A, row, P, Q, t.base, t.p, t.q, t.transposed, U.Offset(J), D, U.Height(J), mirror, t.scale);
+    }
+  }
+}
+
+// The svec entries of the block (J, K), J > K, of U M U' that the terms of
+// one entry add through M_xy, the entry being flipped when M_xy is the
+// transpose of its value.
+void addOffDiagonalBlockRows(const BlockFactor& U, const TermList& entry, int flipped, GenMatrixD& A, int row, int J,
+                             int K, int x, int y) {
+  const int D = U.block.Size();
+  for (int k = 0; k < entry.NumTerms(); ++k) {
+    if (entry.Term(k).variable < 0) continue;
+    const OrientedTerm t = orient(entry, k, flipped);
+    const GenMatrixD P = U.Left(J, x, t.L);
+    const GenMatrixD Q = U.Right(t.R, K, y);
+    if (t.symmetric) {
+      const GenMatrixD P2 = U.Left(J, x, t.R.Transposed());
+      const GenMatrixD Q2 = U.Right(t.L.Transposed(), K, y);
+      svecAccumulateGen4Offset(A, row, P, Q, P2, Q2, t.base, t.p, t.q, U.Offset(J), U.Offset(K), D, U.Height(J),
+                               U.Height(K), t.transposed, t.scale);
+    } else {
+      svecAccumulateGen2Offset(A, row, P, Q, t.base, t.p, t.q, U.Offset(J), U.Offset(K), D, U.Height(J), U.Height(K),
+                               t.transposed, t.scale);
+    }
+  }
+}
+
+UTrMatrixD identityFactor(int d) {
+  UTrMatrixD I(d);
+  for (int j = 0; j < d; ++j)
+    for (int i = 0; i <= j; ++i) I(i, j) = i == j ? 1.0 : 0.0;
+  return I;
+}
+
+}  // namespace
+
+void addTermBlockRows(const TermBlock& block, GenMatrixD& A, UTrMatrixD& U, int& row) {
+  const int d = U.Rows();
+  const int start = row;
+  const GenMatrixD Uf = U.ToGenMatrixD();
+  GenMatrixD Ut(d, d);
+  transposeGen(Uf, Ut);
+  for (int k = 0; k < block.NumTerms(); ++k) {
+    const ReducedTerm& term = block.Term(k);
+    if (term.variable < 0) continue;
+    const GenMatrixD& X = block.Variables()[term.variable];
+    GenMatrixD P(0);
+    GenMatrixD Q(0);
+    if (term.HasLeftMatrix()) {
+      P = GenMatrixD(d, term.left.Cols());
+      multiplyUTrGen(U, term.left, P);
+    }
+    if (term.HasRightMatrix()) {
+      Q = GenMatrixD(term.right.Rows(), d);
+      multiplyGenUTrT(term.right, U, Q, 0, 1);
+    }
+    int local = start;
+    svecAccumulateSym(A, local, term.HasLeftMatrix() ? P : Uf, term.HasRightMatrix() ? Q : Ut,
+                      block.Offsets()[term.variable], X.Rows(), X.Cols(), term.transposed, term.symmetric,
+                      term.FactorScale());
+  }
+  row = start + svecLength(d);
+}
+
+void addBlockLmiRows(const BlockLmi& block, GenMatrixD& A, UTrMatrixD& U, int& row) {
+  const int n = block.N();
+  const GenMatrixD Uf = U.ToGenMatrixD();
+  const BlockFactor factor{Uf, block};
+  // Z = U M U' has the blocks Z_JK = sum over x >= J, y >= K of
+  // U_Jx M_xy U_Ky', U being upper triangular.
+  for (int J = 0; J < n; ++J) {
+    for (int l = J; l < n; ++l)
+      for (int k = J; k < l; ++k) addDiagonalBlockRows(factor, block.SubBlockAt(l, k), A, row, J, k, l, 1);
+    for (int k = J; k < n; ++k) addDiagonalBlockRows(factor, block.SubBlockAt(k, k), A, row, J, k, k, 0);
+  }
+  for (int J = 1; J < n; ++J)
+    for (int K = 0; K < J; ++K)
+      for (int y = K; y < n; ++y)
+        for (int x = J; x < n; ++x) {
+          // M_xy is the value of the entry stored at (y, x) when y >= x, and
+          // the transpose of the one stored at (x, y) otherwise.
+          if (y >= x)
+            addOffDiagonalBlockRows(factor, block.SubBlockAt(y, x), 0, A, row, J, K, x, y);
+          else
+            addOffDiagonalBlockRows(factor, block.SubBlockAt(x, y), 1, A, row, J, K, x, y);
+        }
+  row += svecLength(block.Size());
+}
+
+void addTermBlockRowsObjective(const TermBlock& block, GenMatrixD& A0, int& row) {
+  UTrMatrixD I = identityFactor(block.Size());
+  addTermBlockRows(block, A0, I, row);
+}
+
+void addBlockLmiRowsObjective(const BlockLmi& block, GenMatrixD& A0, int& row) {
+  UTrMatrixD I = identityFactor(block.Size());
+  addBlockLmiRows(block, A0, I, row);
+}
+
+void fillInequalityRows(BuiltProblem& problem, ScalingFactor* U) {
+  const int nt = problem.Nt();
+  const int nvt = problem.Nvt();
+  GenMatrixD R(nt, nvt, problem.Work().Data(), 0);
+  R.Fill(0.0);
+  const int td = problem.Td();
+  if (td > 0) {
+    const GenMatrixD& C = problem.Linear().Coefficients();
+    for (int r = 0; r < td; ++r) {
+      const double s = U != nullptr ? U->Diagonal()[r] : 1.0;
+      for (int u = 0; u < nvt; ++u) R(r, u) = U != nullptr ? s * C(r, u) * s : C(r, u);
+    }
+  }
+  int row = td;
+  const int termBlocks = problem.NumTermBlocks();
+  for (int k = 0; k < termBlocks; ++k) {
+    if (U != nullptr)
+      addTermBlockRows(problem.TermBlockAt(k), R, U->Block(k), row);
+    else
+      addTermBlockRowsObjective(problem.TermBlockAt(k), R, row);
+  }
+  for (int j = 0; j < problem.NumBlockLmis(); ++j) {
+    if (U != nullptr)
+      addBlockLmiRows(problem.BlockLmiAt(j), R, U->Block(termBlocks + j), row);
+    else
+      addBlockLmiRowsObjective(problem.BlockLmiAt(j), R, row);
+  }
+}
+
+LeastSquaresSystem::LeastSquaresSystem(BuiltProblem& problem, const FreeParameterMap& map, int rhsCount)
+    : problem(problem),
+      map(map),
+      nt(problem.Nt()),
+      nv(map.Nv()),
+      rhsCount(rhsCount),
+      t(1.0),
+      A(nt + 1, nv),
+      rhs(std::max(nt + 1, nv), rhsCount) {
+  // The work length that LAPACK finds best for these sizes.
+  const char trans = 'N';
+  const LapackInt m = nt + 1;
+  const LapackInt n = nv;
+  const LapackInt nrhs = rhsCount;
+  const LapackInt ldb = rhs.Rows();
+  const LapackInt query = -1;
+  LapackInt info = 0;
+  double best = 0.0;
+  dgels_(&trans, &m, &n, &nrhs, A.Data(), &m, rhs.Data(), &ldb, &best, &query, &info, 1);
+  const LapackInt least = std::min(m, n) + std::max({m, n, nrhs});
+  work.resize(std::max(least, static_cast<LapackInt>(best)));
+}
+
+void LeastSquaresSystem::Reduce() {
+  const int ld = nt + 1;
+  map.ReduceColumns(problem.Work().Data(), nt, nt, A.Data(), ld);
+  A(nt, 0) = t;
+  for (int k = 1; k < nv; ++k) A(nt, k) = 0.0;
+}
+
+void LeastSquaresSystem::Build(ScalingFactor& U, double weight) {
+  fillInequalityRows(problem, &U);
+  t = weight;
+  Reduce();
+}
+
+int LeastSquaresSystem::IsRankDeficient(int info) const {
+  if (info > 0) return 1;
+  // The diagonal of the triangular factor that DGELS leaves in A.
+  const int count = std::min(nt + 1, nv);
+  double largest = 0.0;
+  double smallest = HUGE_VAL;
+  for (int i = 0; i < count; ++i) {
+    const double r = std::fabs(A(i, i));
+    largest = std::max(largest, r);
+    smallest = std::min(smallest, r);
+  }
+  return smallest <= DBL_EPSILON * std::max(nt + 1, nv) * largest;
+}
+
+void LeastSquaresSystem::Solve(const GenMatrixD& B, GenMatrixD& X) {
+  const char trans = 'N';
+  const LapackInt m = nt + 1;
+  const LapackInt n = nv;
+  const LapackInt nrhs = rhsCount;
+  const LapackInt ldb = rhs.Rows();
+  LapackInt lwork = static_cast<LapackInt>(work.size());
+  LapackInt info = 0;
+  for (int j = 0; j < rhsCount; ++j)
+    for (int i = 0; i < m; ++i) rhs(i, j) = B(i, j);
+  dgels_(&trans, &m, &n, &nrhs, A.Data(), &m, rhs.Data(), &ldb, work.data(), &lwork, &info, 1);
+  if (IsRankDeficient(info)) {
+    // A rank-deficient A gives DGELS no solution: the minimum-norm one of a
+    // factorisation with column pivoting takes its place.
+    Reduce();
+    for (int j = 0; j < rhsCount; ++j)
+      for (int i = 0; i < m; ++i) rhs(i, j) = B(i, j);
+    std::vector<LapackInt> pivots(nv, 0);
+    const double rcond = DBL_EPSILON * std::max(nt + 1, nv);
+    LapackInt rank = 0;
+    const LapackInt query = -1;
+    double best = 0.0;
+    dgelsy_(&m, &n, &nrhs, A.Data(), &m, rhs.Data(), &ldb, pivots.data(), &rcond, &rank, &best, &query, &info);
+    std::vector<double> pivotedWork(std::max<LapackInt>(static_cast<LapackInt>(best), 1));
+    lwork = static_cast<LapackInt>(pivotedWork.size());
+    dgelsy_(&m, &n, &nrhs, A.Data(), &m, rhs.Data(), &ldb, pivots.data(), &rcond, &rank, pivotedWork.data(), &lwork,
+            &info);
+  }
+  for (int j = 0; j < rhsCount; ++j)
+    for (int i = 0; i < nv; ++i) X(i, j) = rhs(i, j);
+}

@@ -1,0 +1,66 @@
+// The Newton system of the projective method by least squares.
+//
+// The rows of the least-squares matrix are the svec coordinates of the
+// scaled constraint value: the td linear rows w_r C(r, :), then for each
+// block svec(U_k F_k,i U_k') in the column of unknown i (off-diagonal
+// entries times sqrt(2), so that the system's normal equations are those of
+// the normal-equation form). The phase reduces the columns to the free
+// parameters, appends the row [t 0 ... 0] of the homogenising weight and
+// solves with LAPACK's QR least squares.
+#ifndef VARNEL_NEWTON_LSQ_H
+#define VARNEL_NEWTON_LSQ_H
+
+#include <vector>
+
+#include "built_problem.h"
+#include "free_parameters.h"
+#include "gen_matrix.h"
+#include "scaling.h"
+#include "shared_array.h"
+#include "tri_matrix.h"
+
+// Block k's svec rows, scaled by its factor U (d x d, upper triangle read),
+// added into A (one column per unknown) from `row` on; row advances by
+// d(d+1)/2. A column that no term touches is left as it is.
+void addTermBlockRows(const TermBlock& block, GenMatrixD& A, UTrMatrixD& U, int& row);
+void addBlockLmiRows(const BlockLmi& block, GenMatrixD& A, UTrMatrixD& U, int& row);
+// The same rows unscaled (U the identity).
+void addTermBlockRowsObjective(const TermBlock& block, GenMatrixD& A0, int& row);
+void addBlockLmiRowsObjective(const BlockLmi& block, GenMatrixD& A0, int& row);
+
+// The rows of every inequality over the unknowns into the problem's work
+// matrix (nt x nvt, leading dimension nt), scaled by U or, when U is null,
+// unscaled; the linear rows first.
+void fillInequalityRows(BuiltProblem& problem, ScalingFactor* U);
+
+// The reduced system of one phase call: A ((nt + 1) x nv) and its solution
+// for rhsCount right sides.
+class LeastSquaresSystem {
+ public:
+  LeastSquaresSystem(BuiltProblem& problem, const FreeParameterMap& map, int rhsCount);
+
+  // The scaled rows, reduced through the basis, and the row of the weight t.
+  void Build(ScalingFactor& U, double t);
+  // X (nv x rhsCount) := the least-squares solution of A X = B, B being
+  // (nt + 1) x rhsCount. LAPACK's DGELS solves it; when its triangular
+  // factor shows A rank deficient (a diagonal entry zero, or negligible
+  // against the largest), the minimum-norm solution of a rank-revealing
+  // factorisation (DGELSY) replaces it.
+  void Solve(const GenMatrixD& B, GenMatrixD& X);
+
+ private:
+  void Reduce();
+  int IsRankDeficient(int info) const;
+
+  BuiltProblem& problem;
+  const FreeParameterMap& map;
+  int nt;
+  int nv;
+  int rhsCount;
+  double t;
+  GenMatrixD A;
+  GenMatrixD rhs;  // max(nt + 1, nv) rows
+  std::vector<double> work;
+};
+
+#endif

@@ -1,0 +1,20 @@
+#include "phase_support.h"
+
+#include <iostream>
+
+void printFactorizationFailure() { std::cout << " Factorization error:: Chol.\n"; }
+
+void printNotFinite() { std::cout << " Error:: Newton step is not finite.\n"; }
+
+void identityRightSide(const BuiltProblem& problem, GenMatrixD& b, int column) {
+  const int nt = problem.Nt();
+  for (int i = 0; i <= nt; ++i) b(i, column) = 0.0;
+  int row = 0;
+  for (; row < problem.Td(); ++row) b(row, column) = 1.0;
+  for (int k = 0; k < problem.Nb(); ++k) {
+    const int n = problem.BlockSizes()[k];
+    for (int i = 0; i < n; ++i) b(row + i, column) = 1.0;
+    row += n * (n + 1) / 2;
+  }
+  b(nt, column) = 1.0;
+}

@@ -1,0 +1,50 @@
+// What the two phases of the projective method share besides the Newton
+// systems: the two forms, the clocks of a run, the messages of a phase and
+// the pieces of its set-up.
+#ifndef VARNEL_PHASE_SUPPORT_H
+#define VARNEL_PHASE_SUPPORT_H
+
+#include <ctime>
+
+#include "block_diagonal.h"
+#include "built_problem.h"
+#include "gen_matrix.h"
+#include "scaling.h"
+
+// How a phase gets its Newton step: Cholesky factorisation of the normal
+// equations, or least squares through QR.
+enum class NewtonForm { kCholesky, kLeastSquares };
+
+// The wall-clock times and processor seconds of a phase's run.
+class PhaseClock {
+ public:
+  explicit PhaseClock(time_t& start) : clock0(std::clock()) { start = std::time(nullptr); }
+  void Stop(time_t& end, double& cpuSeconds) const {
+    end = std::time(nullptr);
+    cpuSeconds = static_cast<long>(std::clock() - clock0) / 1000000.0;
+  }
+
+ private:
+  std::clock_t clock0;
+};
+
+// The lines a phase prints for a failure that ends it with code 99.
+void printFactorizationFailure();
+void printNotFinite();
+
+inline ScalingShape problemShape(const BuiltProblem& problem) {
+  return ScalingShape{problem.Nb(), problem.BlockSizes(), problem.Td()};
+}
+
+// The least-squares right side of the identity in svec coordinates: 1.0 at
+// the linear rows, at the diagonal entries of every block and at the last
+// row (the homogenising weight), 0.0 elsewhere. b has nt + 1 rows; column
+// `column` is written.
+void identityRightSide(const BuiltProblem& problem, GenMatrixD& b, int column);
+
+// Whether iteration `counter` gets its table line.
+inline int isDisplayed(int counter, int display) {
+  return display != 0 && (static_cast<long>(counter) - 1) % display == 0;
+}
+
+#endif

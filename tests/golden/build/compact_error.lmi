@@ -1,0 +1,4 @@
+format compact
+var x
+lme = x - 1;
+build

@@ -1,0 +1,3 @@
+var x
+lme = x;
+eval(lme)

@@ -1,0 +1,7 @@
+var x
+var y
+obj = x;
+lmi = y;
+clear x
+x = 3;
+eval(obj)

@@ -1,0 +1,3 @@
+var X(2)
+lmi = X;
+build

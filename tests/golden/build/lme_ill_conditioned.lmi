@@ -1,0 +1,5 @@
+var x
+lme = x - 1;
+lme = x - 2;
+lmi = x;
+build

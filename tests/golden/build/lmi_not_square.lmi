@@ -1,0 +1,5 @@
+var x
+p = 1;
+lmi = p*x;
+p = [1 2];
+build

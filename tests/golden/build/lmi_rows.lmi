@@ -1,0 +1,6 @@
+p = [1 2];
+var sym X(2)
+var x
+lmi = block(X; p, x);
+p = [1 2; 3 4];
+build

@@ -1,0 +1,3 @@
+var x
+lme = x - 1;
+build

@@ -1,0 +1,4 @@
+var sym X(2)
+A = [1 2; 3 4];
+lmi = A*X;
+build

@@ -1,0 +1,229 @@
+// feas and solve from end to end: problems with known answers solved by
+// both forms of the Newton system, the outcome codes and warnings of the
+// drivers, and what the variables hold after a failure.
+#include "solve_primaries.h"
+
+#include <algorithm>
+#include <cmath>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "factor.h"
+#include "solver_fixture.h"
+
+namespace {
+
+// The smallest eigenvalue of a symmetric matrix.
+double smallestEigenvalue(const GenMatrixD& M) {
+  GenMatrixD A(M);
+  GenMatrixD W(M.Rows(), 2);
+  computeEigenvalues(A, W);
+  double smallest = W[0];
+  for (int i = 1; i < M.Rows(); ++i) smallest = std::min(smallest, W[i]);
+  return smallest;
+}
+
+int occurrences(const std::string& text, const std::string& part) {
+  int count = 0;
+  for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++count;
+  return count;
+}
+
+class SolveTest : public SolverFixture {
+ protected:
+  // Runs the script with `fact` set first; the value of its last solve or
+  // feas (ans).
+  double Solve(int fact, const std::string& script) {
+    EXPECT_EQ(run("format compact\nfact = " + std::to_string(fact) + ";\n" + script), 0) << output.str();
+    return valueOf("ans")[0];
+  }
+  std::string Output() const { return output.str(); }
+};
+
+// min trace(P) s.t. A'P + PA + I < 0: P solves A'P + PA + I = 0.
+const char* const kLyapunov =
+    "A = [-1 2; 0 -3];\n"
+    "var sym P(2)\n"
+    "lmi = -A'*P - P*A - eye(2);\n"
+    "lmi = P;\n"
+    "obj = trace(P);\n"
+    "solve;";
+
+struct KnownAnswer {
+  const char* name;
+  const char* script;
+  const char* variable;
+  std::vector<double> solution;  // row by row
+  double objective;
+};
+
+// The objective of each problem is the trace of its variable.
+const KnownAnswer kKnownAnswers[] = {
+    {"minimum trace Lyapunov matrix", kLyapunov, "P", {0.5, 0.25, 0.25, 1.0 / 3.0}, 5.0 / 6.0},
+    {"largest eigenvalue",
+     "M = [2 1; 1 2];\nvar t\nlmi = t*eye(2) - M;\nobj = t;\nsolve;", "t", {3.0}, 3.0},
+    {"Schur complement",
+     "var sym X(2)\nlmi = block(X; eye(2), [2 0; 0 4]);\nobj = trace(X);\nsolve;", "X", {0.5, 0.0, 0.0, 0.25},
+     0.75},
+};
+
+TEST_F(SolveTest, KnownAnswersByBothForms) {
+  for (const KnownAnswer& c : kKnownAnswers)
+    for (int fact = 1; fact <= 2; ++fact)
+      for (const char* epsText : {"1e-4", "1e-7"}) {
+        SCOPED_TRACE(std::string(c.name) + ", fact " + std::to_string(fact) + ", eps " + epsText);
+        const double eps = std::stod(epsText);
+        freshWorkspace();
+        EXPECT_EQ(Solve(fact, std::string("eps = ") + epsText + ";\n" + c.script), 0.0) << Output();
+        const GenMatrixD X = valueOf(c.variable);
+        double trace = 0.0;
+        for (int i = 0; i < X.Rows(); ++i) trace += X(i, i);
+        // The bound's relative change fell below eps: the objective is
+        // within a few times eps of the optimum, and so is the point.
+        EXPECT_NEAR(trace, c.objective, 10.0 * eps * c.objective);
+        for (int i = 0; i < X.Rows(); ++i)
+          for (int j = 0; j < X.Cols(); ++j)
+            EXPECT_NEAR(X(i, j), c.solution[i * X.Cols() + j], 100.0 * eps) << i << ", " << j;
+        EXPECT_EQ(occurrences(Output(), "Warning"), 0);
+      }
+}
+
+TEST_F(SolveTest, LyapunovSolutionIsFeasible) {
+  for (int fact = 1; fact <= 2; ++fact) {
+    freshWorkspace();
+    ASSERT_EQ(Solve(fact, kLyapunov), 0.0);
+    const GenMatrixD A = make(2, 2, {-1, 2, 0, -3});
+    const GenMatrixD P = valueOf("P");
+    GenMatrixD Q = transpose(A) * P + P * A;
+    for (int i = 0; i < 2; ++i) Q(i, i) += 1.0;
+    // -(A'P + PA + I) >= 0 up to the accuracy, P > 0.
+    EXPECT_GT(smallestEigenvalue(-1.0 * Q), -1e-3);
+    EXPECT_GT(smallestEigenvalue(P), 0.0);
+  }
+}
+
+TEST_F(SolveTest, FeasStoresAStrictlyFeasiblePoint) {
+  for (int fact = 1; fact <= 2; ++fact) {
+    freshWorkspace();
+    EXPECT_EQ(Solve(fact, "A = [-1 2; 0 -3];\nvar sym P(2)\nlmi = -A'*P - P*A;\nlmi = P;\nfeas;"), 0.0);
+    const GenMatrixD A = make(2, 2, {-1, 2, 0, -3});
+    const GenMatrixD P = valueOf("P");
+    EXPECT_GT(smallestEigenvalue(P), 0.0);
+    EXPECT_GT(smallestEigenvalue(-1.0 * (transpose(A) * P + P * A)), 0.0);
+  }
+}
+
+TEST_F(SolveTest, InfeasibleProblem) {
+  for (int fact = 1; fact <= 2; ++fact) {
+    freshWorkspace();
+    EXPECT_NE(Solve(fact, "var x\nlmi = x - 1;\nlmi = -1 - x;\nsolve;"), 0.0);
+    EXPECT_EQ(occurrences(Output(), "Problem may have no feasible solution."), 1);
+    EXPECT_EQ(occurrences(Output(), "Optimizing..."), 0);
+  }
+}
+
+// A point on the boundary of the feasible set is not strictly feasible.
+TEST_F(SolveTest, BoundaryIsNotFoundFeasible) {
+  const char* const scripts[] = {
+      "var x\nlmi = x;\nlmi = -x;\nfeas;",
+      "A = [1 0; 0 -2];\nvar sym P(2)\nlmi = P;\nlmi = -A'*P - P*A;\nfeas;",
+  };
+  for (const char* script : scripts)
+    for (int fact = 1; fact <= 2; ++fact) {
+      SCOPED_TRACE(script);
+      freshWorkspace();
+      EXPECT_NE(Solve(fact, script), 0.0) << Output();
+      EXPECT_EQ(occurrences(Output(), "Problem may have no feasible solution."), 1);
+    }
+}
+
+TEST_F(SolveTest, UnboundedObjectiveLeavesTheFeasiblePoint) {
+  for (int fact = 1; fact <= 2; ++fact) {
+    freshWorkspace();
+    EXPECT_EQ(Solve(fact, "var x\nlmi = x;\nobj = -x;\nsolve;"), 99.0);
+    EXPECT_EQ(occurrences(Output(), " Error:: muMax is negative.\n"), 1);
+    EXPECT_EQ(occurrences(Output(), fact == 1 ? "Abnormal termination. Please report!"
+                                              : "Abnormal termination. Please report it!"),
+              1);
+    const double x = valueOf("x")[0];
+    EXPECT_TRUE(std::isfinite(x));
+    EXPECT_GT(x, 0.0);
+  }
+}
+
+// A free parameter that enters no inequality (z, tied to y only).
+TEST_F(SolveTest, FreeParameterOutsideEveryInequality) {
+  const char* const problem = "var x y z\nlmi = x - 1;\nlme = y - z;\n";
+  for (int fact = 1; fact <= 2; ++fact) {
+    freshWorkspace();
+    EXPECT_EQ(Solve(fact, std::string(problem) + "feas;"), 0.0) << Output();
+    EXPECT_GT(valueOf("x")[0], 1.0);
+    EXPECT_EQ(occurrences(Output(), "Numerical degeneracy. Switching to QR."), fact == 2 ? 1 : 0);
+
+    freshWorkspace();
+    EXPECT_EQ(Solve(fact, std::string(problem) + "lmi = x*eye(2) - [2 1; 1 2];\nobj = x;\nsolve;"), 0.0)
+        << Output();
+    EXPECT_NEAR(valueOf("x")[0], 3.0, 1e-3);
+
+    // The objective falls without end along y: no optimum is claimed.
+    freshWorkspace();
+    EXPECT_EQ(Solve(fact, std::string(problem) + "obj = x + y;\nsolve;"), 99.0) << Output();
+    EXPECT_EQ(occurrences(Output(), " Error:: objective is unbounded.\n"), 1);
+    EXPECT_GT(valueOf("x")[0], 1.0);
+  }
+}
+
+// The equality makes the objective constant: nothing to minimise.
+TEST_F(SolveTest, ConstantReducedObjective) {
+  for (int fact = 1; fact <= 2; ++fact) {
+    freshWorkspace();
+    EXPECT_EQ(Solve(fact, "var x y\nlmi = x - 1;\nlmi = y;\nlme = x - y - 2;\nobj = x - y;\nsolve;"), 0.0);
+    const double x = valueOf("x")[0];
+    const double y = valueOf("y")[0];
+    EXPECT_NEAR(x - y, 2.0, 1e-12);
+    EXPECT_GT(x, 1.0);
+    EXPECT_GT(y, 0.0);
+  }
+}
+
+TEST_F(SolveTest, MaxIterKeepsTheLastAcceptedPoint) {
+  for (int fact = 1; fact <= 2; ++fact) {
+    freshWorkspace();
+    EXPECT_EQ(Solve(fact, std::string("max_iter = 3;\n") + kLyapunov), 1.0);
+    EXPECT_EQ(occurrences(Output(), fact == 1 ? "Stopping. 'max_iter' exceeded.\n"
+                                              : "Stopping. 'max_iter' exceeded. Solution may be not optimal.\n"),
+              1);
+    // Not yet optimal, but feasible and above the optimum.
+    const GenMatrixD P = valueOf("P");
+    EXPECT_GT(P(0, 0) + P(1, 1), 5.0 / 6.0);
+    EXPECT_GT(smallestEigenvalue(P), 0.0);
+  }
+}
+
+TEST_F(SolveTest, SolveWithoutObjectiveLeavesTheVariables) {
+  freshWorkspace();
+  EXPECT_EQ(Solve(1, "var sym X(2) = 5\nlmi = X - eye(2);\nsolve;"), 0.0);
+  EXPECT_EQ(occurrences(Output(), "Optimizing..."), 0);
+  const GenMatrixD before = valueOf("X");
+  EXPECT_EQ(before(0, 0), 5.0);
+  EXPECT_EQ(before(0, 1), 5.0);
+  EXPECT_EQ(Solve(1, "feas;"), 0.0);
+  const GenMatrixD X = valueOf("X");
+  EXPECT_NE(X(0, 1), 5.0);
+  GenMatrixD shifted(X);
+  for (int i = 0; i < 2; ++i) shifted(i, i) -= 1.0;
+  EXPECT_GT(smallestEigenvalue(shifted), 0.0);
+}
+
+TEST_F(SolveTest, TimingReportInTheVerboseFormat) {
+  freshWorkspace();
+  ASSERT_EQ(run("var x\nlmi = x - 1;\nfeas;"), 0);
+  const std::string text = Output();
+  EXPECT_NE(text.find("\n\n- Timing information.\n\n  Start time: "), std::string::npos) << text;
+  EXPECT_NE(text.find("\n    End time: "), std::string::npos);
+  EXPECT_NE(text.find("\n    CPU time: 0.00 seconds\n\n"), std::string::npos);
+}
+
+}  // namespace
