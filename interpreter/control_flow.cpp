@@ -1,7 +1,6 @@
 #include "control_flow.h"
 
 #include <string>
-#include <vector>
 
 #include "evaluator.h"
 #include "lexer.h"
@@ -17,6 +16,7 @@ const char kElseMessage[] = "'else' found outside of an if statement.";
 const char kForEndOfInput[] = "End of file reached inside a for loop.";
 const char kWhileEndOfInput[] = "End of file reached inside a while loop.";
 const char kIfEndOfInput[] = "End of file reached inside an if statement.";
+const char kTooDeepMessage[] = "Too many nested statements.";
 
 using TokenNode = ListNode<Token>;
 
@@ -208,13 +208,20 @@ PassResult runPass() {
 }
 
 // The elements a for loop runs over: a scalar's one, a matrix's in
-// column-major order, none for the empty value.
-std::vector<double> loopElements(const Value& v) {
-  if (v.IsScalar()) return std::vector<double>(1, *v.Scalar());
-  if (!v.IsMatrix()) return std::vector<double>();
-  const GenMatrixD& m = *v.Matrix();
-  return std::vector<double>(m.Data(), m.Data() + m.Rows() * m.Cols());
-}
+// column-major order, none for the empty value. The loop holds the header's
+// value itself rather than a copy of its elements: the first pass replaces
+// the parameter's value, after which the loop's hold is the only way to the
+// elements, so nothing the body does changes the element of a later pass.
+class LoopElements {
+ public:
+  explicit LoopElements(const Value& header) : value(header) {}
+
+  int Count() const { return value.ElementCount(); }
+  double operator[](int k) const { return value.IsScalar() ? *value.Scalar() : value.Matrix()->Data()[k]; }
+
+ private:
+  const Value value;
+};
 
 // Gives the loop variable the element of a pass. The body may have cleared
 // the parameter; it is then created again. A parameter that constraints may
@@ -255,12 +262,10 @@ int runForLoop(const std::string& name) {
   if (takeHeaderEnd(kForEndOfInput)) return 1;
   LoopTokens tokens;
   if (tokens.Take(kForEndOfInput)) return 1;
-  // A copy: the body may assign the loop variable, which changes no element
-  // of a later pass.
-  const std::vector<double> elements = loopElements(parameterTable.Lookup(name));
-  if (!elements.empty()) addInlineName(name);
-  for (double element : elements) {
-    storeLoopValue(name, element);
+  const LoopElements elements(parameterTable.Lookup(name));
+  if (elements.Count() > 0) addInlineName(name);
+  for (int k = 0; k < elements.Count(); ++k) {
+    storeLoopValue(name, elements[k]);
     tokens.Replay();
     const PassResult pass = runPass();
     if (pass == kPassFailed) return 1;
@@ -328,20 +333,7 @@ int dropRestOfIf(BranchEnd branchEnd, bool firstBranch) {
   return 0;
 }
 
-}  // namespace
-
-bool conditionHolds(const Value& condition) {
-  if (condition.IsScalar()) return *condition.Scalar() != 0.0;
-  if (!condition.IsMatrix()) return false;
-  const GenMatrixD& m = *condition.Matrix();
-  const double* element = m.Data();
-  for (const double* end = element + m.Rows() * m.Cols(); element != end; ++element)
-    if (*element != 0.0) return true;
-  return false;
-}
-
-int forStatement() {
-  expectToken(kFor);
+int forConstruct() {
   skipSpaces();
   const Token loopName = peekToken(0);
   if (loopName.kind != kName && loopName.kind != kParameter) {
@@ -369,8 +361,7 @@ int forStatement() {
   return 0;
 }
 
-int whileStatement() {
-  expectToken(kWhile);
+int whileConstruct() {
   skipSpaces();
   LoopTokens tokens;
   if (tokens.Take(kWhileEndOfInput)) return 1;
@@ -388,8 +379,7 @@ int whileStatement() {
   return 0;
 }
 
-int ifStatement() {
-  expectToken(kIf);
+int ifConstruct() {
   skipSpaces();
   Value condition;
   if (evalExpression(condition)) return 1;
@@ -404,6 +394,45 @@ int ifStatement() {
   if (branchEnd == kBranchFailed) return 1;
   if (branchEnd == kBranchAtEnd) return 0;
   return dropRestOfIf(branchEnd, firstBranch);
+}
+
+// Runs a construct whose keyword has been taken one nesting level deeper.
+int runNested(int (*construct)()) {
+  if (NestingLevel::Full()) {
+    reportError(kTooDeepMessage);
+    return 1;
+  }
+  NestingLevel level;
+  return construct();
+}
+
+}  // namespace
+
+int NestingLevel::depth = 0;
+
+bool conditionHolds(const Value& condition) {
+  if (condition.IsScalar()) return *condition.Scalar() != 0.0;
+  if (!condition.IsMatrix()) return false;
+  const GenMatrixD& m = *condition.Matrix();
+  const double* element = m.Data();
+  for (const double* end = element + m.Rows() * m.Cols(); element != end; ++element)
+    if (*element != 0.0) return true;
+  return false;
+}
+
+int forStatement() {
+  expectToken(kFor);
+  return runNested(forConstruct);
+}
+
+int whileStatement() {
+  expectToken(kWhile);
+  return runNested(whileConstruct);
+}
+
+int ifStatement() {
+  expectToken(kIf);
+  return runNested(ifConstruct);
 }
 
 int elseOutsideIf() {

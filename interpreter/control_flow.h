@@ -24,6 +24,27 @@ int ifStatement();
 int elseOutsideIf();
 int breakOutsideLoop();
 
+// for, while, if and exec run further statements through the recursion of
+// the statement handlers, and every running loop keeps its own copy of its
+// body. Each of them holds a NestingLevel while it runs; past
+// kMaxNestingDepth levels a further one is refused, before the stack or the
+// copies outgrow the process.
+constexpr int kMaxNestingDepth = 1000;
+
+class NestingLevel {
+ public:
+  NestingLevel() { ++depth; }
+  ~NestingLevel() { --depth; }
+  NestingLevel(const NestingLevel&) = delete;
+  NestingLevel& operator=(const NestingLevel&) = delete;
+
+  // Whether one more level would pass the limit.
+  static bool Full() { return depth >= kMaxNestingDepth; }
+
+ private:
+  static int depth;
+};
+
 // The truth of a condition: a scalar that is not 0 (NaN included), a matrix
 // with an element that is not 0; the empty value is false.
 bool conditionHolds(const Value& condition);

@@ -6,6 +6,7 @@
 #include <iterator>
 #include <sstream>
 
+#include "control_flow.h"
 #include "lexer.h"
 #include "line_input.h"
 #include "report.h"
@@ -13,13 +14,6 @@
 #include "workspace.h"
 
 namespace {
-
-// Files running one inside another. A file that executes itself would
-// otherwise nest until the stack overflows; past this depth a further file
-// is refused as one that cannot be opened, as it is when the process runs
-// out of file descriptors.
-constexpr int kMaxExecDepth = 1000;
-int execDepth = 0;
 
 // Everything of the caller's input that the nested statement loop replaces.
 struct InputState {
@@ -90,9 +84,12 @@ bool openExecFile(const std::string& name, std::ifstream& file, std::string& pat
   return false;
 }
 
-// A file name is a name token (an identifier or a quoted text), also when a
-// parameter or a variable happens to bear that name.
-bool isFileName(int kind) { return kind == kName || kind == kParameter || kind == kVariable; }
+// Runs the statements of the file that the input now reads, one nesting
+// level deeper than the exec statement.
+int runNestedFile() {
+  NestingLevel level;
+  return runStatements();
+}
 
 }  // namespace
 
@@ -106,16 +103,20 @@ bool openScriptFile(const std::string& path, std::ifstream& script) {
 int execStatement() {
   expectToken(kExec);
   skipSpaces();
-  const int kind = peekKind(0);
-  if (!isFileName(kind)) {
+  // A plain name: an identifier or a quoted text that names no variable or
+  // parameter.
+  if (peekKind(0) != kName) {
     reportError("Expected file name.");
     return 1;
   }
   std::string name;
-  expectTokenText(kind, name);
+  expectTokenText(kName, name);
   std::ifstream file;
   std::string path;
-  if (execDepth == kMaxExecDepth || !openExecFile(name, file, path)) {
+  // A file that executes itself would nest until the stack overflows: past
+  // the nesting limit a further file is refused as one that cannot be
+  // opened, as it is when the process runs out of file descriptors.
+  if (NestingLevel::Full() || !openExecFile(name, file, path)) {
     reportError("Can't open file \"" + name + "\".");
     return 1;
   }
@@ -125,9 +126,7 @@ int execStatement() {
   lineNumber = 0;
   modeFlags |= kModeExec;
   execFileName = path;
-  ++execDepth;
-  const int status = runStatements();
-  --execDepth;
+  const int status = runNestedFile();
   restoreInputState(saved);
   file.close();
   return status;

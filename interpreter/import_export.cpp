@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "lexer.h"
+#include "primaries.h"
 #include "mat_file.h"
 #include "report.h"
 #include "value_utils.h"
@@ -64,11 +65,7 @@ void storeInParameter(const std::string& name, const GenMatrixD& m) {
     return;
   }
   Value& stored = parameterTable.Lookup(name);
-  int position;
-  if (stored.IsScalar() && !value.IsScalar() && findInlineName(name, position)) {
-    reportWarning("Turning matrix \"" + name + "\" inline off.");
-    inlineNames.Remove(position);
-  }
+  turnInlineOff(name, stored, value);
   stored = value;
 }
 

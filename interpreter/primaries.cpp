@@ -171,15 +171,6 @@ bool holdSameElements(const Value& a, const Value& b) {
   return a.IsMatrix() && b.IsMatrix() && a.Matrix()->Data() == b.Matrix()->Data();
 }
 
-// A scalar parameter on the inline list that becomes a matrix leaves the list.
-void turnInlineOff(const std::string& name, const Value& current, const Value& next) {
-  if (!current.IsScalar() || next.IsScalar()) return;
-  int position;
-  if (!findInlineName(name, position)) return;
-  reportWarning("Turning matrix \"" + name + "\" inline off.");
-  inlineNames.Remove(position);
-}
-
 int subscriptMode(const Subscript* subscript) { return subscript != nullptr ? subscript->mode : kWholeValue; }
 
 int assignParameter(const std::string& name, Subscript* subscript, Value& result) {
@@ -195,8 +186,8 @@ int assignParameter(const std::string& name, Subscript* subscript, Value& result
   } else {
     // The written value replaces the stored one, so while the stored value
     // still holds the same elements they are written in place rather than
-    // copied. Every test comes before the first element is written: a
-    // failure leaves the parameter as it was.
+    // copied. Every test comes before the first element is written, so a
+    // failure writes nothing.
     Value& target = subscript->before;
     const bool sameElements = holdSameElements(stored, target);
     if (sameElements) stored.Release();
@@ -273,6 +264,15 @@ int assignVariable(const std::string& name, Subscript* subscript, Value& result)
 }
 
 }  // namespace
+
+void turnInlineOff(const std::string& name, const Value& current, const Value& next) {
+  if (!current.IsScalar() || next.IsScalar()) return;
+  int position;
+  if (!findInlineName(name, position)) return;
+  reportWarning("Turning matrix \"" + name + "\" inline off.");
+  inlineNames.Remove(position);
+}
+
 
 int primaryNotAPrimary(Value&) {
   std::string name;

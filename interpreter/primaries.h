@@ -66,4 +66,8 @@ int parseIntegerArg(int& k);
 // process in a failed allocation.
 int isAllocatableCount(double elementCount);
 
+// A scalar parameter on the inline list that becomes a matrix leaves the
+// list, with a warning.
+void turnInlineOff(const std::string& name, const Value& current, const Value& next);
+
 #endif

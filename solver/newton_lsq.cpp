@@ -2,56 +2,13 @@
 
 #include <algorithm>
 #include <cfloat>
-#include <cmath>
 
 #include "kernels.h"
 #include "lapack.h"
+#include "oriented_term.h"
 #include "packed.h"
 
 namespace {
-
-// A factor as it enters a product: a matrix, transposed or not, or the
-// identity (no matrix).
-struct Factor {
-  const GenMatrixD* m = nullptr;
-  int trans = 0;
-
-  Factor Transposed() const { return Factor{m, !trans}; }
-  int Rows() const { return trans ? m->Cols() : m->Rows(); }
-  int Cols() const { return trans ? m->Rows() : m->Cols(); }
-};
-
-// A term oriented for where its value stands: scale * L op(X) R, or, for
-// the transpose of a stored entry, scale * R' op(X)' L'.
-struct OrientedTerm {
-  Factor L;
-  Factor R;
-  int transposed;
-  int symmetric;
-  double scale;
-  int base;
-  int p;
-  int q;
-};
-
-OrientedTerm orient(const TermList& list, int k, int flipped) {
-  const ReducedTerm& term = list.Term(k);
-  const GenMatrixD& X = list.Variables()[term.variable];
-  OrientedTerm o;
-  Factor L;
-  Factor R;
-  if (term.HasLeftMatrix()) L = Factor{&term.left, 0};
-  if (term.HasRightMatrix()) R = Factor{&term.right, 0};
-  o.L = flipped ? R.Transposed() : L;
-  o.R = flipped ? L.Transposed() : R;
-  o.transposed = flipped ? !term.transposed : term.transposed;
-  o.symmetric = term.symmetric;
-  o.scale = term.FactorScale();
-  o.base = list.Offsets()[term.variable];
-  o.p = X.Rows();
-  o.q = X.Cols();
-  return o;
-}
 
 // The factor U of a block matrix inequality as a full matrix, with the
 // block rows' offsets.
@@ -93,9 +50,7 @@ struct BlockFactor {
 void addDiagonalBlockRows(const BlockFactor& U, const TermList& entry, GenMatrixD& A, int row, int J, int x, int y,
                           int mirror) {
   const int D = U.block.Size();
-  for (int k = 0; k < entry.NumTerms(); ++k) {
-    if (entry.Term(k).variable < 0) continue;
-    const OrientedTerm t = orient(entry, k, 0);
+  forEachOrientedTerm(entry, 0, [&](const OrientedTerm& t) {
     const GenMatrixD P = U.Left(J, x, t.L);
     const GenMatrixD Q = U.Right(t.R, J, y);
     if (t.symmetric) {
@@ -106,7 +61,7 @@ void addDiagonalBlockRows(const BlockFactor& U, const TermList& entry, GenMatrix
     } else {
       svecAccumulateGen2(A, row, P, Q, t.base, t.p, t.q, t.transposed, U.Offset(J), D, U.Height(J), mirror, t.scale);
     }
-  }
+  });
 }
 
 // The svec entries of the block (J, K), J > K, of U M U' that the terms of
@@ -115,9 +70,7 @@ void addDiagonalBlockRows(const BlockFactor& U, const TermList& entry, GenMatrix
 void addOffDiagonalBlockRows(const BlockFactor& U, const TermList& entry, int flipped, GenMatrixD& A, int row, int J,
                              int K, int x, int y) {
   const int D = U.block.Size();
-  for (int k = 0; k < entry.NumTerms(); ++k) {
-    if (entry.Term(k).variable < 0) continue;
-    const OrientedTerm t = orient(entry, k, flipped);
+  forEachOrientedTerm(entry, flipped, [&](const OrientedTerm& t) {
     const GenMatrixD P = U.Left(J, x, t.L);
     const GenMatrixD Q = U.Right(t.R, K, y);
     if (t.symmetric) {
@@ -129,7 +82,7 @@ void addOffDiagonalBlockRows(const BlockFactor& U, const TermList& entry, int fl
       svecAccumulateGen2Offset(A, row, P, Q, t.base, t.p, t.q, U.Offset(J), U.Offset(K), D, U.Height(J), U.Height(K),
                                t.transposed, t.scale);
     }
-  }
+  });
 }
 
 UTrMatrixD identityFactor(int d) {
@@ -147,25 +100,22 @@ void addTermBlockRows(const TermBlock& block, GenMatrixD& A, UTrMatrixD& U, int&
   const GenMatrixD Uf = U.ToGenMatrixD();
   GenMatrixD Ut(d, d);
   transposeGen(Uf, Ut);
-  for (int k = 0; k < block.NumTerms(); ++k) {
-    const ReducedTerm& term = block.Term(k);
-    if (term.variable < 0) continue;
-    const GenMatrixD& X = block.Variables()[term.variable];
+  forEachOrientedTerm(block, 0, [&](const OrientedTerm& t) {
+    // P = U L and Q = R U' (U and U' without factors).
     GenMatrixD P(0);
     GenMatrixD Q(0);
-    if (term.HasLeftMatrix()) {
-      P = GenMatrixD(d, term.left.Cols());
-      multiplyUTrGen(U, term.left, P);
+    if (t.L.m != nullptr) {
+      P = GenMatrixD(d, t.L.Cols());
+      multiplyUTrGen(U, *t.L.m, P);
     }
-    if (term.HasRightMatrix()) {
-      Q = GenMatrixD(term.right.Rows(), d);
-      multiplyGenUTrT(term.right, U, Q, 0, 1);
+    if (t.R.m != nullptr) {
+      Q = GenMatrixD(t.R.Rows(), d);
+      multiplyGenUTrT(*t.R.m, U, Q, 0, 1);
     }
     int local = start;
-    svecAccumulateSym(A, local, term.HasLeftMatrix() ? P : Uf, term.HasRightMatrix() ? Q : Ut,
-                      block.Offsets()[term.variable], X.Rows(), X.Cols(), term.transposed, term.symmetric,
-                      term.FactorScale());
-  }
+    svecAccumulateSym(A, local, t.L.m != nullptr ? P : Uf, t.R.m != nullptr ? Q : Ut, t.base, t.p, t.q, t.transposed,
+                      t.symmetric, t.scale);
+  });
   row = start + svecLength(d);
 }
 
@@ -233,6 +183,19 @@ void fillInequalityRows(BuiltProblem& problem, ScalingFactor* U) {
   }
 }
 
+void solveMinimumNorm(int m, int n, int nrhs, double* A, double* B, int ldb) {
+  std::vector<LapackInt> pivots(n, 0);
+  const double rcond = DBL_EPSILON * std::max(m, n);
+  LapackInt rank = 0;
+  LapackInt info = 0;
+  LapackInt lwork = -1;
+  double best = 0.0;
+  dgelsy_(&m, &n, &nrhs, A, &m, B, &ldb, pivots.data(), &rcond, &rank, &best, &lwork, &info);
+  std::vector<double> work(std::max<LapackInt>(static_cast<LapackInt>(best), 1));
+  lwork = static_cast<LapackInt>(work.size());
+  dgelsy_(&m, &n, &nrhs, A, &m, B, &ldb, pivots.data(), &rcond, &rank, work.data(), &lwork, &info);
+}
+
 LeastSquaresSystem::LeastSquaresSystem(BuiltProblem& problem, const FreeParameterMap& map, int rhsCount)
     : problem(problem),
       map(map),
@@ -269,20 +232,6 @@ void LeastSquaresSystem::Build(ScalingFactor& U, double weight) {
   Reduce();
 }
 
-int LeastSquaresSystem::IsRankDeficient(int info) const {
-  if (info > 0) return 1;
-  // The diagonal of the triangular factor that DGELS leaves in A.
-  const int count = std::min(nt + 1, nv);
-  double largest = 0.0;
-  double smallest = HUGE_VAL;
-  for (int i = 0; i < count; ++i) {
-    const double r = std::fabs(A(i, i));
-    largest = std::max(largest, r);
-    smallest = std::min(smallest, r);
-  }
-  return smallest <= DBL_EPSILON * std::max(nt + 1, nv) * largest;
-}
-
 void LeastSquaresSystem::Solve(const GenMatrixD& B, GenMatrixD& X) {
   const char trans = 'N';
   const LapackInt m = nt + 1;
@@ -291,25 +240,18 @@ void LeastSquaresSystem::Solve(const GenMatrixD& B, GenMatrixD& X) {
   const LapackInt ldb = rhs.Rows();
   LapackInt lwork = static_cast<LapackInt>(work.size());
   LapackInt info = 0;
-  for (int j = 0; j < rhsCount; ++j)
-    for (int i = 0; i < m; ++i) rhs(i, j) = B(i, j);
+  auto loadRightSides = [&]() {
+    for (int j = 0; j < rhsCount; ++j)
+      for (int i = 0; i < m; ++i) rhs(i, j) = B(i, j);
+  };
+  loadRightSides();
   dgels_(&trans, &m, &n, &nrhs, A.Data(), &m, rhs.Data(), &ldb, work.data(), &lwork, &info, 1);
-  if (IsRankDeficient(info)) {
+  if (info > 0) {
     // A rank-deficient A gives DGELS no solution: the minimum-norm one of a
     // factorisation with column pivoting takes its place.
     Reduce();
-    for (int j = 0; j < rhsCount; ++j)
-      for (int i = 0; i < m; ++i) rhs(i, j) = B(i, j);
-    std::vector<LapackInt> pivots(nv, 0);
-    const double rcond = DBL_EPSILON * std::max(nt + 1, nv);
-    LapackInt rank = 0;
-    const LapackInt query = -1;
-    double best = 0.0;
-    dgelsy_(&m, &n, &nrhs, A.Data(), &m, rhs.Data(), &ldb, pivots.data(), &rcond, &rank, &best, &query, &info);
-    std::vector<double> pivotedWork(std::max<LapackInt>(static_cast<LapackInt>(best), 1));
-    lwork = static_cast<LapackInt>(pivotedWork.size());
-    dgelsy_(&m, &n, &nrhs, A.Data(), &m, rhs.Data(), &ldb, pivots.data(), &rcond, &rank, pivotedWork.data(), &lwork,
-            &info);
+    loadRightSides();
+    solveMinimumNorm(m, n, nrhs, A.Data(), rhs.Data(), ldb);
   }
   for (int j = 0; j < rhsCount; ++j)
     for (int i = 0; i < nv; ++i) X(i, j) = rhs(i, j);

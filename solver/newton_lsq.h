@@ -33,6 +33,14 @@ void addBlockLmiRowsObjective(const BlockLmi& block, GenMatrixD& A0, int& row);
 // unscaled; the linear rows first.
 void fillInequalityRows(BuiltProblem& problem, ScalingFactor* U);
 
+// The minimum-norm least-squares solution of A X = B through a complete
+// orthogonal factorisation with column pivoting (LAPACK DGELSY), the
+// columns whose pivots are negligible against the largest (relative size
+// below DBL_EPSILON * max(m, n)) counting as dependent. A (m x n, leading
+// dimension m) is overwritten; B (ldb >= max(m, n) rows, nrhs columns)
+// receives X in its first n rows.
+void solveMinimumNorm(int m, int n, int nrhs, double* A, double* B, int ldb);
+
 // The reduced system of one phase call: A ((nt + 1) x nv) and its solution
 // for rhsCount right sides.
 class LeastSquaresSystem {
@@ -42,15 +50,13 @@ class LeastSquaresSystem {
   // The scaled rows, reduced through the basis, and the row of the weight t.
   void Build(ScalingFactor& U, double t);
   // X (nv x rhsCount) := the least-squares solution of A X = B, B being
-  // (nt + 1) x rhsCount. LAPACK's DGELS solves it; when its triangular
-  // factor shows A rank deficient (a diagonal entry zero, or negligible
-  // against the largest), the minimum-norm solution of a rank-revealing
-  // factorisation (DGELSY) replaces it.
+  // (nt + 1) x rhsCount. LAPACK's DGELS solves it; when DGELS finds A rank
+  // deficient (a zero diagonal entry in its triangular factor), the
+  // minimum-norm solution of solveMinimumNorm replaces it.
   void Solve(const GenMatrixD& B, GenMatrixD& X);
 
  private:
   void Reduce();
-  int IsRankDeficient(int info) const;
 
   BuiltProblem& problem;
   const FreeParameterMap& map;

@@ -5,69 +5,21 @@
 
 #include "kernels.h"
 #include "lapack.h"
+#include "oriented_term.h"
 #include "packed.h"
 
 namespace {
 
-// A factor as it enters a product: a matrix, transposed or not, or the
-// identity of whatever size the product needs (no matrix).
-struct Factor {
-  const GenMatrixD* m = nullptr;
-  int trans = 0;
-
-  Factor Transposed() const { return Factor{m, !trans}; }
-  int Rows() const { return trans ? m->Cols() : m->Rows(); }
-  int Cols() const { return trans ? m->Rows() : m->Cols(); }
-};
-
-// A term as it stands at one position (row block P, column block Q) of its
-// block: scale * L op(X) R, plus its transpose when symmetric. Factors of
-// 1 x 1 are folded into the scale. At the mirror position of a stored
-// off-diagonal entry the term is its transpose: R' op(X)' L'.
-struct PlacedTerm {
-  Factor L;
-  Factor R;
-  int transposed;
-  int symmetric;
-  double scale;
-  int variable;
-  int base;  // first unknown of the variable
-  int p;     // its rows and columns
-  int q;
+// A term at one position (row block P, column block Q) of its block.
+struct PlacedTerm : OrientedTerm {
   int P;
   int Q;
 
-  int IsScalar() const { return p == 1 && q == 1; }
   int OnDiagonal() const { return P == Q; }
 };
 
-PlacedTerm placeTerm(const TermList& list, int k, int P, int Q, int mirrored) {
-  const ReducedTerm& term = list.Term(k);
-  const GenMatrixD& X = list.Variables()[term.variable];
-  PlacedTerm placed;
-  if (term.HasLeftMatrix()) placed.L = Factor{&term.left, 0};
-  if (term.HasRightMatrix()) placed.R = Factor{&term.right, 0};
-  placed.transposed = term.transposed;
-  if (mirrored) {
-    const Factor L = placed.L;
-    placed.L = placed.R.m != nullptr ? placed.R.Transposed() : Factor{};
-    placed.R = L.m != nullptr ? L.Transposed() : Factor{};
-    placed.transposed = !term.transposed;
-  }
-  placed.symmetric = term.symmetric;
-  placed.scale = term.FactorScale();
-  placed.variable = term.variable;
-  placed.base = list.Offsets()[term.variable];
-  placed.p = X.Rows();
-  placed.q = X.Cols();
-  placed.P = P;
-  placed.Q = Q;
-  return placed;
-}
-
-void placeList(const TermList& list, int P, int Q, int mirrored, std::vector<PlacedTerm>& placed) {
-  for (int k = 0; k < list.NumTerms(); ++k)
-    if (list.Term(k).variable >= 0) placed.push_back(placeTerm(list, k, P, Q, mirrored));
+void placeList(const TermList& list, int P, int Q, int flipped, std::vector<PlacedTerm>& placed) {
+  forEachOrientedTerm(list, flipped, [&](const OrientedTerm& term) { placed.push_back(PlacedTerm{term, P, Q}); });
 }
 
 // The full scaling of a block, its block rows, and three scratch columns for
@@ -194,15 +146,14 @@ void addPlacedTerms(PairAccumulator& pairs, const std::vector<PlacedTerm>& place
 // the inner product of G with F' transposed, which saves the products of
 // every pair.
 struct ScalarTerm {
-  GenMatrixD F;   // F itself
-  GenMatrixD G;   // W F W, stored transposed for the inner product
+  GenMatrixD F;  // F itself
+  GenMatrixD G;  // W F W, stored transposed for the inner product
   int base;
-  int variable;
 };
 
 ScalarTerm scalarTerm(const PlacedTerm& term, const GenMatrixD& Wf) {
   const int n = Wf.Rows();
-  ScalarTerm s{GenMatrixD(n, n, 0.0, 0), GenMatrixD(n, n), term.base, term.variable};
+  ScalarTerm s{GenMatrixD(n, n, 0.0, 0), GenMatrixD(n, n), term.base};
   if (term.L.m != nullptr && term.R.m != nullptr)
     multiplyGen(*term.L.m, *term.R.m, s.F);
   else if (term.L.m != nullptr)
@@ -233,7 +184,7 @@ void addScalarTerms(const std::vector<ScalarTerm>& terms, const GenMatrixD& Wf, 
   for (const ScalarTerm& tau : terms) {
     g[tau.base] += innerProduct(tau.F, Wf);
     for (const ScalarTerm& sigma : terms)
-      if (sigma.variable >= tau.variable) h(tau.base, sigma.base) += innerProduct(tau.G, sigma.F);
+      if (sigma.base >= tau.base) h(tau.base, sigma.base) += innerProduct(tau.G, sigma.F);
   }
 }
 

@@ -1,10 +1,8 @@
 #include "optimization.h"
 
-#include <cfloat>
 #include <cmath>
 #include <iostream>
 #include <memory>
-#include <vector>
 
 #include "directions.h"
 #include "free_parameters.h"
@@ -174,15 +172,7 @@ int OptimizationRun::SetUpObjective() {
     // A free parameter that enters no inequality makes the matrix singular:
     // the minimum-norm solution stands for it.
     H0.Copy(normalMatrix);
-    std::vector<LapackInt> pivots(nv, 0);
-    const double rcond = DBL_EPSILON * nv;
-    LapackInt rank = 0;
-    LapackInt lwork = -1;
-    double best = 0.0;
-    dgelsy_(&nv, &nv, &one, H0.Data(), &nv, yK.Data(), &nv, pivots.data(), &rcond, &rank, &best, &lwork, &info);
-    std::vector<double> work(std::max<LapackInt>(static_cast<LapackInt>(best), 1));
-    lwork = static_cast<LapackInt>(work.size());
-    dgelsy_(&nv, &nv, &one, H0.Data(), &nv, yK.Data(), &nv, pivots.data(), &rcond, &rank, work.data(), &lwork, &info);
+    solveMinimumNorm(nv, nv, 1, H0.Data(), yK.Data(), nv);
     // The residual is q's part in the null space of the matrix: the
     // objective along the directions that no inequality sees.
     GenMatrixD residual(nv, 1);

@@ -7,6 +7,9 @@
 # for byte, and the exit status with NAME.status (0 when that file is absent).
 # NAME.env, when present, holds VAR=value lines set for the run; a relative
 # path in them (such as VARNEL_PATH=../../..) counts from the case's folder.
+# NAME.scratch, when present, makes the program run in a fresh, empty
+# temporary folder holding only a copy of NAME.lmi (for listings of the
+# working directory); the folder is removed afterwards.
 set -u
 if [ $# -ne 2 ]; then
   echo "usage: $0 VARNEL CASE.lmi" >&2
@@ -25,8 +28,12 @@ settings=()
 [ -f "$name.env" ] && mapfile -t settings <"$name.env"
 
 actual=$(mktemp)
-trap 'rm -f "$actual"' EXIT
-env -u VARNEL_PATH ${settings[@]+"${settings[@]}"} "$program" "$argument" </dev/null >"$actual"
+run_dir=.
+trap 'rm -f "$actual"; [ "$run_dir" = . ] || rm -rf "$run_dir"' EXIT
+if [ -f "$name.scratch" ]; then
+  run_dir=$(mktemp -d) && cp "$name.lmi" "$run_dir/" || exit 2
+fi
+(cd "$run_dir" && env -u VARNEL_PATH ${settings[@]+"${settings[@]}"} "$program" "$argument" </dev/null >"$actual")
 status=$?
 
 failed=0

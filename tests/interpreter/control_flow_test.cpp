@@ -83,6 +83,12 @@ TEST_F(ControlFlowTest, AssigningTheLoopVariableChangesNoLaterElement) {
   EXPECT_EQ(run("v = []; r = 1:3; for i = r; v = [v i]; i = 100; r = 0; end\n"), 0);
   expectRow(matrix("v"), {1, 2, 3});
   EXPECT_EQ(scalar("i"), 100.0);
+
+  // Neither does writing into the elements the header named, nor giving
+  // the loop variable a matrix of its own.
+  EXPECT_EQ(run("v = []; r = 1:3; for i = r; v = [v i]; r(3) = 50; i = [7 8 9]; i(2) = 0; end\n"), 0);
+  expectRow(matrix("v"), {1, 2, 3});
+  expectRow(matrix("r"), {1, 2, 50});
 }
 
 TEST_F(ControlFlowTest, BodyOverSeveralLinesIsReadOnceAndReplayed) {
@@ -353,6 +359,49 @@ TEST_F(ControlFlowTest, ClearedLoopVariableIsCreatedAgainForTheNextPass) {
 TEST_F(ControlFlowTest, ExprStatementsInABodyShowTheirValues) {
   EXPECT_EQ(run("for i = 1:2; i, end\n"), 0);
   EXPECT_EQ(output.str(), "\ni = \n\n     1.0000\n\n\ni = \n\n     2.0000\n\n");
+}
+
+// Every pass changes a parameter that stored constraints may name, so a
+// build in the body must build again on the next pass.
+TEST_F(ControlFlowTest, EveryPassMakesTheNextBuildRebuild) {
+  variableTable.Insert(kAffineVariableName, VarRecord(kScl, Value(0.0)));
+  lmiStarts.Clear();
+  lmiBlocks.Clear();
+  lmiTexts.Clear();
+  EXPECT_EQ(run("var scl x\nlmi = x;\nfor k = 1:3; b = build; end\n"), 0);
+  const std::string out = output.str();
+  int builds = 0;
+  for (std::size_t at = out.find("Building..."); at != std::string::npos; at = out.find("Building...", at + 1)) ++builds;
+  EXPECT_EQ(builds, 3) << out;
+  EXPECT_EQ(out.find("There is no need to rebuild the problem."), std::string::npos) << out;
+  lmiStarts.Clear();
+  lmiBlocks.Clear();
+  lmiTexts.Clear();
+  releaseBuiltResults();
+}
+
+// Constructs nest through the recursion of the handlers; far past any
+// script's needs a further level is refused instead of running out of stack.
+TEST_F(ControlFlowTest, NestingIsBounded) {
+  auto nestedIfs = [](int depth) {
+    std::string script;
+    for (int i = 0; i < depth; ++i) script += "if 1; ";
+    script += "x = 1; ";
+    for (int i = 0; i < depth; ++i) script += "end; ";
+    return script + "\n";
+  };
+  EXPECT_EQ(run(nestedIfs(kMaxNestingDepth)), 0);
+  EXPECT_EQ(scalar("x"), 1.0);
+
+  parameterTable.Remove("x");
+  EXPECT_EQ(run(nestedIfs(kMaxNestingDepth + 1) + "y = 1\n"), 1);
+  EXPECT_EQ(lastMessage(), "Too many nested statements.");
+  EXPECT_FALSE(has("x"));
+  EXPECT_FALSE(has("y"));
+
+  // The levels are given back after the failure.
+  EXPECT_EQ(run("for i = 1:2; while 1; if 1; break; end; end; end; z = 1\n"), 0);
+  EXPECT_EQ(scalar("z"), 1.0);
 }
 
 TEST_F(ControlFlowTest, LongBodyRunsWithoutQuadraticTokenWalks) {

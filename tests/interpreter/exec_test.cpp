@@ -121,15 +121,25 @@ TEST_F(ExecTest, DirectoriesAreNotScripts) {
   EXPECT_EQ(lastMessage(), "Can't open file \"ex/demo.lmi\".");
 }
 
-TEST_F(ExecTest, QuotedPathsAndNamesThatAreAlsoParameters) {
+TEST_F(ExecTest, QuotedPathsAreFileNames) {
   ASSERT_EQ(mkdir("sub", 0755), 0);
   write("sub/inner.lmi", "which = 5;\n");
   EXPECT_EQ(run("exec \"sub/inner.lmi\"\n"), 0);
   EXPECT_EQ(scalar("which"), 5.0);
+}
 
+// A name that stands for a parameter or a variable is no file name, quoted
+// or not: the lexer classifies a quoted text like an identifier.
+TEST_F(ExecTest, NamesOfParametersAndVariablesAreNoFileNames) {
   write("demo.lmi", "which = 6;\n");
-  EXPECT_EQ(run("demo = 1; exec demo\n"), 0);
-  EXPECT_EQ(scalar("which"), 6.0);
+  variableTable.Insert("V", VarRecord(kScl, Value(0.0)));
+  for (const char* script : {"demo = 1; exec demo\n", "demo = 1; exec \"demo\"\n", "exec V\n", "exec ans\n"}) {
+    SCOPED_TRACE(script);
+    parameterTable.Remove("demo");
+    EXPECT_EQ(run(script), 1);
+    EXPECT_EQ(lastMessage(), "Expected file name.");
+    EXPECT_FALSE(has("which"));
+  }
 }
 
 TEST_F(ExecTest, RefusedNames) {
@@ -224,6 +234,18 @@ TEST_F(ExecTest, FileThatExecutesItselfIsRefusedOnceTheNestingIsDeep) {
   write("once.lmi", "ran = 1;\n");
   EXPECT_EQ(run("exec once\n"), 0);
   EXPECT_EQ(scalar("ran"), 1.0);
+}
+
+// Files and the constructs inside them share one nesting limit: a file that
+// nests constructs and executes itself stops cleanly, long before the
+// thousandth file.
+TEST_F(ExecTest, FilesAndConstructsShareTheNestingLimit) {
+  write("deep.lmi", "depth = depth + 1;\nif 1; if 1; if 1; if 1; exec deep; end; end; end; end\n");
+  EXPECT_EQ(run("depth = 0;\nexec deep\nafter = 1;\n"), 1);
+  EXPECT_EQ(scalar("depth"), kMaxNestingDepth / 5.0);
+  EXPECT_FALSE(has("after"));
+  EXPECT_EQ(lastMessage(), "Can't open file \"deep\".");
+  EXPECT_EQ(modeFlags, kModeScript);
 }
 
 TEST_F(ExecTest, InsideALoopBodyTheFileRunsOnEveryPass) {

@@ -435,9 +435,8 @@ std::vector<KnownRecord> mutationBase() {
 std::size_t mutate(std::string& bytes, std::mt19937& random) {
   auto below = [&random](std::size_t n) { return std::size_t(random() % n); };
   // Header values at the edges of what the reader accepts.
-  const std::uint32_t edges[] = {0,       1,          2,        19,         20,         21,       9999,
-                                 10000,   1060,       5000,     4010,       100000001,  65536,    0x7fffffff,
-                                 0x80000000u, 0xffffffffu, 0x00ffff00u};
+  const std::uint32_t edges[] = {0, 1, 2, 19, 20, 21, 9999, 10000, 1060, 5000, 4010, 100000001, 65536,
+                                 0x7fffffff, 0x80000000u, 0xffffffffu, 0x00ffff00u};
   std::size_t first = bytes.size();
   const int changes = 1 + int(below(3));
   for (int c = 0; c < changes && !bytes.empty(); ++c) {

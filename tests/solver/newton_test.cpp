@@ -60,7 +60,18 @@ const char* const kLinearAndEqualities =
     "lme = w - x + 1;\n"
     "mask(S) = [1 2; 2 1];";
 
-const char* const kProblems[] = {kTermBlocks, kBlockLmis, kLinearAndEqualities};
+// Terms whose value is a single number in a larger block: that number
+// times the identity.
+const char* const kScalarValues =
+    "var X(2,2) x\n"
+    "var sym S(2)\n"
+    "lmi = S + [1 2]*X*[3;4] + [1 2]*x*[3;4] + [2 1]*X'*[1;1] + 1;\n"
+    "A = [1 2; 3 4]; B = [0 1; -1 2];\n"
+    "lmi = A*X + X'*A' + x*[1 0; 0 2];\n"
+    "lmi = B*X + X'*B' - S;\n"
+    "lmi = block(x; [1 2]*X*[1;1]*[1;1], [1 1]*X*[1;0] + [2 1; 1 2]);";
+
+const char* const kProblems[] = {kTermBlocks, kBlockLmis, kLinearAndEqualities, kScalarValues};
 
 double trace(const GenMatrixD& A, const GenMatrixD& B) {
   double sum = 0.0;

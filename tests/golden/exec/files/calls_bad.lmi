@@ -1,0 +1,3 @@
+% runs a file that fails in its second line
+exec "files/bad"
+not_reached = 1

@@ -1,0 +1,3 @@
+level = 2;
+exec "files/quits"
+middle_done = q + level

@@ -1,0 +1,2 @@
+level = 1;
+exec "files/middle", level
