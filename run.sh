@@ -12,9 +12,7 @@ varnel_build build -DCMAKE_BUILD_TYPE=Release >/dev/null
 
 program="$VARNEL_ROOT/build/interpreter/varnel"
 export VARNEL_PATH="${VARNEL_PATH:-$VARNEL_ROOT}"
-# The LMI example comes with the solver; until then the calculator example.
 example="$VARNEL_ROOT/examples/lyapunov.lmi"
-[ -f "$example" ] || example="$VARNEL_ROOT/examples/calculator.lmi"
 case "${1:-}" in
   "") exec "$program" "$example" ;;
   --prompt) exec "$program" ;;

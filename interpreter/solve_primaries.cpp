@@ -27,7 +27,9 @@ int prepareProblem(int keyword) {
   expectToken(keyword);
   if (checkReservedParameters()) return 1;
   newlineUnlessCompact();
-  if (needsRebuild) {
+  // Only a successful build clears needsRebuild, so a problem is there
+  // whenever the flag is clear; the test keeps a solver from ever seeing none.
+  if (needsRebuild || builtProblem == nullptr) {
     std::cout << "Building...\n";
     if (buildProblem()) return 1;
     newlineUnlessCompact();

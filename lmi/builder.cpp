@@ -81,15 +81,15 @@ void zeroVariableValues() {
 // Coefficients of affine blocks over the unknowns
 
 // The coefficients of every variable term of block (a value of
-// blockRows x blockCols) into out from row firstRow; the column of unknown u
-// is u + columnShift.
+// blockRows x blockCols) into out from row firstRow, column u for unknown u.
+// Column 0 is that of the affine unknown, the constant 1: a term that names
+// " Affine Variable" (a quoted name can) adds to the constants there.
 void addBlockCoefficients(const VLmiBlock& block, int blockRows, int blockCols, GenMatrixD& out, int firstRow,
-                          const BuildWork& work, int columnShift) {
+                          const BuildWork& work) {
   for (int t = 1; t < block.NumTerms(); ++t) {
     const int v = variableIndex(block[t].name);
     if (v < 0) continue;
-    addTermCoefficients(block[t], builtVariableValues[v], blockRows, blockCols, out, firstRow,
-                        work.offsets[v] + columnShift);
+    addTermCoefficients(block[t], builtVariableValues[v], blockRows, blockCols, out, firstRow, work.offsets[v]);
   }
 }
 
@@ -192,8 +192,7 @@ int numberVariables(BuildWork& work) {
 // ---------------------------------------------------------------------------
 // Step 4: the equality basis
 
-// x[plus] - x[minus] = 0, or x[plus] = 0 when minus is 0 (unknown 0, the
-// constant, is never in a structural equation).
+// x[plus] - x[minus] = 0, or x[plus] = 0 when minus is -1.
 struct StructuralEquation {
   int plus;
   int minus;
@@ -205,7 +204,7 @@ class StructuralEquations {
       : offset(offset), rows(rows), list(list) {}
 
   int Unknown(int r, int c) const { return offset + c * rows + r; }
-  void Zero(int r, int c) { list.push_back({Unknown(r, c), 0}); }
+  void Zero(int r, int c) { list.push_back({Unknown(r, c), -1}); }
   void Tie(int r1, int c1, int r2, int c2) { list.push_back({Unknown(r1, c1), Unknown(r2, c2)}); }
 
  private:
@@ -304,31 +303,38 @@ void variableEquations(int i, const BuildWork& work, std::vector<StructuralEquat
   }
 }
 
-// Stacks the system A x' + B = 0 over the unknowns 1 .. nvt - 1 (column u - 1
-// for unknown u): the LMEs' entries row by row, then the structural rows.
+// Stacks the system [B A], B + A x' = 0 with x' the unknowns 1 .. nvt - 1:
+// column 0 holds the constants B and column u the coefficients of unknown u
+// (the layout of the linear inequalities), so that the affine unknown, the
+// constant 1, adds to B wherever it appears. Rows: the LMEs' entries row by
+// row, then the structural equations.
 void stackEqualities(const BuildWork& work, const std::vector<Value>& constants,
-                     const std::vector<StructuralEquation>& structural, GenMatrixD& A, GenMatrixD& B) {
+                     const std::vector<StructuralEquation>& structural, GenMatrixD& system) {
   int row = 0;
   for (size_t j = 0; j < constants.size(); ++j) {
     const Value& c = constants[j];
-    insertValue(B, c, row, 0);
-    addBlockCoefficients(*work.lmes[j], c.Rows(), c.Cols(), A, row, work, -1);
+    insertValue(system, c, row, 0);
+    addBlockCoefficients(*work.lmes[j], c.Rows(), c.Cols(), system, row, work);
     row += c.ElementCount();
   }
   for (const StructuralEquation& eq : structural) {
-    A(row, eq.plus - 1) = 1.0;
-    if (eq.minus > 0) A(row, eq.minus - 1) = -1.0;
+    system(row, eq.plus) = 1.0;
+    if (eq.minus >= 0) system(row, eq.minus) = -1.0;
     ++row;
   }
 }
 
 // Factors A P = Q R with column pivoting and derives Z = -R11^-1 [Q'B | R12]
 // over the first r = rank pivots. 0, or 1 after "LME set is ill
-// conditionated." when Q'B has an entry beyond the rank.
-int solveEqualities(GenMatrixD& A, GenMatrixD& B, BuildWork& work) {
+// conditionated." when Q'B has an entry beyond the rank. A is factored in
+// the system's own storage.
+int solveEqualities(GenMatrixD& system, BuildWork& work) {
   const double eps = solverSettings.rank_eps;
-  const int m = B.Rows();
+  const int m = system.Rows();
   const int n = work.nvt - 1;
+  GenMatrixD B(m, 1);
+  for (int i = 0; i < m; ++i) B[i] = system[i];
+  GenMatrixD A(m, n, system.Data() + m, 0);
   std::vector<int> pivots(n);  // unknown numbers in pivot order
   int rank = 0;
   if (n > 0) {
@@ -394,10 +400,9 @@ int computeEqualityBasis(BuildWork& work) {
     work.freeIndex.Resize(work.nvt);
     for (int u = 0; u < work.nvt; ++u) work.freeIndex[u] = u;
   } else {
-    GenMatrixD A(rows, work.nvt - 1, 0.0, 0);
-    GenMatrixD B(rows, 1, 0.0, 0);
-    stackEqualities(work, constants, structural, A, B);
-    if (solveEqualities(A, B, work)) return 1;
+    GenMatrixD system(rows, work.nvt, 0.0, 0);
+    stackEqualities(work, constants, structural, system);
+    if (solveEqualities(system, work)) return 1;
   }
   printBuildStep(" Ok.\n");
   return 0;
@@ -457,7 +462,7 @@ void reduceLinearInequalities(BuildWork& work) {
     const VLmiBlock& block = *work.lmis[work.vectorLmis[k]];
     insertValue(C, constants[k], row, 0);
     countNamedVariables(block, work);
-    addBlockCoefficients(block, constants[k].Rows(), constants[k].Cols(), C, row, work, 0);
+    addBlockCoefficients(block, constants[k].Rows(), constants[k].Cols(), C, row, work);
     row += constants[k].ElementCount();
   }
   builtProblem->Linear().SetCoefficients(C);
@@ -517,7 +522,8 @@ void fillTermList(TermList& list, std::vector<PendingTerm>& terms, int rows, int
 
 // A matrix inequality: the variable terms in the block's order, then the
 // constant on the affine variable. A term whose scalar coefficient, or a
-// scalar constant, is below rank_eps in magnitude is left out.
+// scalar constant, is below rank_eps in magnitude is left out; the variable
+// of such a term still counts as referenced, as every written term does.
 void reduceMatrixInequality(const VLmiBlock& block, TermBlock& target, BuildWork& work) {
   const double eps = solverSettings.rank_eps;
   std::vector<PendingTerm> terms;
@@ -526,9 +532,11 @@ void reduceMatrixInequality(const VLmiBlock& block, TermBlock& target, BuildWork
     PendingTerm term;
     term.variable = variableIndex(written.name);
     if (term.variable < 0) continue;
+    ++work.referenceCounts[term.variable];
     if (!written.leftIsIdentity) {
       if (written.left.IsScalar()) {
-        // Dropped whole: a negligible term neither shapes nor references.
+        // Dropped whole: without its right factor the term could take
+        // another shape than the block's.
         if (std::fabs(*written.left.Scalar()) < eps) continue;
         term.coefficient = *written.left.Scalar();
       } else {
@@ -536,7 +544,6 @@ void reduceMatrixInequality(const VLmiBlock& block, TermBlock& target, BuildWork
         term.hasLeft = 1;
       }
     }
-    ++work.referenceCounts[term.variable];
     if (!written.rightIsIdentity) {
       term.right = valueToMatrix(written.right);
       term.hasRight = 1;
@@ -646,7 +653,7 @@ void reduceObjective(const BuildWork& work) {
   if (work.lmes.empty() && work.vectorLmis.empty()) zeroVariableValues();
   // c over the unknowns; its constant, in c[0], is not kept.
   GenMatrixD c(1, work.nvt, 0.0, 0);
-  addBlockCoefficients(objective, 1, 1, c, 0, work, 0);
+  addBlockCoefficients(objective, 1, 1, c, 0, work);
   // g = c over the free unknowns + Z' c over the dependent ones, without
   // the constant's entry 0.
   const int nv = work.freeIndex.Size();

@@ -68,11 +68,14 @@ void ReducedTerm::BindScratch(const GenMatrixD* variables, double* valueColumn, 
   const int rm = HasRightMatrix();
   int firstRows = 0;
   int firstCols = 0;
-  int formed = lm && rm;  // L R on a 1 x 1 variable, L op(X) R otherwise
+  // On a 1 x 1 variable the product of both factors (a 1 x 1 one as a
+  // scalar); otherwise L op(X) R, formed through L op(X), or through
+  // l op(X) for a 1 x 1 left factor l, when a right factor follows.
+  int formed = !leftIsIdentity && !rightIsIdentity;
   if (isMatrixVariable(X)) {
     formed = lm || rm;
-    if (lm && rm) {
-      firstRows = left.Rows();
+    if (rm && !leftIsIdentity) {
+      firstRows = lm ? left.Rows() : opRows(*X, transposed);
       firstCols = opCols(*X, transposed);
     }
   }

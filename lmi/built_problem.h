@@ -62,7 +62,8 @@ struct ReducedTerm {
 
   // Views on the constraint set's scratch, shaped once per build for the
   // products that the term's value needs (`product` the last one, and
-  // `firstProduct` L op(X) when R follows), so that evaluating the term
+  // `firstProduct` L op(X), or l op(X) for a 1 x 1 left factor l, when R
+  // follows), so that evaluating the term
   // allocates nothing. Work areas only: they carry no meaning between calls.
   mutable GenMatrixD product;
   mutable GenMatrixD firstProduct;

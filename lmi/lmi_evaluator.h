@@ -37,7 +37,9 @@ int evalLmiRecording(VLmiBlock& block, std::string& text);
 // caret within it).
 int evalLmiText(VLmiBlock& block, const std::string& text);
 
-// One whole affine expression (the loosest level).
+// One whole affine expression (the loosest level). Expressions nested more
+// than 1000 deep (groups, arguments, literal elements) are refused with
+// "Too many nested expressions.".
 int evalLmiExpression(VLmiBlock& block);
 
 int evalLmiOr(VLmiBlock& block);

@@ -88,9 +88,11 @@ class VLmiBlock {
   void AddTerm(const std::string& name, int m, int n);
 
   // The block's value at the variables' current values, always of the
-  // block's size (a block whose terms are all 1 x 1 is spread to it). A
-  // placeholder term, or a term of neither 1 x 1 nor the block's size, makes
-  // the value empty. Every named variable must be in vartbl.
+  // block's size (a block whose terms are all 1 x 1 is spread to it): the
+  // terms added in their order, in new elements unless the block is
+  // constant (whose value shares its constant's). A placeholder term, or a
+  // term of neither 1 x 1 nor the block's size, makes the value empty. Every
+  // named variable must be in vartbl.
   Value Eval(HashTable<VarRecord>& vartbl, ScalarReading reading = kScalarEverywhere) const;
 
   static VLmiBlock Transpose(const VLmiBlock& block);
@@ -121,9 +123,10 @@ class VLmiBlock {
 
   // a / b and a \ b: the divisor (b for /, a for \) must be constant, else
   // "...: Not a linear operation"; sizes as for the product, else "...:
-  // Dividing different sizes". A block with variable terms is multiplied by
-  // the divisor's inverse, which fails when the divisor is not square or is
-  // singular. Status 0 with the result in out, or 1 after the report.
+  // Dividing different sizes". A block with variable terms has each term
+  // divided (divideRight, divideLeft); it needs the divisor's inverse, so it
+  // fails when the divisor is not square or is singular. Status 0 with the
+  // result in out, or 1 after the report.
   static int Slash(const VLmiBlock& a, const VLmiBlock& b, VLmiBlock& out);
   static int BackSlash(const VLmiBlock& a, const VLmiBlock& b, VLmiBlock& out);
   // a ^ b of two constant blocks, else "VLmiBlock::Pow(VLmiBlock,VLmiBlock):

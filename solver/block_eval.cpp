@@ -16,8 +16,13 @@ struct Region {
   int upperOnly;
 };
 
-// A term's value: scale * S(op(M)), op(M) = M' when transposed, S(P) = P + P'
-// when symmetric. A null M stands for the 1 x 1 matrix [1].
+// A term's value: scale * S(P), P(i, j) = (pre * op(M)(i, j)) * post with
+// op(M) = M' when transposed, S(P) = P + P' when symmetric. A null M stands
+// for the 1 x 1 matrix [1]. The factors come in the order in which the
+// value is defined (a 1 x 1 variable first multiplies the product of the
+// factors, a 1 x 1 left factor multiplies op(X) before a right factor, the
+// coefficient comes last), so that every element is rounded as that
+// definition rounds it.
 struct TermValue {
   const double* data;
   int ld;
@@ -25,6 +30,8 @@ struct TermValue {
   int cols;
   int transposed;
   int symmetric;
+  double pre;
+  double post;
   double scale;
 };
 
@@ -36,31 +43,66 @@ void useMatrix(TermValue& value, const GenMatrixD& M, int transposed) {
   value.transposed = transposed;
 }
 
+int isOneByOne(const GenMatrixD& m) { return m.Rows() == 1 && m.Cols() == 1; }
+
+// out := s * M, element by element.
+void scaleInto(double s, const GenMatrixD& M, int transposed, GenMatrixD& out) {
+  const int rows = out.Rows();
+  const int cols = out.Cols();
+  const int ld = M.Rows();
+  const double* m = M.Data();
+  double* o = out.Data();
+  for (int j = 0; j < cols; ++j)
+    for (int i = 0; i < rows; ++i) o[i + j * rows] = s * (transposed ? m[j + i * ld] : m[i + j * ld]);
+}
+
+// L R, a 1 x 1 factor multiplying as a scalar.
+void multiplyFactors(const GenMatrixD& L, const GenMatrixD& R, GenMatrixD& out) {
+  if (isOneByOne(L)) {
+    scaleInto(L[0], R, 0, out);
+  } else if (isOneByOne(R)) {
+    const double r = R[0];
+    const int count = out.Rows() * out.Cols();
+    for (int e = 0; e < count; ++e) out[e] = L[e] * r;
+  } else {
+    multiplyGen(L, R, out);
+  }
+}
+
 // Forms the products the term needs in its scratch views; factors and
-// variables that enter alone are read in place, scalars go to the scale.
+// variables that enter alone are read in place.
 TermValue formTermValue(const ReducedTerm& term, const GenMatrixD* variables) {
-  TermValue value{nullptr, 1, 1, 1, 0, term.symmetric, term.FactorScale()};
+  TermValue value{nullptr, 1, 1, 1, 0, term.symmetric, 1.0, 1.0, term.coefficient};
   const GenMatrixD& X = variables[term.variable];
-  const int lm = term.HasLeftMatrix();
-  const int rm = term.HasRightMatrix();
-  if (X.Rows() == 1 && X.Cols() == 1) {
-    value.scale *= X[0];
-    if (lm && rm) {
-      multiplyGen(term.left, term.right, term.product);
+  const int hasLeft = !term.leftIsIdentity;
+  const int hasRight = !term.rightIsIdentity;
+  if (isOneByOne(X)) {
+    // x (L R), x L, x R or x.
+    value.pre = X[0];
+    if (hasLeft && hasRight) {
+      multiplyFactors(term.left, term.right, term.product);
       useMatrix(value, term.product, 0);
-    } else if (lm) {
+    } else if (hasLeft) {
       useMatrix(value, term.left, 0);
-    } else if (rm) {
+    } else if (hasRight) {
       useMatrix(value, term.right, 0);
     }
     return value;
   }
   const int t = term.transposed;
-  if (lm && rm) {
-    multiplyGenT(term.left, X, term.firstProduct, 0, t);
+  const int lm = term.HasLeftMatrix();
+  const int rm = term.HasRightMatrix();
+  if (hasLeft && rm) {
+    // (L op(X)) R, or (l op(X)) R for a 1 x 1 left factor l.
+    if (lm)
+      multiplyGenT(term.left, X, term.firstProduct, 0, t);
+    else
+      scaleInto(term.left[0], X, t, term.firstProduct);
     multiplyGen(term.firstProduct, term.right, term.product);
     useMatrix(value, term.product, 0);
-  } else if (lm) {
+    return value;
+  }
+  if (lm) {
     multiplyGenT(term.left, X, term.product, 0, t);
     useMatrix(value, term.product, 0);
   } else if (rm) {
@@ -68,7 +110,9 @@ TermValue formTermValue(const ReducedTerm& term, const GenMatrixD* variables) {
     useMatrix(value, term.product, 0);
   } else {
     useMatrix(value, X, t);
+    if (hasLeft) value.pre = term.left[0];
   }
+  if (hasRight && !rm) value.post = term.right[0];
   return value;
 }
 
@@ -82,21 +126,35 @@ void clearRegion(const Region& region) {
   }
 }
 
-// Adds scale * S(op(M)) over the first rows x cols entries of the region.
-template <bool Transposed, bool Symmetric>
+// The element (i, j) of P, read from op(M).
+template <bool Transposed, bool Scaled>
+inline double element(const TermValue& value, int i, int j) {
+  const double m = Transposed ? value.data[j + i * value.ld] : value.data[i + j * value.ld];
+  return Scaled ? (value.pre * m) * value.post : m;
+}
+
+// Adds scale * S(P) over the first rows x cols entries of the region.
+template <bool Transposed, bool Symmetric, bool Scaled>
 void addMatrixValue(const Region& region, const TermValue& value, int rows, int cols) {
-  const double* m = value.data;
-  const int ld = value.ld;
   const double scale = value.scale;
   for (int j = 0; j < cols; ++j) {
     double* out = region.data + j * region.ld;
     const int end = rowsWritten(region, j, rows);
     for (int i = 0; i < end; ++i) {
-      double p = Transposed ? m[j + i * ld] : m[i + j * ld];
-      if (Symmetric) p += Transposed ? m[i + j * ld] : m[j + i * ld];
+      double p = element<Transposed, Scaled>(value, i, j);
+      if (Symmetric) p += element<Transposed, Scaled>(value, j, i);
       out[i] += scale * p;
     }
   }
+}
+
+template <bool Transposed, bool Symmetric>
+void addMatrixValue(const Region& region, const TermValue& value, int rows, int cols) {
+  // Multiplying by 1.0 changes no element, so it is left out.
+  if (value.pre == 1.0 && value.post == 1.0)
+    addMatrixValue<Transposed, Symmetric, false>(region, value, rows, cols);
+  else
+    addMatrixValue<Transposed, Symmetric, true>(region, value, rows, cols);
 }
 
 void addTermValue(const Region& region, const TermValue& value) {
@@ -104,7 +162,7 @@ void addTermValue(const Region& region, const TermValue& value) {
   const int valueCols = value.transposed ? value.rows : value.cols;
   if (valueRows == 1 && valueCols == 1) {
     // A scalar: that number times the identity of the region.
-    double s = value.data != nullptr ? value.data[0] : 1.0;
+    double s = (value.pre * (value.data != nullptr ? value.data[0] : 1.0)) * value.post;
     if (value.symmetric) s += s;
     const double add = value.scale * s;
     const int diagonal = std::min(region.rows, region.cols);

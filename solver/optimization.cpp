@@ -27,8 +27,6 @@ constexpr double kGridThreshold = -1e-10;
 // The largest change of the scaled objective (largest entry 1) along the
 // directions that enter no inequality that still counts as none.
 constexpr double kObjectiveResidual = 1e-8;
-// sqrt(2) as the objective's scaled coordinates write it.
-constexpr double kSvecRoot2 = 1.41421356237095;
 
 double dot(const GenMatrixD& a, const GenMatrixD& b) {
   double sum = 0.0;
@@ -199,8 +197,13 @@ void OptimizationRun::ScaledObjective() {
     transposeGen(Kk, scaled);
     U.Block(k).Solve(scaled, 'T');
     for (int i = 0; i < n; ++i) b(row + i, 1) = scaled(i, i);
+    // The same sqrt(2) as the rows': A'b must give q, and near the optimum
+    // the scaled objective's off-diagonal terms grow large and cancel, so
+    // a root rounded differently (even by 1e-14) moves the bound below
+    // the optimum.
+    const double root2 = std::sqrt(2.0);
     for (int kk = 1; kk < n; ++kk)
-      for (int l = 0; l < kk; ++l) b(row + n + kk * (kk - 1) / 2 + l, 1) = scaled(l, kk) * kSvecRoot2;
+      for (int l = 0; l < kk; ++l) b(row + n + kk * (kk - 1) / 2 + l, 1) = scaled(l, kk) * root2;
     row += n * (n + 1) / 2;
   }
   b(problem.Nt(), 1) = gamma / t;

@@ -398,10 +398,32 @@ TEST_F(BuilderTest, NegligibleTermIsDroppedWhole) {
   EXPECT_EQ(problem().BlockSizes()[0], 2);
 }
 
-TEST_F(BuilderTest, NegligibleTermDoesNotReferenceItsVariable) {
+// The written term names X: the variable is referenced although the term
+// is too small to be kept.
+TEST_F(BuilderTest, NegligibleTermStillReferencesItsVariable) {
   ASSERT_EQ(run("var sym X(2)\nvar sym Y(2)\nlmi = Y + 1e-12*X;"), 0);
+  ASSERT_EQ(build(), 0) << output.str();
+  const TermBlock& block = problem().TermBlockAt(0);
+  ASSERT_EQ(block.NumTerms(), 1);
+  EXPECT_EQ(block.Term(0).variable, 2);
+}
+
+// A quoted name reaches the hidden variable. It is the constant 1: in an
+// LME its coefficient joins the constants, and a zero mask on it asks for
+// 1 = 0.
+TEST_F(BuilderTest, HiddenVariableInEqualitiesIsTheConstantOne) {
+  ASSERT_EQ(run("var x\nvar y\nlme = \" Affine Variable\" + x - 3;\nlmi = [1; 0]*x + [0; 1]*y;"), 0);
+  ASSERT_EQ(build(), 0) << output.str();
+  const BuiltProblem& p = problem();
+  ASSERT_EQ(p.DependentIndex().Size(), 1);
+  EXPECT_EQ(p.DependentIndex()[0], 1);
+  // x = 3 - 1 whatever y is.
+  EXPECT_NEAR(p.Basis()(0, 0), 2.0, 1e-14);
+  for (int k = 1; k < p.Nv(); ++k) EXPECT_EQ(p.Basis()(0, k), 0.0) << k;
+
+  ASSERT_EQ(run("mask(\" Affine Variable\") = 0;"), 0) << output.str();
   EXPECT_EQ(build(), 1);
-  EXPECT_EQ(lastMessage(), "Variable \"X\" is never referenced.");
+  EXPECT_EQ(lastMessage(), "LME set is ill conditionated.");
 }
 
 TEST_F(BuilderTest, LowerBlockIsStoredTransposed) {

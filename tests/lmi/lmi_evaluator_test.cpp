@@ -505,6 +505,20 @@ TEST_F(LmiEvaluatorTest, EachErrorIsReportedOnceAndFails) {
   }
 }
 
+// Nesting is bounded before the recursion could exhaust the stack; the
+// refusal leaves the evaluator usable, outside any literal.
+TEST_F(LmiEvaluatorTest, DeepNestingIsRefused) {
+  const std::string deep = std::string(999, '(') + "X" + std::string(999, ')');
+  ASSERT_EQ(0, record(deep)) << out.str();
+  EXPECT_EQ(3, block.Rows());
+  for (const std::string& opening : {std::string(1000, '('), std::string(20000, '['), "[" + std::string(5000, '(')}) {
+    EXPECT_EQ(1, record(opening + "X"));
+    EXPECT_EQ(std::vector<std::string>{"Too many nested expressions."}, messages());
+    EXPECT_EQ(0, insideBrackets);
+  }
+  ASSERT_EQ(0, record("(X)"));
+}
+
 // The reserved parameters are validated as soon as "(" is taken, so the
 // report's echo ends there.
 TEST_F(LmiEvaluatorTest, NullValidatesTheReservedParametersFirst) {

@@ -200,6 +200,54 @@ TEST_F(BlockEvalTest, SingleTermsFollowTheirDefinitions) {
   }
 }
 
+// Every element is rounded as the definition rounds it: a 1 x 1 variable
+// multiplies the product of the factors, a 1 x 1 left factor multiplies
+// op(X) before the right factor, the symmetric sum comes next and the
+// coefficient last. Each case is built so that another order of the same
+// products gives a different double somewhere.
+TEST_F(BlockEvalTest, ElementsAreRoundedInTheOrderOfTheDefinition) {
+  const double c = 0.1;
+  const double x = 0.3;
+  const double l = 0.3;
+  const GenMatrixD L = make(2, 2, {0.7, 0.9, 0.9, 0.7});
+  const GenMatrixD X = make(2, 2, {0.1, 0.7, 0.2, 0.9});
+  const GenMatrixD R = make(2, 2, {0.3, 0.6, 0.7, 0.1});
+  // P of each case, element by element in the defined order.
+  GenMatrixD xL(2, 2);
+  GenMatrixD lXR(2, 2);
+  GenMatrixD lX(2, 2);
+  for (int e = 0; e < 4; ++e) {
+    xL[e] = x * L[e];
+    lX[e] = l * X[e];
+  }
+  for (int i = 0; i < 2; ++i)
+    for (int j = 0; j < 2; ++j) lXR(i, j) = 0.0 + lX(i, 0) * R(0, j) + lX(i, 1) * R(1, j);
+  struct Case {
+    const char* name;
+    TermSpec spec;
+    GenMatrixD P;
+    int symmetric;
+  };
+  const std::vector<Case> cases = {
+      {"c x L", TermSpec{2, c, {L}}, xL, 0},
+      {"c sym(x L)", TermSpec{2, c, {L}, {}, 0, 1}, xL, 1},
+      {"(l X) R", TermSpec{1, 1.0, {make(1, 1, {l})}, {R}}, lXR, 0},
+  };
+  for (const Case& k : cases) {
+    MakeProblem({make(1, 1, {1.0}), X, make(1, 1, {x})}, 1, 0);
+    fill(problem->TermBlockAt(0), {k.spec});
+    problem->FinalizeSizes();
+    SymMatrixD out;
+    evalTermBlock(problem->TermBlockAt(0), out);
+    ASSERT_EQ(out.Rows(), 2) << k.name;
+    for (int i = 0; i < 2; ++i)
+      for (int j = 0; j < 2; ++j) {
+        const double p = k.symmetric ? k.P(i, j) + k.P(j, i) : k.P(i, j);
+        EXPECT_EQ(stored(out, i, j), k.spec.coefficient * p) << k.name << " (" << i << ", " << j << ")";
+      }
+  }
+}
+
 TEST_F(BlockEvalTest, XMinusOneChangesOnlyTheDiagonal) {
   MakeProblem(smallVariables(), 1, 0);
   fill(problem->TermBlockAt(0), {TermSpec{1}, TermSpec{0, -1.0}});

@@ -51,7 +51,10 @@ TEST(StepLength, KnownRoots) {
     for (size_t i = 0; i < c.v.size(); ++i) v[static_cast<int>(i)] = c.v[i];
     double alpha = 0.0;
     EXPECT_EQ(stepLength(v, alpha, 1e-12, 50), 0);
-    EXPECT_NEAR(alpha, c.alpha, 1e-15 * c.alpha);
+    // Exactly: alpha comes from the last update itself, also when the
+    // tolerance test stops the iteration (for (0.5, -2.0) the update before
+    // it gives 1.6881821356017912).
+    EXPECT_EQ(alpha, c.alpha);
     EXPECT_NEAR(residual(v, 1.0 / alpha), 0.0, 1e-12);
   }
 }
@@ -62,6 +65,19 @@ TEST(StepLength, RootLiesAboveTheLargestEntry) {
   ASSERT_EQ(stepLength(v, alpha, 1e-12, 50), 0);
   EXPECT_GT(1.0 / alpha, 0.9);
   EXPECT_NEAR(residual(v, 1.0 / alpha), 0.0, 1e-10);
+}
+
+TEST(StepLength, CounterAllowsMaxIterPlusTwoUpdates) {
+  // Three entries 2.0 reach the root 3.0 at the seventh update and stop by
+  // the repeated value at the eighth. The sixth update gives
+  // 2.999999999994628: with maxIter 4 the counter stops the iteration
+  // there, with maxIter 5 one update later, at the root.
+  const GenMatrixD v = column({2.0, 2.0, 2.0});
+  double alpha = 0.0;
+  EXPECT_EQ(stepLength(v, alpha, 1e-12, 4), 0);
+  EXPECT_EQ(alpha, 1.0 / 2.999999999994628);
+  EXPECT_EQ(stepLength(v, alpha, 1e-12, 5), 0);
+  EXPECT_EQ(alpha, 1.0 / 3.0);
 }
 
 TEST(StepLength, FailsWhenTheRootIsNotANumber) {
