@@ -5,6 +5,7 @@
 #include "commands.h"
 #include "lexer.h"
 #include "primaries.h"
+#include "problem_primaries.h"
 #include "report.h"
 #include "workspace.h"
 
@@ -129,15 +130,9 @@ int clearVariable() {
   return 0;
 }
 
-// mask(v): the parenthesis must follow the keyword directly.
 int clearMask() {
-  expectToken(kMask);
-  if (expectToken(kLeftParen)) return 1;
-  skipSpaces();
   std::string name;
-  if (expectTokenText(kVariable, name)) return 1;
-  skipSpaces();
-  if (expectToken(kRightParen)) return 1;
+  if (takeMaskVariable(name)) return 1;
   variableTable.Lookup(name).GetMask() = SharedArray<int>();
   return 0;
 }

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "exec.h"
 #include "lexer.h"
 #include "report.h"
 #include "workspace.h"
@@ -164,14 +165,8 @@ int formatStatement() {
 }
 
 int cdStatement() {
-  expectToken(kCd);
-  skipSpaces();
-  if (peekKind(0) != kName) {
-    reportError("Expected file name.");
-    return 1;
-  }
   std::string name;
-  expectTokenText(kName, name);
+  if (takeFileName(kCd, name)) return 1;
   if (chdir(name.c_str()) != 0) {
     reportError("Unable to change to directory \"" + name + "\".");
     return 1;

@@ -63,24 +63,23 @@ void restoreInputState(InputState& saved) {
   restoreTokenQueue(saved.tokens);
 }
 
-// The first of name, name.lmi and, in each directory of searchPath, name and
-// name.lmi that opens as a script; path receives it.
-bool openExecFile(const std::string& name, std::ifstream& file, std::string& path) {
-  const std::string suffixed = name + ".lmi";
-  for (const std::string& candidate : {name, suffixed}) {
+// base, else base.lmi, as a script; path receives the one that opened.
+bool openWithSuffix(const std::string& base, std::ifstream& file, std::string& path) {
+  for (const std::string& candidate : {base, base + ".lmi"}) {
     if (openScriptFile(candidate, file)) {
       path = candidate;
       return true;
     }
   }
-  for (const std::string& directory : searchPath) {
-    for (const std::string& candidate : {directory + name, directory + suffixed}) {
-      if (openScriptFile(candidate, file)) {
-        path = candidate;
-        return true;
-      }
-    }
-  }
+  return false;
+}
+
+// The first of name, name.lmi and, in each directory of searchPath, name and
+// name.lmi that opens as a script; path receives it.
+bool openExecFile(const std::string& name, std::ifstream& file, std::string& path) {
+  if (openWithSuffix(name, file, path)) return true;
+  for (const std::string& directory : searchPath)
+    if (openWithSuffix(directory + name, file, path)) return true;
   return false;
 }
 
@@ -100,17 +99,19 @@ bool openScriptFile(const std::string& path, std::ifstream& script) {
   return script.is_open();
 }
 
-int execStatement() {
-  expectToken(kExec);
+int takeFileName(int keyword, std::string& fileName) {
+  expectToken(keyword);
   skipSpaces();
-  // A plain name: an identifier or a quoted text that names no variable or
-  // parameter.
   if (peekKind(0) != kName) {
     reportError("Expected file name.");
     return 1;
   }
+  return expectTokenText(kName, fileName);
+}
+
+int execStatement() {
   std::string name;
-  expectTokenText(kName, name);
+  if (takeFileName(kExec, name)) return 1;
   std::ifstream file;
   std::string path;
   // A file that executes itself would nest until the stack overflows: past

@@ -17,4 +17,9 @@ int execStatement();
 // as a stream that fails on its first read.
 bool openScriptFile(const std::string& path, std::ifstream& script);
 
+// Takes the keyword and the file name that follows it (a plain name: an
+// identifier or a quoted text that names no variable or parameter). Returns
+// 0, or 1 after an error report.
+int takeFileName(int keyword, std::string& fileName);
+
 #endif

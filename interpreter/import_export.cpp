@@ -3,6 +3,7 @@
 #include <cstring>
 #include <vector>
 
+#include "exec.h"
 #include "lexer.h"
 #include "primaries.h"
 #include "mat_file.h"
@@ -22,17 +23,6 @@ bool isNameKind(int kind) { return kind == kVariable || kind == kParameter || ki
 // variable is never a target, and an empty name is no name.
 bool isImportableName(const std::string& name) {
   return !name.empty() && name.find_first_of("\"\n") == std::string::npos && name != kAffineVariableName;
-}
-
-// Takes the keyword and the file name that follows it.
-int takeFileName(int keyword, std::string& fileName) {
-  expectToken(keyword);
-  skipSpaces();
-  if (peekKind(0) != kName) {
-    reportError("Expected file name.");
-    return 1;
-  }
-  return expectTokenText(kName, fileName);
 }
 
 // The size and structure tests of a declared variable, then its new value.

@@ -212,14 +212,18 @@ int primaryEval(Value& result) {
   return 0;
 }
 
-int primaryMask(Value& result) {
+int takeMaskVariable(std::string& name) {
   expectToken(kMask);
   if (expectToken(kLeftParen)) return 1;
   skipSpaces();
-  std::string name;
   if (expectTokenText(kVariable, name)) return 1;
   skipSpaces();
-  if (expectToken(kRightParen)) return 1;
+  return expectToken(kRightParen);
+}
+
+int primaryMask(Value& result) {
+  std::string name;
+  if (takeMaskVariable(name)) return 1;
   if (peekNonSpace() != kAssign) {
     maskToValue(variableTable.Lookup(name), result);
   } else if (assignMask(name, result)) {

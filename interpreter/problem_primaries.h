@@ -12,10 +12,17 @@
 #ifndef VARNEL_PROBLEM_PRIMARIES_H
 #define VARNEL_PROBLEM_PRIMARIES_H
 
+#include <string>
+
 #include "value.h"
 
 int primaryBuild(Value& result);
 int primaryEval(Value& result);
 int primaryMask(Value& result);
+
+// mask(v), as the primary and the clear statement write it: the keyword,
+// the parenthesis directly after it, and the variable v, whose name is
+// returned. Returns 0, or 1 after an error report.
+int takeMaskVariable(std::string& name);
 
 #endif

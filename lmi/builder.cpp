@@ -520,13 +520,14 @@ void fillTermList(TermList& list, std::vector<PendingTerm>& terms, int rows, int
   setTerms(list, terms);
 }
 
-// A matrix inequality: the variable terms in the block's order, then the
-// constant on the affine variable. A term whose scalar coefficient, or a
-// scalar constant, is below rank_eps in magnitude is left out; the variable
-// of such a term still counts as referenced, as every written term does.
-void reduceMatrixInequality(const VLmiBlock& block, TermBlock& target, BuildWork& work) {
-  const double eps = solverSettings.rank_eps;
-  std::vector<PendingTerm> terms;
+// The variable terms of block in its order, each variable counted as
+// referenced. Below the diagonal of a block matrix inequality (below set)
+// a term stands for its transpose: (c L op(X) R)' = c R' op(X)' L'. A term
+// whose scalar coefficient is below dropBelow in magnitude is dropped whole
+// (without its right factor it could take another shape than the block's);
+// its variable still counts as referenced, as every written term's does.
+void variableTerms(const VLmiBlock& block, int below, double dropBelow, BuildWork& work,
+                   std::vector<PendingTerm>& terms) {
   for (int t = 1; t < block.NumTerms(); ++t) {
     const VMatTerm& written = block[t];
     PendingTerm term;
@@ -535,42 +536,7 @@ void reduceMatrixInequality(const VLmiBlock& block, TermBlock& target, BuildWork
     ++work.referenceCounts[term.variable];
     if (!written.leftIsIdentity) {
       if (written.left.IsScalar()) {
-        // Dropped whole: without its right factor the term could take
-        // another shape than the block's.
-        if (std::fabs(*written.left.Scalar()) < eps) continue;
-        term.coefficient = *written.left.Scalar();
-      } else {
-        term.left = valueToMatrix(written.left);
-        term.hasLeft = 1;
-      }
-    }
-    if (!written.rightIsIdentity) {
-      term.right = valueToMatrix(written.right);
-      term.hasRight = 1;
-    }
-    term.transposed = written.transposed;
-    term.symmetric = written.symmetric;
-    terms.push_back(std::move(term));
-  }
-  const Value c = lmiConstantPart(block);
-  if (c.IsScalar() && std::fabs(*c.Scalar()) >= eps) terms.push_back(constantTerm(*c.Scalar()));
-  if (c.IsMatrix()) terms.push_back(constantTerm(valueToMatrix(c)));
-  fillTermList(target, terms, block.Rows(), block.Cols());
-}
-
-// One position (i, j), j <= i, of a block matrix inequality. Below the
-// diagonal the sub-block holds the transpose of the written block:
-// (c L op(X) R)' = c R' op(X)' L'.
-void reduceSubBlock(const VLmiBlock& block, int below, SubBlock& target, BuildWork& work) {
-  std::vector<PendingTerm> terms;
-  for (int t = 1; t < block.NumTerms(); ++t) {
-    const VMatTerm& written = block[t];
-    PendingTerm term;
-    term.variable = variableIndex(written.name);
-    if (term.variable < 0) continue;
-    ++work.referenceCounts[term.variable];
-    if (!written.leftIsIdentity) {
-      if (written.left.IsScalar()) {
+        if (std::fabs(*written.left.Scalar()) < dropBelow) continue;
         term.coefficient = *written.left.Scalar();
       } else if (below) {
         term.right = transpose(valueToMatrix(written.left));
@@ -593,6 +559,27 @@ void reduceSubBlock(const VLmiBlock& block, int below, SubBlock& target, BuildWo
     term.symmetric = written.symmetric;
     terms.push_back(std::move(term));
   }
+}
+
+// A matrix inequality: the variable terms in the block's order, then the
+// constant on the affine variable. A term whose scalar coefficient, or a
+// scalar constant, is below rank_eps in magnitude is left out.
+void reduceMatrixInequality(const VLmiBlock& block, TermBlock& target, BuildWork& work) {
+  const double eps = solverSettings.rank_eps;
+  std::vector<PendingTerm> terms;
+  variableTerms(block, 0, eps, work, terms);
+  const Value c = lmiConstantPart(block);
+  if (c.IsScalar() && std::fabs(*c.Scalar()) >= eps) terms.push_back(constantTerm(*c.Scalar()));
+  if (c.IsMatrix()) terms.push_back(constantTerm(valueToMatrix(c)));
+  fillTermList(target, terms, block.Rows(), block.Cols());
+}
+
+// One position (i, j), j <= i, of a block matrix inequality. Below the
+// diagonal the sub-block holds the transpose of the written block. No term
+// is dropped for a small coefficient.
+void reduceSubBlock(const VLmiBlock& block, int below, SubBlock& target, BuildWork& work) {
+  std::vector<PendingTerm> terms;
+  variableTerms(block, below, 0.0, work, terms);
   const Value c = lmiConstantPart(block);
   if (c.IsScalar() && (block.NumTerms() == 1 || *c.Scalar() != 0.0)) terms.push_back(constantTerm(*c.Scalar()));
   if (c.IsMatrix()) terms.push_back(constantTerm(below ? transpose(valueToMatrix(c)) : valueToMatrix(c)));

@@ -1,7 +1,6 @@
 #include "feasibility.h"
 
 #include <cmath>
-#include <iostream>
 #include <memory>
 
 #include "directions.h"
@@ -10,7 +9,6 @@
 #include "newton_normal.h"
 #include "phase_support.h"
 #include "scaling.h"
-#include "step_length.h"
 #include "tables.h"
 
 namespace {
@@ -55,7 +53,6 @@ class FeasibilityRun {
   // Steps of one iteration: 0 to go on, else the phase's result.
   int NewtonStep();
   int ScaledStep();
-  int Failure(int cholesky, int leastSquares);
 
   NewtonForm form;
   BuiltProblem& problem;
@@ -76,14 +73,6 @@ class FeasibilityRun {
   double radius = 1.0;
 };
 
-// The code of a failure in each form; the least-squares form names a step
-// that is not finite.
-int FeasibilityRun::Failure(int cholesky, int leastSquaresCode) {
-  if (form == NewtonForm::kCholesky) return cholesky;
-  printNotFinite();
-  return leastSquaresCode;
-}
-
 int FeasibilityRun::NewtonStep() {
   if (form == NewtonForm::kLeastSquares) {
     if (U.Factor(W)) {
@@ -98,7 +87,7 @@ int FeasibilityRun::NewtonStep() {
     d.Copy(normal->RightSide());
     normal->Solve(d);
   }
-  if (!isFiniteVector(d)) return Failure(3, 99);
+  if (!isFiniteVector(d)) return newtonFailure(form);
   keeper.Offer(d);
   evaluateDirection(problem, map, d, x, F);
   return 0;
@@ -111,7 +100,7 @@ int FeasibilityRun::ScaledStep() {
     return 99;
   }
   scaleAndShift(U, F);
-  if (eigen.Fill(F, t * d[0] - 1.0, v)) return Failure(3, 99);
+  if (eigen.Fill(F, t * d[0] - 1.0, v)) return newtonFailure(form);
   double sum = 0.0;
   for (int i = 0; i < v.Rows(); ++i) sum += v[i] * v[i];
   radius = std::sqrt(sum);
@@ -145,13 +134,9 @@ int FeasibilityRun::Run(double eps, int maxIter, int noprog, int display, int& c
     if (c <= eps || 1.0 / c <= eps) return 4;
 
     double alpha = 0.0;
-    if (stepLength(v, alpha, 1e-12, 50)) {
-      // Recorded, then replaced by the code of a later exit. The step still
-      // keeps every 1 - alpha v_i positive, so W stays positive definite.
-      std::cout << "Step size calculation failed.\n";
-      result = 99;
-      alpha = 1.0 / (c + 1.0);
-    }
+    // Recorded, then replaced by the code of a later exit; W stays positive
+    // definite with the fallback step.
+    if (stepLengthOrFallback(v, c, alpha)) result = 99;
     updateScaling(W, U, F, alpha);
     t = t * (1.0 - alpha * (t * d0 - 1.0));
   }

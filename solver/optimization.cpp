@@ -13,7 +13,6 @@
 #include "newton_normal.h"
 #include "phase_support.h"
 #include "scaling.h"
-#include "step_length.h"
 #include "tables.h"
 
 namespace {
@@ -65,7 +64,6 @@ class OptimizationRun {
   int Directions();
   void LeastSquaresDirections();
   void ScaledObjective();
-  int Failure(int cholesky, int leastSquaresCode);
   int ChooseDirection(const IterationScalars& s, double estimate, double& bound, double& h, double& lambda);
   int TestScaled(double h);
   void KeepPoint(double lambda, double bound);
@@ -210,12 +208,6 @@ void OptimizationRun::ScaledObjective() {
   b(problem.Nt(), 2) = 1.0 / t;
 }
 
-int OptimizationRun::Failure(int cholesky, int leastSquaresCode) {
-  if (form == NewtonForm::kCholesky) return cholesky;
-  printNotFinite();
-  return leastSquaresCode;
-}
-
 void OptimizationRun::LeastSquaresDirections() {
   leastSquares->Build(U, t);
   ScaledObjective();
@@ -246,7 +238,7 @@ int OptimizationRun::Directions() {
   } else {
     LeastSquaresDirections();
   }
-  if (!isFiniteVector(dg) || !isFiniteVector(dc) || !isFiniteVector(de)) return Failure(3, 99);
+  if (!isFiniteVector(dg) || !isFiniteVector(dc) || !isFiniteVector(de)) return newtonFailure(form);
   evaluateDirection(problem, map, dg, x, Fg);
   evaluateDirection(problem, map, dc, x, Fc);
   evaluateDirection(problem, map, de, x, Fe);
@@ -308,12 +300,12 @@ int OptimizationRun::ChooseDirection(const IterationScalars& s, double estimate,
   lambda = s.Lambda(bound);
   combineDirections(saved, Fc, Fe, lambda, bound, Fg);
   h = s.H(lambda, bound);
-  if (TestScaled(h)) return Failure(3, 99);
+  if (TestScaled(h)) return newtonFailure(form);
   mark = 1;
   if (smallestEntry(v) >= kLevelThreshold) return 0;
 
   if (!prevFormed) formPrev();
-  if (eigen.Fill(Dprev, hPrev, v)) return Failure(3, 99);
+  if (eigen.Fill(Dprev, hPrev, v)) return newtonFailure(form);
   if (smallestEntry(v) < kLevelThreshold) {
     mark = 0;
   } else {
@@ -326,7 +318,7 @@ int OptimizationRun::ChooseDirection(const IterationScalars& s, double estimate,
       combineDirections(saved, Fc, Fe, lambda, L, Fg);
       h = s.H(lambda, L);
       ++mark;
-      if (eigen.Fill(Fg, h, v)) return Failure(3, 99);
+      if (eigen.Fill(Fg, h, v)) return newtonFailure(form);
       if (smallestEntry(v) >= kGridThreshold) {
         bound = L;
         mark = 1 + j;
@@ -339,7 +331,7 @@ int OptimizationRun::ChooseDirection(const IterationScalars& s, double estimate,
     copyValues(Dprev, Fg);
     h = hPrev;
   }
-  if (TestScaled(h)) return Failure(3, 99);
+  if (TestScaled(h)) return newtonFailure(form);
   return 0;
 }
 
@@ -347,10 +339,7 @@ double OptimizationRun::StepLength(double eps) {
   const double cmax = largestEntry(v);
   double alpha = 0.0;
   if (cmax > eps && 1.0 / cmax > eps) {
-    if (stepLength(v, alpha, 1e-12, 50)) {
-      std::cout << "Step size calculation failed.\n";
-      alpha = 1.0 / (cmax + 1.0);
-    }
+    stepLengthOrFallback(v, cmax, alpha);
     return alpha;
   }
   const double cmin = smallestEntry(v);
@@ -366,7 +355,7 @@ int OptimizationRun::Run(double eps, int maxIter, int noprog, int display, int& 
     copyValues(Fg, saved);
     const IterationScalars s{dot(q, dg), dg[0], dot(q, dc), dc[0], de[0]};
     const double estimate = s.a / s.b;
-    if (!std::isfinite(estimate)) return Failure(3, 99);
+    if (!std::isfinite(estimate)) return newtonFailure(form);
     if (counter == 1) prev = estimate;
     double h = 0.0;
     double lambda = 0.0;

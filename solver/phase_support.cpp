@@ -2,9 +2,24 @@
 
 #include <iostream>
 
+#include "step_length.h"
+
 void printFactorizationFailure() { std::cout << " Factorization error:: Chol.\n"; }
 
 void printNotFinite() { std::cout << " Error:: Newton step is not finite.\n"; }
+
+int newtonFailure(NewtonForm form) {
+  if (form == NewtonForm::kCholesky) return 3;
+  printNotFinite();
+  return 99;
+}
+
+int stepLengthOrFallback(const GenMatrixD& v, double c, double& alpha) {
+  if (stepLength(v, alpha, 1e-12, 50) == 0) return 0;
+  std::cout << "Step size calculation failed.\n";
+  alpha = 1.0 / (c + 1.0);
+  return 1;
+}
 
 void identityRightSide(const BuiltProblem& problem, GenMatrixD& b, int column) {
   const int nt = problem.Nt();

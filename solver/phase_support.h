@@ -32,6 +32,16 @@ class PhaseClock {
 void printFactorizationFailure();
 void printNotFinite();
 
+// The result of a Newton step or scaled value that is not usable: 3 in the
+// Cholesky form, 99 after the line of a step that is not finite in the
+// least-squares form.
+int newtonFailure(NewtonForm form);
+
+// alpha from stepLength for the eigenvalues v with the largest c; when that
+// fails, after its line, 1 / (c + 1), which still keeps every 1 - alpha v_i
+// positive. Returns 1 on that failure, else 0.
+int stepLengthOrFallback(const GenMatrixD& v, double c, double& alpha);
+
 inline ScalingShape problemShape(const BuiltProblem& problem) {
   return ScalingShape{problem.Nb(), problem.BlockSizes(), problem.Td()};
 }
