@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "reference_matrices.h"
 #include "test_matrices.h"
 
 #include <cmath>
@@ -17,21 +18,6 @@ using testing::internal::CaptureStderr;
 using testing::internal::GetCapturedStderr;
 
 using Operator = Value (*)(const Value&, const Value&);
-
-GenMatrixD naiveProduct(const GenMatrixD& A, const GenMatrixD& B) {
-  GenMatrixD C(A.Rows(), B.Cols(), 0.0, 0);
-  for (int i = 0; i < A.Rows(); ++i)
-    for (int j = 0; j < B.Cols(); ++j)
-      for (int k = 0; k < A.Cols(); ++k) C(i, j) += A(i, k) * B(k, j);
-  return C;
-}
-
-GenMatrixD naiveTranspose(const GenMatrixD& A) {
-  GenMatrixD T(A.Cols(), A.Rows());
-  for (int i = 0; i < A.Rows(); ++i)
-    for (int j = 0; j < A.Cols(); ++j) T(j, i) = A(i, j);
-  return T;
-}
 
 void expectNear(const GenMatrixD& actual, const GenMatrixD& expected, double tol) {
   ASSERT_EQ(actual.Rows(), expected.Rows());

@@ -26,13 +26,7 @@ class ClearTest : public ScriptFixture {
   }
 
   static void clearProblem() {
-    lmiStarts.Clear();
-    lmiBlocks.Clear();
-    lmiTexts.Clear();
-    lmeBlocks.Clear();
-    lmeTexts.Clear();
-    objective = VLmiBlock(1);
-    objectiveText.clear();
+    resetConstraints();
     builtVariableCount = 0;
     builtVariableNames.clear();
     builtVariableValues.clear();

@@ -16,51 +16,21 @@
 
 namespace {
 
-::testing::AssertionResult sameMatrix(const GenMatrixD& actual, const GenMatrixD& expected) {
-  if (actual.Rows() != expected.Rows() || actual.Cols() != expected.Cols())
-    return ::testing::AssertionFailure() << actual.Rows() << " x " << actual.Cols() << ", expected "
-                                         << expected.Rows() << " x " << expected.Cols();
-  for (int i = 0; i < actual.Rows(); ++i)
-    for (int j = 0; j < actual.Cols(); ++j)
-      if (actual(i, j) != expected(i, j))
-        return ::testing::AssertionFailure() << "element (" << i << ", " << j << ") is " << actual(i, j)
-                                             << ", expected " << expected(i, j);
-  return ::testing::AssertionSuccess();
-}
-
 class ConstraintTest : public ScriptFixture {
  protected:
   void SetUp() override {
     ScriptFixture::SetUp();
-    clearConstraints();
+    resetConstraints();
   }
   void TearDown() override {
-    clearConstraints();
+    resetConstraints();
     ScriptFixture::TearDown();
-  }
-
-  static void clearConstraints() {
-    lmiStarts.Clear();
-    lmiBlocks.Clear();
-    lmiTexts.Clear();
-    lmeBlocks.Clear();
-    lmeTexts.Clear();
-    objective = VLmiBlock(1);
-    objectiveText.clear();
   }
 
   // Runs script (one or more lines) through the statement loop, which stops
   // at the first failing statement; returns the loop's status. The output
   // holds what this script printed.
-  int run(const std::string& script) {
-    input.str(script + "\n");
-    input.clear();
-    output.str("");
-    tokenQueue.Clear();
-    statementText.clear();
-    lineNumber = 0;
-    return runStatements();
-  }
+  int run(const std::string& script) { return runLines(script + "\n"); }
 
   // Runs setup, then script from a clean output and rebuild flag.
   int runAfter(const std::string& setup, const std::string& script) {

@@ -21,21 +21,8 @@ class ControlFlowTest : public ScriptFixture {
  protected:
   // Runs script (whole lines) through the statement loop of a script run;
   // returns the loop's status.
-  int run(const std::string& script) {
-    input.str(script);
-    input.clear();
-    output.str("");
-    discardTokenQueue();
-    statementText.clear();
-    lineNumber = 0;
-    return runStatements();
-  }
+  int run(const std::string& script) { return runLines(script); }
 
-  static bool has(const std::string& name) { return parameterTable.Find(name).index >= 0; }
-  static double scalar(const std::string& name) {
-    const Value& v = parameterTable.Lookup(name);
-    return v.IsScalar() ? *v.Scalar() : NAN;
-  }
   static GenMatrixD matrix(const std::string& name) { return asMatrix(parameterTable.Lookup(name)); }
   static bool isInline(const std::string& name) {
     int position;

@@ -13,18 +13,6 @@
 
 namespace {
 
-::testing::AssertionResult sameMatrix(const GenMatrixD& actual, const GenMatrixD& expected) {
-  if (actual.Rows() != expected.Rows() || actual.Cols() != expected.Cols())
-    return ::testing::AssertionFailure() << actual.Rows() << " x " << actual.Cols() << ", expected "
-                                         << expected.Rows() << " x " << expected.Cols();
-  for (int i = 0; i < actual.Rows(); ++i)
-    for (int j = 0; j < actual.Cols(); ++j)
-      if (actual(i, j) != expected(i, j))
-        return ::testing::AssertionFailure() << "element (" << i << ", " << j << ") is " << actual(i, j)
-                                             << ", expected " << expected(i, j);
-  return ::testing::AssertionSuccess();
-}
-
 class DeclarationTest : public ScriptFixture {
  protected:
   // Runs the var statement of line; returns its status.

@@ -66,19 +66,7 @@ class ExecTest : public ScriptFixture {
   // Runs script through the statement loop of a run in the given mode.
   int run(const std::string& script, int mode = kModeScript) {
     modeFlags = mode;
-    input.str(script);
-    input.clear();
-    output.str("");
-    discardTokenQueue();
-    statementText.clear();
-    lineNumber = 0;
-    return runStatements();
-  }
-
-  static bool has(const std::string& name) { return parameterTable.Find(name).index >= 0; }
-  static double scalar(const std::string& name) {
-    const Value& v = parameterTable.Lookup(name);
-    return v.IsScalar() ? *v.Scalar() : NAN;
+    return runLines(script);
   }
 
   std::string scratch;

@@ -24,21 +24,12 @@ class ListingTest : public ScriptFixture {
  protected:
   void SetUp() override {
     ScriptFixture::SetUp();
-    clearConstraints();
+    resetConstraints();
     variableTable.Insert(kAffineVariableName, VarRecord(kScl, Value(0.0)));
   }
   void TearDown() override {
-    clearConstraints();
+    resetConstraints();
     ScriptFixture::TearDown();
-  }
-
-  static void clearConstraints() {
-    lmiStarts.Clear();
-    lmiBlocks.Clear();
-    lmiTexts.Clear();
-    lmeBlocks.Clear();
-    lmeTexts.Clear();
-    objective = VLmiBlock(1);
   }
 
   // Runs a listing on one line with its keyword pending; returns its output.

@@ -1,16 +1,10 @@
 // The program at its prompt, driven through a pseudo-terminal as a user at a
 // terminal would drive it: the line editor only runs on a terminal.
-#include <poll.h>
-#include <pty.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
-#include <cerrno>
-#include <chrono>
-#include <cstdlib>
 #include <string>
 
 #include <gtest/gtest.h>
+
+#include "prompt_session.h"
 
 #ifndef VARNEL_PROGRAM
 #error "VARNEL_PROGRAM must name the varnel executable"
@@ -24,106 +18,6 @@ const char* const kBanner =
     " Send comments and suggestions to varnel@example.org\n"
     "-------------------------------------------------------------\n";
 
-// One run of the program at the prompt. Everything it writes is collected
-// with the terminal's carriage returns removed; `Await` consumes the output
-// up to and including a text that is expected next.
-class PromptSession {
- public:
-  PromptSession() {
-    struct winsize size = {24, 200, 0, 0};
-    pid_ = forkpty(&terminal_, nullptr, nullptr, &size);
-    if (pid_ == 0) {
-      // A plain terminal and no user key bindings keep the editor's output
-      // free of control sequences.
-      setenv("TERM", "dumb", 1);
-      setenv("INPUTRC", "/dev/null", 1);
-      unsetenv("VARNEL_PATH");
-      execl(VARNEL_PROGRAM, VARNEL_PROGRAM, static_cast<char*>(nullptr));
-      _exit(127);
-    }
-  }
-
-  ~PromptSession() {
-    if (pid_ > 0 && !exited_) {
-      kill(pid_, SIGKILL);
-      waitpid(pid_, nullptr, 0);
-    }
-    if (terminal_ >= 0) close(terminal_);
-  }
-
-  bool Started() const { return pid_ > 0; }
-
-  // Types text at the terminal ("\r" is the Enter key, "\x04" Ctrl-D).
-  void Type(const std::string& text) {
-    ASSERT_EQ(write(terminal_, text.data(), text.size()), static_cast<ssize_t>(text.size()));
-  }
-
-  // Waits until the unread output contains text; returns the unread output
-  // before it and marks everything up to the end of text as read. Fails the
-  // test and returns what was seen when text does not come within the time.
-  std::string Await(const std::string& text) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-    std::string::size_type at;
-    while ((at = output_.find(text, read_)) == std::string::npos) {
-      const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-          deadline - std::chrono::steady_clock::now());
-      if (left.count() <= 0 || !Receive(static_cast<int>(left.count()))) {
-        ADD_FAILURE() << "expected \"" << text << "\" in the output, got \"" << output_.substr(read_) << "\"";
-        return output_.substr(read_);
-      }
-    }
-    std::string before = output_.substr(read_, at - read_);
-    read_ = at + text.size();
-    return before;
-  }
-
-  // The output received and not read yet; marks it read.
-  std::string Unread() {
-    std::string rest = output_.substr(read_);
-    read_ = output_.size();
-    return rest;
-  }
-
-  // Reads the rest of the output and returns the exit status, or -1 when
-  // the program did not exit normally or is still running after 20 quiet
-  // seconds.
-  int ExitStatus() {
-    while (Receive(20000)) {
-    }
-    int status = 0;
-    for (int tries = 0; tries < 200; ++tries) {
-      const pid_t done = waitpid(pid_, &status, WNOHANG);
-      if (done == pid_) {
-        exited_ = true;
-        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-      }
-      if (done < 0) return -1;
-      usleep(100000);
-    }
-    return -1;
-  }
-
- private:
-  // Appends what the program writes within timeoutMs; false when nothing
-  // came or the terminal closed.
-  bool Receive(int timeoutMs) {
-    struct pollfd ready = {terminal_, POLLIN, 0};
-    if (poll(&ready, 1, timeoutMs) <= 0) return false;
-    char buffer[4096];
-    const ssize_t n = read(terminal_, buffer, sizeof buffer);
-    if (n <= 0) return false;  // EIO once the program has closed the terminal
-    for (ssize_t i = 0; i < n; ++i)
-      if (buffer[i] != '\r') output_ += buffer[i];
-    return true;
-  }
-
-  pid_t pid_ = -1;
-  int terminal_ = -1;
-  bool exited_ = false;
-  std::string output_;
-  std::string::size_type read_ = 0;
-};
-
 class PromptTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -131,7 +25,7 @@ class PromptTest : public ::testing::Test {
     EXPECT_EQ(session.Await("Interpreter mode.\n\n>> "), kBanner);
   }
 
-  PromptSession session;
+  PromptSession session{VARNEL_PROGRAM};
 };
 
 TEST_F(PromptTest, EndOfInputEndsTheRunWithTheExitMessageAndBanner) {

@@ -16,7 +16,7 @@
 #include "block_diagonal.h"
 #include "built_problem.h"
 #include "constraints.h"
-#include "script_fixture.h"
+#include "solver_fixture.h"
 #include "statements.h"
 #include "test_matrices.h"
 #include "workspace.h"
@@ -29,56 +29,8 @@ double maxAbs(const GenMatrixD& m) {
   return largest;
 }
 
-::testing::AssertionResult near(const GenMatrixD& actual, const GenMatrixD& expected, double tol) {
-  if (actual.Rows() != expected.Rows() || actual.Cols() != expected.Cols())
-    return ::testing::AssertionFailure() << actual.Rows() << " x " << actual.Cols() << ", expected "
-                                         << expected.Rows() << " x " << expected.Cols();
-  for (int i = 0; i < actual.Rows(); ++i)
-    for (int j = 0; j < actual.Cols(); ++j)
-      if (!(std::fabs(actual(i, j) - expected(i, j)) <= tol))
-        return ::testing::AssertionFailure() << "element (" << i << ", " << j << ") is " << actual(i, j)
-                                             << ", expected " << expected(i, j);
-  return ::testing::AssertionSuccess();
-}
-
-class BuilderTest : public ScriptFixture {
+class BuilderTest : public SolverFixture {
  protected:
-  void SetUp() override {
-    ScriptFixture::SetUp();
-    resetProblem();
-    variableTable.Insert(kAffineVariableName, VarRecord(kScl, Value(0.0)));
-  }
-  void TearDown() override {
-    resetProblem();
-    ScriptFixture::TearDown();
-  }
-
-  static void resetProblem() {
-    lmiStarts.Clear();
-    lmiBlocks.Clear();
-    lmiTexts.Clear();
-    lmeBlocks.Clear();
-    lmeTexts.Clear();
-    objective = VLmiBlock(1);
-    objectiveText.clear();
-    releaseBuiltResults();
-    builtVariableCount = 0;
-    objectiveVector = GenMatrixD();
-    needsRebuild = 1;
-  }
-
-  // Runs the statements of script (lines) until its end or its first
-  // failure; the status of the last statement.
-  int run(const std::string& script) {
-    input.str(script + "\n");
-    input.clear();
-    output.str("");
-    tokenQueue.Clear();
-    statementText.clear();
-    lineNumber = 0;
-    return runStatements();
-  }
-
   int build() {
     output.str("");
     return buildProblem();
@@ -200,7 +152,7 @@ class BuiltProblemTest : public BuilderTest, public ::testing::WithParamInterfac
       if (count == 1 && value.Cols() == 1) {
         for (int r = 0; r < value.Rows(); ++r, ++row) EXPECT_NEAR(values.Diagonal()[row], value[r], 1e-10);
       } else if (count == 1) {
-        EXPECT_TRUE(near(values.Block(block++).AsGenMatrixD(), value, 1e-10));
+        EXPECT_TRUE(nearMatrix(values.Block(block++).AsGenMatrixD(), value, 1e-10));
       } else {
         blockLmis.push_back(k);
       }
@@ -376,7 +328,7 @@ TEST_F(BuilderTest, MatrixInequalityKeepsItsConstantLast) {
   ASSERT_EQ(first.NumTerms(), 2);
   EXPECT_EQ(first.Term(0).variable, 1);
   EXPECT_EQ(first.Term(1).variable, 0);
-  EXPECT_TRUE(near(first.Term(1).left, make(2, 2, {-0.5, 0, 0, -0.5}), 0.0));
+  EXPECT_TRUE(nearMatrix(first.Term(1).left, make(2, 2, {-0.5, 0, 0, -0.5}), 0.0));
   // A scalar left side is the coefficient; a constant below rank_eps goes.
   const TermBlock& second = problem().TermBlockAt(1);
   ASSERT_EQ(second.NumTerms(), 1);
@@ -434,8 +386,8 @@ TEST_F(BuilderTest, LowerBlockIsStoredTransposed) {
   ASSERT_GE(lower.NumTerms(), 1);
   const ReducedTerm& term = lower.Term(0);
   EXPECT_EQ(term.transposed, 1);
-  EXPECT_TRUE(near(term.left, make(2, 2, {2, 1, 0, 1}), 0.0));
-  EXPECT_TRUE(near(term.right, make(2, 2, {1, 0, 2, 1}), 0.0));
+  EXPECT_TRUE(nearMatrix(term.left, make(2, 2, {2, 1, 0, 1}), 0.0));
+  EXPECT_TRUE(nearMatrix(term.right, make(2, 2, {1, 0, 2, 1}), 0.0));
 }
 
 TEST_F(BuilderTest, ColumnVectorConstantsFillColumnZero) {
@@ -443,7 +395,7 @@ TEST_F(BuilderTest, ColumnVectorConstantsFillColumnZero) {
   ASSERT_EQ(build(), 0) << output.str();
   const GenMatrixD& C = problem().Linear().Coefficients();
   // Unknowns: 0 the constant, 1 x, 2 y.
-  EXPECT_TRUE(near(C, make(4, 3, {0, 1, 0, 0, 0, 1, 1, 1, 0, 2, 1, 0}), 0.0));
+  EXPECT_TRUE(nearMatrix(C, make(4, 3, {0, 1, 0, 0, 0, 1, 1, 1, 0, 2, 1, 0}), 0.0));
 }
 
 TEST_F(BuilderTest, ObjectiveOfSymmetricVariable) {
@@ -479,7 +431,7 @@ TEST_F(BuilderTest, VariablesAreZeroAfterABuildThatNeedsCoefficients) {
 TEST_F(BuilderTest, VariablesKeepTheirValuesWithoutEqualitiesOrColumns) {
   ASSERT_EQ(run("var sym X(2) = [1 2; 2 4]\nlmi = X;"), 0);
   ASSERT_EQ(build(), 0) << output.str();
-  EXPECT_TRUE(near(asMatrix(variableTable.Lookup("X").GetValue()), make(2, 2, {1, 2, 2, 4}), 0.0));
+  EXPECT_TRUE(nearMatrix(asMatrix(variableTable.Lookup("X").GetValue()), make(2, 2, {1, 2, 2, 4}), 0.0));
 }
 
 TEST_F(BuilderTest, ZeroingNeverReachesStorageSharedWithTheVariable) {
@@ -488,7 +440,7 @@ TEST_F(BuilderTest, ZeroingNeverReachesStorageSharedWithTheVariable) {
   const Value shared = variableTable.Lookup("X").GetValue();
   setParameter("p", shared);
   ASSERT_EQ(build(), 0) << output.str();
-  EXPECT_TRUE(near(asMatrix(parameterTable.Lookup("p")), make(2, 2, {1, 2, 3, 4}), 0.0));
+  EXPECT_TRUE(nearMatrix(asMatrix(parameterTable.Lookup("p")), make(2, 2, {1, 2, 3, 4}), 0.0));
   EXPECT_EQ(maxAbs(asMatrix(variableTable.Lookup("X").GetValue())), 0.0);
 }
 
@@ -525,7 +477,7 @@ TEST_F(BuilderTest, AsymmetricConstraintLeavesTheNewProblemAtTheTestPoint) {
   EXPECT_EQ(lastMessage(), "Constraint set is not symmetric.");
   ASSERT_NE(builtProblem, nullptr);
   EXPECT_EQ(problem().Nb(), 1);
-  EXPECT_TRUE(near(builtVariableValues[1], make(2, 2, {1, 1, 1, 1}), 0.0));
+  EXPECT_TRUE(nearMatrix(builtVariableValues[1], make(2, 2, {1, 1, 1, 1}), 0.0));
   EXPECT_EQ(needsRebuild, 1);
 }
 

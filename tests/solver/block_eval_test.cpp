@@ -9,6 +9,7 @@
 #include <random>
 #include <vector>
 
+#include "reference_matrices.h"
 #include "test_matrices.h"
 
 // Every allocation of this test program is counted, so that a test can show
@@ -35,24 +36,6 @@ const double kSentinel = -12345.0;
 // A plain dense reference: the value of a term straight from its
 // definition, coefficient * S(L op(X) R), with every 1 x 1 operand a scalar
 // and a 1 x 1 result the scalar times the identity of the position.
-
-GenMatrixD naiveProduct(const GenMatrixD& A, const GenMatrixD& B) {
-  if (A.Cols() != B.Rows()) {
-    ADD_FAILURE() << "the test multiplies " << A.Rows() << " x " << A.Cols() << " by " << B.Rows() << " x " << B.Cols();
-  }
-  GenMatrixD C(A.Rows(), B.Cols(), 0.0, 0);
-  for (int i = 0; i < A.Rows(); ++i)
-    for (int j = 0; j < B.Cols(); ++j)
-      for (int t = 0; t < A.Cols(); ++t) C(i, j) += A(i, t) * B(t, j);
-  return C;
-}
-
-GenMatrixD naiveTranspose(const GenMatrixD& A) {
-  GenMatrixD T(A.Cols(), A.Rows());
-  for (int i = 0; i < A.Rows(); ++i)
-    for (int j = 0; j < A.Cols(); ++j) T(j, i) = A(i, j);
-  return T;
-}
 
 struct TermSpec {
   TermSpec(int v, double c = 1.0, std::vector<GenMatrixD> l = {}, std::vector<GenMatrixD> r = {}, int t = 0,
@@ -117,13 +100,6 @@ void fill(TermList& list, const std::vector<TermSpec>& specs) {
     if (spec.transposed) list.SetTransposed(k);
     if (spec.symmetric) list.SetSymmetric(k);
   }
-}
-
-GenMatrixD randomMatrix(int rows, int cols, std::mt19937& rng) {
-  std::uniform_real_distribution<double> value(-1.0, 1.0);
-  GenMatrixD m(rows, cols);
-  for (int e = 0; e < rows * cols; ++e) m[e] = value(rng);
-  return m;
 }
 
 // Entry (i, j) of out, i <= j read from the kept triangle's storage.

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <iostream>
 #include <sstream>
 #include <string>
@@ -62,6 +63,17 @@ class ScriptFixture : public ::testing::Test {
     needsRebuild = 0;
   }
 
+  // Empties the stored constraints: no LMI, no LME and a zero objective.
+  static void resetConstraints() {
+    lmiStarts.Clear();
+    lmiBlocks.Clear();
+    lmiTexts.Clear();
+    lmeBlocks.Clear();
+    lmeTexts.Clear();
+    objective = VLmiBlock(1);
+    objectiveText.clear();
+  }
+
   // Makes text, as it stands, what the script reads next.
   void setInput(const std::string& text) {
     input.str(text);
@@ -96,6 +108,14 @@ class ScriptFixture : public ::testing::Test {
     lineNumber += linesBefore;
   }
 
+  // Runs text (whole lines, as it stands) through the statement loop of a
+  // script run, which stops at the first failing statement; returns the
+  // loop's status. The output holds what text printed.
+  int runLines(const std::string& text) {
+    restartInput(text);
+    return runStatements();
+  }
+
   // Runs text as a whole script, the way the program runs one: the tables
   // start empty (the run seeds them) and the output so far is dropped; the
   // mode stays as the case set it. Returns the run's status.
@@ -117,6 +137,14 @@ class ScriptFixture : public ::testing::Test {
       if (line.rfind("#> ", 0) == 0) message = line.substr(3);
     }
     return message;
+  }
+
+  // Whether name is a parameter.
+  static bool has(const std::string& name) { return parameterTable.Find(name).index >= 0; }
+  // The parameter's value when it is a scalar, else NaN.
+  static double scalar(const std::string& name) {
+    const Value& v = parameterTable.Lookup(name);
+    return v.IsScalar() ? *v.Scalar() : NAN;
   }
 
   static void setParameter(const std::string& name, const Value& v) {

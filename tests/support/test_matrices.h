@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <initializer_list>
 
 #include "gen_matrix.h"
@@ -40,6 +41,32 @@ inline ::testing::AssertionResult sameValue(const Value& actual, const Value& ex
     if (!(a[k] == b[k])) return ::testing::AssertionFailure() << "element " << k << ": " << a[k] << " vs " << b[k];
   }
   return ::testing::AssertionSuccess();
+}
+
+// Same shape and every element (i, j) matching its expected one; the
+// failure names the first element that does not.
+template <class Match>
+::testing::AssertionResult matrixMatches(const GenMatrixD& actual, const GenMatrixD& expected, Match match) {
+  if (actual.Rows() != expected.Rows() || actual.Cols() != expected.Cols())
+    return ::testing::AssertionFailure() << actual.Rows() << " x " << actual.Cols() << ", expected "
+                                         << expected.Rows() << " x " << expected.Cols();
+  for (int i = 0; i < actual.Rows(); ++i)
+    for (int j = 0; j < actual.Cols(); ++j)
+      if (!match(actual(i, j), expected(i, j)))
+        return ::testing::AssertionFailure() << "element (" << i << ", " << j << ") is " << actual(i, j)
+                                             << ", expected " << expected(i, j);
+  return ::testing::AssertionSuccess();
+}
+
+// Same shape and exactly the same elements (NaNs never match).
+inline ::testing::AssertionResult sameMatrix(const GenMatrixD& actual, const GenMatrixD& expected) {
+  return matrixMatches(actual, expected, [](double a, double b) { return a == b; });
+}
+
+// Same shape and every element within tol of its expected one (NaNs and
+// infinities never match).
+inline ::testing::AssertionResult nearMatrix(const GenMatrixD& actual, const GenMatrixD& expected, double tol) {
+  return matrixMatches(actual, expected, [tol](double a, double b) { return std::fabs(a - b) <= tol; });
 }
 
 #endif

@@ -1,4 +1,4 @@
-// A fixture for the solver tests: runs script lines through the statement
+// A fixture for the builder and solver tests: runs script lines through the statement
 // loop on a fresh workspace (the hidden affine variable included) with the
 // standard output captured, and clears every stored constraint and the
 // built problem before and after each case.
@@ -35,13 +35,7 @@ class SolverFixture : public ScriptFixture {
   }
 
   static void resetProblem() {
-    lmiStarts.Clear();
-    lmiBlocks.Clear();
-    lmiTexts.Clear();
-    lmeBlocks.Clear();
-    lmeTexts.Clear();
-    objective = VLmiBlock(1);
-    objectiveText.clear();
+    resetConstraints();
     releaseBuiltResults();
     builtVariableCount = 0;
     objectiveVector = GenMatrixD();
@@ -50,15 +44,7 @@ class SolverFixture : public ScriptFixture {
 
   // Runs the lines of script until its end or its first failure; the status
   // of the last statement. The output holds what the script printed.
-  int run(const std::string& script) {
-    input.str(script + "\n");
-    input.clear();
-    output.str("");
-    tokenQueue.Clear();
-    statementText.clear();
-    lineNumber = 0;
-    return runStatements();
-  }
+  int run(const std::string& script) { return runLines(script + "\n"); }
 
   // The workspace value of a name (variable or parameter) as a matrix.
   static GenMatrixD valueOf(const std::string& name) {
