@@ -2,22 +2,38 @@
 #define VARNEL_FOUNDATION_HASH_TABLE_H
 
 #include <algorithm>
+#include <cstdint>
 #include <string>
 #include <vector>
 
 #include "list.h"
 
 // Names are handled as zero-terminated character strings whose characters
-// count as signed 8-bit values: both functions stop at the first NUL.
+// count as signed 8-bit values: both functions stop at the first NUL. Both
+// are inline: the interpreter looks names up for nearly every token.
 
 // The sum of the key's characters; 0 for "".
-int stringHash(const std::string& key);
+inline int stringHash(const std::string& key) {
+    int sum = 0;
+    for (const char* p = key.c_str(); *p != '\0'; ++p) {
+        sum += static_cast<signed char>(*p);
+    }
+    return sum;
+}
 
 // Negative, 0 or positive as a sorts before, with or after b: the difference
 // of the first differing characters. This is the one order of names (the
 // workspace listings, export and the builder all sort by it); the blank sorts
 // before digits, upper case before '_' before lower case.
-int compareNames(const std::string& a, const std::string& b);
+inline int compareNames(const std::string& a, const std::string& b) {
+    const char* p = a.c_str();
+    const char* q = b.c_str();
+    while (*p != '\0' && *p == *q) {
+        ++p;
+        ++q;
+    }
+    return static_cast<signed char>(*p) - static_cast<signed char>(*q);
+}
 
 template <class T>
 struct HashEntry {
@@ -32,10 +48,22 @@ struct BucketIndex {
 
 // String-keyed table of the workspace: 24 buckets, each a list of entries in
 // the order of their insertion. Storing a value uses T's assignment.
+//
+// The table counts the changes of its key set (Generation): whoever
+// remembers what a lookup found (whether a name is a key, where its value
+// lives) may go on using it as long as the count has not moved. Insert and
+// Remove of a key and Clear move it; changing a stored value in place does
+// not, and a value stays at its address until its key is removed.
 template <class T>
 class HashTable {
 public:
     static constexpr int kBuckets = 24;
+
+    HashTable() = default;
+    // A table is never replaced as a whole: its generation would not tell
+    // that every key may have changed.
+    HashTable(const HashTable&) = delete;
+    HashTable& operator=(const HashTable&) = delete;
 
     // Every key maps to one bucket in 0..23; keys with bytes of 0x80 or more
     // can have a negative sum, which is taken to its non-negative residue.
@@ -53,13 +81,20 @@ public:
     // only keys they know to be present; an absent key is a caller bug and
     // gets a default-valued scratch object that the table does not hold.
     T& Lookup(const std::string& key) {
-        BucketIndex where{BucketOf(key), -1};
-        Node* node = EntryNode(key, where);
-        if (node == nullptr) {
+        T* value = Get(key);
+        if (value == nullptr) {
             absent = T();
             return absent;
         }
-        return node->value.value;
+        return *value;
+    }
+
+    // The value stored under key, or null when key is absent. The address
+    // holds at least as long as the generation does not move.
+    T* Get(const std::string& key) {
+        BucketIndex where{BucketOf(key), -1};
+        Node* node = EntryNode(key, where);
+        return node != nullptr ? &node->value.value : nullptr;
     }
 
     // Adds (key, value) when key is absent and returns 0; returns 1 and keeps
@@ -73,6 +108,7 @@ public:
         entry.key = key;
         entry.value = value;
         ++count;
+        ++generation;
         return 0;
     }
 
@@ -84,17 +120,22 @@ public:
         }
         buckets[where.bucket].Remove(where.index);
         --count;
+        ++generation;
         return 0;
     }
 
     void Clear() {
         count = 0;
+        ++generation;
         for (List<HashEntry<T>>& bucket : buckets) {
             bucket.Clear();
         }
     }
 
     int Count() const { return count; }
+
+    // The number of changes of the key set so far; it only grows.
+    std::uint64_t Generation() const { return generation; }
 
     // All keys, gathered bucket by bucket from 0 to 23 in list order and,
     // when sort is nonzero, sorted by compareNames. Empty for an empty table.
@@ -136,6 +177,7 @@ private:
 
     List<HashEntry<T>> buckets[kBuckets];
     int count = 0;
+    std::uint64_t generation = 0;
     T absent{};
 };
 

@@ -1,6 +1,8 @@
 #ifndef VARNEL_FOUNDATION_LIST_H
 #define VARNEL_FOUNDATION_LIST_H
 
+#include <cstddef>
+#include <new>
 #include <utility>
 
 // The one sequence container of the system: a singly linked list that owns
@@ -32,6 +34,35 @@ public:
     ListNode(const ListNode&) = delete;
     ListNode& operator=(const ListNode&) = delete;
 
+    // Nodes come and go at a high rate (a loop replays its body's tokens on
+    // every pass, each taken token frees its node), so the memory of freed
+    // nodes is kept for the next ones: up to kSpareLimit blocks per element
+    // type. Values are constructed and destroyed as always; only the
+    // allocation is saved.
+    static void* operator new(std::size_t size) {
+        static_assert(alignof(ListNode) <= __STDCPP_DEFAULT_NEW_ALIGNMENT__, "spare blocks are plainly aligned");
+        if (spare == nullptr) {
+            return ::operator new(size);
+        }
+        Spare* block = spare;
+        spare = block->next;
+        --spareCount;
+        return block;
+    }
+    static void operator delete(void* memory) noexcept {
+        if (memory == nullptr) {
+            return;
+        }
+        if (spareCount >= kSpareLimit) {
+            ::operator delete(memory);
+            return;
+        }
+        Spare* block = ::new (memory) Spare;
+        block->next = spare;
+        spare = block;
+        ++spareCount;
+    }
+
     // Links a new default-valued node directly after this one and returns it.
     ListNode* AppendNew() {
         ListNode* node = new ListNode();
@@ -47,6 +78,14 @@ public:
             first = following;
         }
     }
+
+private:
+    struct Spare {
+        Spare* next;
+    };
+    static constexpr int kSpareLimit = 4096;
+    static inline Spare* spare = nullptr;
+    static inline int spareCount = 0;
 };
 
 template <class T>
@@ -97,6 +136,9 @@ public:
 
     int Size() const { return count; }
     int Count() const { return count; }
+
+    // The first node, null on an empty list: NodeAt(0) without its tests.
+    Node* Front() const { return head; }
 
     // Node i, or null when i is outside 0..Size()-1. The last node is
     // answered from `tail`, so reading the last element costs no walk.

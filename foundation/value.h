@@ -3,8 +3,9 @@
 // Sharing rule: copying or assigning a matrix value gives the destination a
 // matrix object of its own over the same element storage, so an element
 // written through either value is seen through both (no copy-on-write).
-// DeepCopy alone gives private elements. A scalar is held inline and is
-// never shared.
+// DeepCopy alone gives private elements, and MakePrivate gives them only
+// when another holder shares them. A scalar is held inline and is never
+// shared.
 //
 // Canonical forms: a matrix with 0 rows or 0 columns is held as the empty
 // value and a 1 x 1 matrix as a scalar, so a matrix value always has at least
@@ -70,6 +71,12 @@ class Value {
   }
   // Sets the scalar or every element of the (possibly shared) storage.
   Value& Fill(double x);
+  // A matrix whose elements have another holder trades them for a copy of
+  // its own, so that writing them in place reaches nobody else.
+  Value& MakePrivate() {
+    if (tag == kMatrixTag && matrix->Storage().RefCount() > 1) DeepCopy(*this);
+    return *this;
+  }
 
   int Tag() const { return tag; }
   int IsEmpty() const { return tag == kEmptyTag; }

@@ -184,7 +184,9 @@ int primaryDiag(Value& result) {
 
 int primarySqrt(Value& result) {
   if (readArgument(kSqrt, result)) return 1;
-  if (sqrtValue(result)) reportWarning("Matrix contains negative elements which were ignored.");
+  // sqrtValue writes in place; the argument may share a stored value's
+  // elements.
+  if (sqrtValue(result.MakePrivate())) reportWarning("Matrix contains negative elements which were ignored.");
   return closeCall();
 }
 

@@ -1,5 +1,6 @@
 #include "control_flow.h"
 
+#include <cstdint>
 #include <string>
 
 #include "evaluator.h"
@@ -165,10 +166,15 @@ class LoopTokens {
 
   // Makes a fresh copy of the construct the pending tokens. Each token is
   // copied once into its new node (a list assignment would first fill the
-  // node with the default token and then assign it).
+  // node with the default token and then assign it). A name is classified
+  // in the saved copy first, so that the classification carries over to
+  // every pass for as long as the workspace keeps its names.
   void Replay() {
     discardTokenQueue();
-    for (TokenNode* node = construct.NodeAt(0); node != nullptr; node = node->next) tokenQueue.Append(node->value);
+    for (TokenNode* node = construct.NodeAt(0); node != nullptr; node = node->next) {
+      classifiedKind(node->value);
+      tokenQueue.Append(node->value);
+    }
   }
 
   // Drops what is left of the last pass (after a break or a false condition)
@@ -223,16 +229,31 @@ class LoopElements {
   const Value value;
 };
 
-// Gives the loop variable the element of a pass. The body may have cleared
-// the parameter; it is then created again. A parameter that constraints may
-// use has changed, so the next build must not reuse the last one.
-void storeLoopValue(const std::string& name, double element) {
-  if (parameterTable.Find(name).index < 0)
-    parameterTable.Insert(name, Value(element));
-  else
-    parameterTable.Lookup(name) = element;
-  needsRebuild = 1;
-}
+// The parameter a for loop runs: gives it the element of every pass. The
+// body may have cleared the parameter; it is then created again. The place
+// of its value is looked up again only once the parameters have gained or
+// lost a name, which is the only way an entry's value moves.
+class LoopVariable {
+ public:
+  explicit LoopVariable(const std::string& name) : name(name) {}
+
+  // A parameter that constraints may use has changed, so the next build
+  // must not reuse the last one.
+  void Store(double element) {
+    if (slot == nullptr || generation != parameterTable.Generation()) {
+      parameterTable.Insert(name, Value());
+      slot = &parameterTable.Lookup(name);
+      generation = parameterTable.Generation();
+    }
+    *slot = element;
+    needsRebuild = 1;
+  }
+
+ private:
+  const std::string& name;
+  Value* slot = nullptr;
+  std::uint64_t generation = 0;
+};
 
 void removeInlineName(const std::string& name) {
   int position;
@@ -264,8 +285,9 @@ int runForLoop(const std::string& name) {
   if (tokens.Take(kForEndOfInput)) return 1;
   const LoopElements elements(parameterTable.Lookup(name));
   if (elements.Count() > 0) addInlineName(name);
+  LoopVariable variable(name);
   for (int k = 0; k < elements.Count(); ++k) {
-    storeLoopValue(name, elements[k]);
+    variable.Store(elements[k]);
     tokens.Replay();
     const PassResult pass = runPass();
     if (pass == kPassFailed) return 1;

@@ -125,20 +125,6 @@ int applyOperator(const BinaryOperator& op, SizeTest test, Value& result, const 
   return 0;
 }
 
-// The loop of a left-associative level whose operands come from `next`.
-template <int N>
-int evalBinaryLevel(Value& result, Level next, const BinaryOperator (&operators)[N], SizeTest test) {
-  if (next(result)) return 1;
-  for (;;) {
-    const BinaryOperator* op = findOperator(peekNonSpace(), operators);
-    if (op == nullptr) return 0;
-    takeOperator(op->kind);
-    Value right;
-    if (next(right)) return 1;
-    if (applyOperator(*op, test, result, right)) return 1;
-  }
-}
-
 // The end or the step of a range: an additive operand that must be a scalar.
 int evalRangeBound(Value& bound, double& x) {
   if (evalAdditive(bound)) return 1;
@@ -160,24 +146,61 @@ int evalAdditiveOperand(Value& operand) {
   return status;
 }
 
-}  // namespace
+// ---- The levels -------------------------------------------------------------
+// Every operand passes all the levels looser than itself on its way up, and
+// each of them looks for its operators after it. The levels are therefore
+// inline functions: a level function evaluates its left operand through the
+// tighter levels compiled into it, without a call for each, while right
+// operands are evaluated through the level functions themselves.
+#define VARNEL_LEVEL [[gnu::always_inline]] inline
 
-int evalExpression(Value& result) { return evalOr(result); }
-
-int evalOr(Value& result) { return evalBinaryLevel(result, evalAnd, kOrOperators, orSizeTest); }
-
-int evalAnd(Value& result) { return evalBinaryLevel(result, evalRelational, kAndOperators, andSizeTest); }
-
-int evalRelational(Value& result) {
-  return evalBinaryLevel(result, evalEquality, kRelationalOperators, compareSizeTest);
+// The operators of a left-associative level, once its left operand is in
+// result; the right operands come from next.
+template <int N>
+VARNEL_LEVEL int binaryOperations(Value& result, Level next, const BinaryOperator (&operators)[N], SizeTest test) {
+  for (;;) {
+    const BinaryOperator* op = findOperator(peekNonSpace(), operators);
+    if (op == nullptr) return 0;
+    takeOperator(op->kind);
+    Value right;
+    if (next(right)) return 1;
+    if (applyOperator(*op, test, result, right)) return 1;
+  }
 }
 
-int evalEquality(Value& result) {
-  return evalBinaryLevel(result, evalRange, kEqualityOperators, compareSizeTest);
+VARNEL_LEVEL int powerLevel(Value& result) {
+  if (evalUnarySign(result)) return 1;
+  return binaryOperations(result, evalUnarySign, kPowerOperators, powerSizeTest);
 }
 
-int evalRange(Value& result) {
-  if (evalAdditive(result)) return 1;
+VARNEL_LEVEL int multiplicativeLevel(Value& result) {
+  if (powerLevel(result)) return 1;
+  return binaryOperations(result, evalPower, kMultiplicativeOperators, multiplySizeTest);
+}
+
+VARNEL_LEVEL int additiveLevel(Value& result) {
+  const int bracketRule = insideBrackets;
+  insideBrackets = 0;
+  const int status = multiplicativeLevel(result);
+  insideBrackets = bracketRule;
+  if (status) return 1;
+  for (;;) {
+    const BinaryOperator* op = findOperator(peekNonSpace(), kAdditiveOperators);
+    if (op == nullptr) return 0;
+    skipSpaces();
+    // In a literal's element a sign glued to what follows begins the next
+    // element as a unary sign.
+    if (bracketRule && peekKind(1) != kSpace) return 0;
+    expectToken(op->kind);
+    skipSpaces();
+    Value right;
+    if (evalAdditiveOperand(right)) return 1;
+    if (applyOperator(*op, addSizeTest, result, right)) return 1;
+  }
+}
+
+VARNEL_LEVEL int rangeLevel(Value& result) {
+  if (additiveLevel(result)) return 1;
   if (!result.IsScalar() || peekNonSpace() != kColon) return 0;
   takeOperator(kColon);
   const double start = *result.Scalar();
@@ -195,29 +218,49 @@ int evalRange(Value& result) {
   return 0;
 }
 
-int evalAdditive(Value& result) {
-  const int bracketRule = insideBrackets;
-  if (evalAdditiveOperand(result)) return 1;
-  for (;;) {
-    const BinaryOperator* op = findOperator(peekNonSpace(), kAdditiveOperators);
-    if (op == nullptr) return 0;
-    skipSpaces();
-    // In a literal's element a sign glued to what follows begins the next
-    // element as a unary sign.
-    if (bracketRule && peekKind(1) != kSpace) return 0;
-    expectToken(op->kind);
-    skipSpaces();
-    Value right;
-    if (evalAdditiveOperand(right)) return 1;
-    if (applyOperator(*op, addSizeTest, result, right)) return 1;
+VARNEL_LEVEL int equalityLevel(Value& result) {
+  if (rangeLevel(result)) return 1;
+  return binaryOperations(result, evalRange, kEqualityOperators, compareSizeTest);
+}
+
+VARNEL_LEVEL int relationalLevel(Value& result) {
+  if (equalityLevel(result)) return 1;
+  return binaryOperations(result, evalEquality, kRelationalOperators, compareSizeTest);
+}
+
+VARNEL_LEVEL int andLevel(Value& result) {
+  if (relationalLevel(result)) return 1;
+  return binaryOperations(result, evalRelational, kAndOperators, andSizeTest);
+}
+
+VARNEL_LEVEL int orLevel(Value& result) {
+  if (andLevel(result)) return 1;
+  return binaryOperations(result, evalAnd, kOrOperators, orSizeTest);
+}
+
+#undef VARNEL_LEVEL
+
+}  // namespace
+
+const char kTooManyNestedExpressions[] = "Too many nested expressions.";
+
+int evalExpression(Value& result) {
+  if (ExpressionNesting::Full()) {
+    reportError(kTooManyNestedExpressions);
+    return 1;
   }
+  ExpressionNesting level;
+  return orLevel(result);
 }
 
-int evalMultiplicative(Value& result) {
-  return evalBinaryLevel(result, evalPower, kMultiplicativeOperators, multiplySizeTest);
-}
-
-int evalPower(Value& result) { return evalBinaryLevel(result, evalUnarySign, kPowerOperators, powerSizeTest); }
+int evalOr(Value& result) { return orLevel(result); }
+int evalAnd(Value& result) { return andLevel(result); }
+int evalRelational(Value& result) { return relationalLevel(result); }
+int evalEquality(Value& result) { return equalityLevel(result); }
+int evalRange(Value& result) { return rangeLevel(result); }
+int evalAdditive(Value& result) { return additiveLevel(result); }
+int evalMultiplicative(Value& result) { return multiplicativeLevel(result); }
+int evalPower(Value& result) { return powerLevel(result); }
 
 int evalUnarySign(Value& result) {
   const int kind = peekKind(0);
@@ -240,7 +283,9 @@ int evalNot(Value& result) {
   expectToken(kNot);
   skipSpaces();
   if (evalPostfix(result)) return 1;
-  notValue(result);
+  // notValue writes in place; the operand may share a stored value's
+  // elements.
+  notValue(result.MakePrivate());
   resultName = kAnsName;
   return 0;
 }

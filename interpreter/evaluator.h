@@ -16,8 +16,32 @@
 #include "token.h"
 #include "value.h"
 
-// One whole expression (the loosest level).
+// One whole expression (the loosest level). Nested more than
+// kMaxExpressionNesting deep, it is refused with "Too many nested
+// expressions.".
 int evalExpression(Value& result);
+
+// Every parenthesis, argument, subscript and literal element is an
+// expression of its own, evaluated by recursion. Each expression holds an
+// ExpressionNesting while it is evaluated; past kMaxExpressionNesting levels
+// a further one is refused with kTooManyNestedExpressions before the
+// recursion outgrows the stack.
+constexpr int kMaxExpressionNesting = 1000;
+extern const char kTooManyNestedExpressions[];
+
+class ExpressionNesting {
+ public:
+  ExpressionNesting() { ++depth; }
+  ~ExpressionNesting() { --depth; }
+  ExpressionNesting(const ExpressionNesting&) = delete;
+  ExpressionNesting& operator=(const ExpressionNesting&) = delete;
+
+  // Whether one more level would pass the limit.
+  static bool Full() { return depth >= kMaxExpressionNesting; }
+
+ private:
+  static inline int depth = 0;
+};
 
 int evalOr(Value& result);
 int evalAnd(Value& result);

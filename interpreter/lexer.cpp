@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "line_input.h"
+#include "primaries.h"
 #include "report.h"
 #include "workspace.h"
 
@@ -260,23 +261,40 @@ void scanInto(Token& token) {
   }
 }
 
+// Scans the next token into token, with a literal's number worked out once
+// for every copy of the token.
+void scanAndNote(Token& token) {
+  scanInto(token);
+  if (token.kind == kLiteral) {
+    token.number = parseNumber(token.text);
+    token.numberKnown = true;
+  }
+}
+
 // Scans one token onto the end of the queue and returns its node.
 ListNode<Token>* appendScanned() {
   ListNode<Token>* node = tokenQueue.AppendDefault();
-  scanInto(node->value);
+  scanAndNote(node->value);
   return node;
 }
 
-// The n-th pending token, scanning the missing ones.
-const Token& pending(int n) {
-  if (n < tokenQueue.Size()) return tokenQueue.NodeAt(n)->value;
+// Scans tokens onto the queue until the n-th is pending; returns it.
+Token& scanUpTo(int n) {
   ListNode<Token>* node = nullptr;
   while (tokenQueue.Size() <= n) node = appendScanned();
   return node->value;
 }
 
-int classifiedKind(const Token& token) {
-  return token.kind == kName ? classifyName(token.text) : token.kind;
+// The n-th pending token, scanning the missing ones.
+Token& pending(int n) {
+  ListNode<Token>* node = tokenQueue.NodeAt(n);
+  return node != nullptr ? node->value : scanUpTo(n);
+}
+
+// The front token, scanned when nothing is pending.
+Token& front() {
+  ListNode<Token>* node = tokenQueue.Front();
+  return node != nullptr ? node->value : appendScanned()->value;
 }
 
 // Writes a non-integral inline number so that the scanner reads it back as
@@ -337,21 +355,34 @@ void recordText(int kind, const std::string& text) {
   *textRecorder << text;
 }
 
-// Takes the front token, classified and recorded, and returns its kind; text,
-// when given, receives the token's text.
-int takeFront(std::string* text) {
-  Token scanned;
-  Token* token = &scanned;
-  const bool queued = tokenQueue.Size() > 0;
-  if (queued)
-    token = &tokenQueue.NodeAt(0)->value;
-  else
-    scanInto(scanned);
-  const int kind = classifiedKind(*token);
-  if (recordingText) recordText(kind, token->text);
-  if (text != nullptr) *text = std::move(token->text);
-  if (queued) tokenQueue.Remove(0);
+// What a taken token leaves behind besides its kind, for the parts given.
+struct TakenParts {
+  std::string* text = nullptr;
+  double* number = nullptr;  // a literal's number
+  Value** parameter = nullptr;  // a parameter's stored value, else null
+  VarRecord** variable = nullptr;  // a variable's record, else null
+};
+
+// Takes the front token, classified and recorded, and returns its kind.
+// Inline: each caller wants other parts.
+[[gnu::always_inline]] inline int takeFront(const TakenParts& parts = TakenParts()) {
+  Token& token = front();
+  const int kind = classifiedKind(token);
+  if (recordingText) recordText(kind, token.text);
+  if (parts.number != nullptr) *parts.number = token.numberKnown ? token.number : parseNumber(token.text);
+  if (parts.parameter != nullptr) *parts.parameter = kind == kParameter ? token.parameter : nullptr;
+  if (parts.variable != nullptr) *parts.variable = kind == kVariable ? token.variable : nullptr;
+  if (parts.text != nullptr) *parts.text = std::move(token.text);
+  tokenQueue.Remove(0);
   return kind;
+}
+
+// classifyName, with where the name's value or record is stored.
+int lookUpName(const std::string& name, Value*& parameter, VarRecord*& variable) {
+  variable = variableTable.Get(name);
+  parameter = variable == nullptr ? parameterTable.Get(name) : nullptr;
+  if (variable != nullptr) return kVariable;
+  return parameter != nullptr ? kParameter : kName;
 }
 
 int requireKind(int found, int kind) {
@@ -364,47 +395,77 @@ int requireKind(int found, int kind) {
 
 Token scanToken() {
   Token token;
-  scanInto(token);
+  scanAndNote(token);
   return token;
 }
 
-int peekKind(int n) { return classifiedKind(pending(n)); }
+int scanAndPeekKind(int n) { return classifiedKind(scanUpTo(n)); }
 
 Token peekToken(int n) {
-  Token token = pending(n);
-  token.kind = classifiedKind(token);
+  Token& queued = pending(n);
+  const int kind = classifiedKind(queued);
+  Token token = queued;
+  token.kind = kind;
   return token;
 }
 
-int peekNonSpace() {
-  ListNode<Token>* node = tokenQueue.NodeAt(0);
+int scanAndPeekNonSpace() {
   for (;;) {
-    if (node == nullptr) node = appendScanned();
+    ListNode<Token>* node = appendScanned();
     if (node->value.kind != kSpace) return classifiedKind(node->value);
-    node = node->next;
   }
 }
 
-void skipSpaces() {
+void takeSpaces() {
   if (recordingText && textRecorder != nullptr) *textRecorder << ' ';
-  while (pending(0).kind == kSpace) tokenQueue.Remove(0);
+  while (front().kind == kSpace) tokenQueue.Remove(0);
 }
 
-int expectToken(int kind) { return requireKind(takeFront(nullptr), kind); }
+int expectToken(int kind) { return requireKind(takeFront(), kind); }
 
-int expectTokenText(int kind, std::string& text) { return requireKind(takeFront(&text), kind); }
+int expectTokenText(int kind, std::string& text) {
+  TakenParts parts;
+  parts.text = &text;
+  return requireKind(takeFront(parts), kind);
+}
+
+int expectNumber(double& number) {
+  TakenParts parts;
+  parts.number = &number;
+  return requireKind(takeFront(parts), kLiteral);
+}
+
+int expectParameter(std::string& name, Value*& stored) {
+  TakenParts parts;
+  parts.text = &name;
+  parts.parameter = &stored;
+  return requireKind(takeFront(parts), kParameter);
+}
+
+int expectVariable(std::string& name, VarRecord*& record) {
+  TakenParts parts;
+  parts.text = &name;
+  parts.variable = &record;
+  return requireKind(takeFront(parts), kVariable);
+}
 
 std::string& takeTokenName(std::string& name) {
-  name = TokenNames[takeFront(nullptr)];
+  name = TokenNames[takeFront()];
   return name;
 }
 
 void recordToken(const Token& token) { recordText(token.kind, token.text); }
 
+int reclassifyName(Token& token) {
+  token.nameKind = lookUpName(token.text, token.parameter, token.variable);
+  token.namesStamp = namesStamp();
+  return token.nameKind;
+}
+
 int classifyName(const std::string& name) {
-  if (variableTable.Find(name).index >= 0) return kVariable;
-  if (parameterTable.Find(name).index >= 0) return kParameter;
-  return kName;
+  Value* parameter;
+  VarRecord* variable;
+  return lookUpName(name, parameter, variable);
 }
 
 int lookupKeyword(const std::string& word, Token& token) {

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <climits>
 #include <cmath>
+#include <cstdint>
 #include <cstdlib>
 
 #include "evaluator.h"
@@ -125,9 +126,38 @@ struct Subscript {
   Value before;  // shares the stored value's elements
 };
 
-// Stores the assignment of a parameter or a variable (subscript null when the
-// name has none) and yields its value.
-using AssignHandler = int (*)(const std::string& name, Subscript* subscript, Value& result);
+// The workspace entry of a parameter or a variable, found as its name was
+// taken. The subscript and an assignment's right-hand side may change the
+// workspace, so the entry is asked for again afterwards; the table is
+// searched again only when it has gained or lost a name since, which is the
+// only way an entry moves or goes.
+template <class T>
+class Entry {
+ public:
+  Entry(HashTable<T>& table, const std::string& name, T* found)
+      : table(table), name(name), found(found), generation(table.Generation()) {}
+
+  const std::string& Name() const { return name; }
+  T& Get() {
+    if (found == nullptr || generation != table.Generation()) {
+      found = &table.Lookup(name);
+      generation = table.Generation();
+    }
+    return *found;
+  }
+
+ private:
+  HashTable<T>& table;
+  const std::string& name;
+  T* found;
+  std::uint64_t generation;
+};
+
+using ParameterEntry = Entry<Value>;
+using VariableEntry = Entry<VarRecord>;
+
+const Value& storedValue(ParameterEntry& entry) { return entry.Get(); }
+const Value& storedValue(VariableEntry& entry) { return entry.Get().GetValue(); }
 
 // The write of p(:) = e or p(s) = e into target.
 int writeSelection(Value& target, const Value& rhs, const Subscript& subscript) {
@@ -136,13 +166,17 @@ int writeSelection(Value& target, const Value& rhs, const Subscript& subscript) 
 }
 
 // What follows the name of a parameter or variable: an optional subscript,
-// then an assignment or a read. A read is a private copy of the whole value
+// then an assignment, which assign stores and yields (subscript null when
+// the name has none), or a read. A read is a private copy of the whole value
 // (shown under the name) or the subscript's selection (an "ans").
-int readOrAssign(const std::string& name, const Value& stored, AssignHandler assign, Value& result) {
+template <class T>
+int readOrAssign(Entry<T>& entry, int (*assign)(Entry<T>&, Subscript*, Value&), Value& result) {
+  const std::string& name = entry.Name();
+  const Value& stored = storedValue(entry);
   if (peekKind(0) != kLeftParen) {
     // The common case, without an index list to make.
+    if (peekNonSpace() == kAssign) return assign(entry, nullptr, result);
     resultName = name;
-    if (peekNonSpace() == kAssign) return assign(name, nullptr, result);
     result.DeepCopy(stored);
     return 0;
   }
@@ -150,7 +184,7 @@ int readOrAssign(const std::string& name, const Value& stored, AssignHandler ass
   subscript.before = stored;
   if (parseSubscript(subscript.before, subscript.indices, subscript.rows, subscript.cols, subscript.mode)) return 1;
   resultName = name;
-  if (peekNonSpace() == kAssign) return assign(name, &subscript, result);
+  if (peekNonSpace() == kAssign) return assign(entry, &subscript, result);
   if (subscript.mode == kWholeValue) {
     result.DeepCopy(subscript.before);
     return 0;
@@ -160,12 +194,6 @@ int readOrAssign(const std::string& name, const Value& stored, AssignHandler ass
   return 0;
 }
 
-// Gives a matrix storage of its own before it is written in place, so that
-// no other holder sees the write.
-void makePrivate(Value& v) {
-  if (v.IsMatrix() && v.Matrix()->Storage().RefCount() > 1) v.DeepCopy(v);
-}
-
 // Two matrix values over the same elements.
 bool holdSameElements(const Value& a, const Value& b) {
   return a.IsMatrix() && b.IsMatrix() && a.Matrix()->Data() == b.Matrix()->Data();
@@ -173,12 +201,13 @@ bool holdSameElements(const Value& a, const Value& b) {
 
 int subscriptMode(const Subscript* subscript) { return subscript != nullptr ? subscript->mode : kWholeValue; }
 
-int assignParameter(const std::string& name, Subscript* subscript, Value& result) {
+int assignParameter(ParameterEntry& entry, Subscript* subscript, Value& result) {
+  const std::string& name = entry.Name();
   takeSeparator(kAssign);
   Value rhs;
   if (evalExpression(rhs)) return 1;
-  // Looked up again: the right-hand side may itself have assigned the name.
-  Value& stored = parameterTable.Lookup(name);
+  // Asked for again: the right-hand side may itself have assigned the name.
+  Value& stored = entry.Get();
   if (subscriptMode(subscript) == kWholeValue) {
     turnInlineOff(name, stored, rhs);
     result = std::move(rhs);
@@ -191,11 +220,11 @@ int assignParameter(const std::string& name, Subscript* subscript, Value& result
     Value& target = subscript->before;
     const bool sameElements = holdSameElements(stored, target);
     if (sameElements) stored.Release();
-    makePrivate(target);
+    target.MakePrivate();
     const int failed = writeSelection(target, rhs, *subscript);
     if (!failed || sameElements) stored = target;
     if (failed) return 1;
-    result.DeepCopy(target);
+    result = std::move(target);
   }
   resultName = name;
   needsRebuild = 1;
@@ -235,11 +264,12 @@ int checkVariableValue(const std::string& name, int type, int m, int n, const Va
   return 0;
 }
 
-int assignVariable(const std::string& name, Subscript* subscript, Value& result) {
+int assignVariable(VariableEntry& entry, Subscript* subscript, Value& result) {
+  const std::string& name = entry.Name();
   takeSeparator(kAssign);
   Value rhs;
   if (evalExpression(rhs)) return 1;
-  VarRecord& record = variableTable.Lookup(name);
+  VarRecord& record = entry.Get();
   // The declared size; no assignment changes it.
   const int m = record.GetValue().Rows();
   const int n = record.GetValue().Cols();
@@ -303,9 +333,9 @@ int primaryParen(Value& result) {
 }
 
 int primaryNumber(Value& result) {
-  std::string text;
-  expectTokenText(kLiteral, text);
-  result = parseNumber(text);
+  double number;
+  expectNumber(number);
+  result = number;
   resultName = kAnsName;
   return 0;
 }
@@ -334,14 +364,18 @@ int primaryNewName(Value& result) {
 
 int primaryParameter(Value& result) {
   std::string name;
-  expectTokenText(kParameter, name);
-  return readOrAssign(name, parameterTable.Lookup(name), assignParameter, result);
+  Value* stored;
+  expectParameter(name, stored);
+  ParameterEntry entry(parameterTable, name, stored);
+  return readOrAssign(entry, assignParameter, result);
 }
 
 int primaryVariable(Value& result) {
   std::string name;
-  expectTokenText(kVariable, name);
-  return readOrAssign(name, variableTable.Lookup(name).GetValue(), assignVariable, result);
+  VarRecord* record;
+  expectVariable(name, record);
+  VariableEntry entry(variableTable, name, record);
+  return readOrAssign(entry, assignVariable, result);
 }
 
 double parseNumber(const std::string& text) { return std::atof(text.c_str()); }

@@ -6,9 +6,13 @@
 // Each primary takes its own first token and returns 0, or 1 after an error
 // report. An assignment is an expression: the primary that meets "=" after
 // its name (and subscript) evaluates the rest as the right-hand side, stores
-// a private copy of the new value and yields the value itself. Values read
-// from the workspace are private copies too, so nothing done to an
-// expression's result reaches a stored value.
+// the new value and yields the value itself. Values read from the workspace
+// are private copies. The value of a subscripted assignment shares the
+// elements just stored instead of copying them all again, so whatever writes
+// the elements of an expression's result in place first makes them private
+// (Value::MakePrivate), and every write into a stored value does the same:
+// nothing done to a result reaches a stored value, and no later assignment
+// reaches a result.
 #ifndef VARNEL_PRIMARIES_H
 #define VARNEL_PRIMARIES_H
 

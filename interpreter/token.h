@@ -2,6 +2,7 @@
 #ifndef VARNEL_TOKEN_H
 #define VARNEL_TOKEN_H
 
+#include <cstdint>
 #include <string>
 
 #include "list.h"
@@ -23,9 +24,24 @@ enum TokenKind {
 
 extern const char* const TokenNames[kTokenKindCount];
 
+class Value;
+class VarRecord;
+
 struct Token {
   int kind = kNothing;
   std::string text;
+  // What the lexer has worked out about the text, kept with every copy of
+  // the token (a loop's saved body keeps it from pass to pass). A name's
+  // kind as the workspace tables stood at namesStamp (0: not yet known;
+  // see classifiedKind), with the parameter's stored value or the
+  // variable's record it then named; a literal's number when numberKnown is
+  // set.
+  int nameKind = kName;
+  std::uint64_t namesStamp = 0;
+  Value* parameter = nullptr;
+  VarRecord* variable = nullptr;
+  double number = 0.0;
+  bool numberKnown = false;
 };
 
 using TokenQueue = List<Token>;

@@ -22,12 +22,6 @@ int fail(const std::string& message) {
   return 1;
 }
 
-// Every group, argument and literal element is an expression of its own,
-// evaluated by recursion; past this depth a further one is refused before
-// the recursion outgrows the stack.
-constexpr int kMaxExpressionDepth = 1000;
-int expressionDepth = 0;
-
 int isOneByOne(const VLmiBlock& block) { return block.Rows() == 1 && block.Cols() == 1; }
 int isEmptySized(const VLmiBlock& block) { return block.Rows() == 0 || block.Cols() == 0; }
 int sameSize(const VLmiBlock& a, const VLmiBlock& b) { return a.Rows() == b.Rows() && a.Cols() == b.Cols(); }
@@ -554,12 +548,12 @@ int evalLmiText(VLmiBlock& block, const std::string& text) {
   return status;
 }
 
+// Shares the matrix evaluator's nesting count: an affine expression and the
+// matrix subscripts inside it are one recursion.
 int evalLmiExpression(VLmiBlock& block) {
-  if (expressionDepth == kMaxExpressionDepth) return fail("Too many nested expressions.");
-  ++expressionDepth;
-  const int status = evalLmiOr(block);
-  --expressionDepth;
-  return status;
+  if (ExpressionNesting::Full()) return fail(kTooManyNestedExpressions);
+  ExpressionNesting level;
+  return evalLmiOr(block);
 }
 
 int evalLmiOr(VLmiBlock& block) { return evalLevel(block, evalLmiAnd, kOrOperators, orCheck); }

@@ -1,6 +1,7 @@
 #include "hash_table.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <set>
 #include <string>
 #include <vector>
@@ -177,6 +178,58 @@ TEST(HashTableOps, ClearForgetsEveryKeyAndTheTableFillsAgain) {
     EXPECT_EQ(table.Find("ba").index, 0);
     EXPECT_EQ(table.Find("ab").index, 1);
     EXPECT_EQ(table.Lookup("ab"), 3);
+}
+
+TEST(HashTableOps, GetGivesTheStoredValueWhereItStaysWhileItsKeyDoes) {
+    HashTable<int> table;
+    EXPECT_EQ(table.Get("ab"), nullptr);
+    table.Insert("ab", 1);
+    int* ab = table.Get("ab");
+    ASSERT_NE(ab, nullptr);
+    EXPECT_EQ(*ab, 1);
+    // ba shares the bucket of ab; other keys come and go around it.
+    for (const char* key : {"ba", "c", "x"}) {
+        table.Insert(key, 2);
+    }
+    table.Remove("ba");
+    EXPECT_EQ(table.Get("ab"), ab);
+    *ab = 7;
+    EXPECT_EQ(table.Lookup("ab"), 7);
+    EXPECT_EQ(table.Get("ba"), nullptr);
+}
+
+// ---------------------------------------------------------------- generation
+
+// A lookup remembered at one generation holds as long as the generation does:
+// it moves (upward) with every change of the key set, and only then.
+TEST(HashTableGeneration, MovesWithEveryChangeOfTheKeySetAndOnlyThen) {
+    HashTable<int> table;
+    std::uint64_t seen = table.Generation();
+    auto moved = [&]() {
+        const std::uint64_t now = table.Generation();
+        EXPECT_GE(now, seen);
+        const bool changed = now != seen;
+        seen = now;
+        return changed;
+    };
+    EXPECT_EQ(table.Insert("a", 1), 0);
+    EXPECT_TRUE(moved());
+    EXPECT_EQ(table.Insert("ab", 1), 0);
+    EXPECT_TRUE(moved());
+    EXPECT_EQ(table.Insert("a", 2), 1);
+    EXPECT_FALSE(moved());
+    table.Lookup("a") = 3;
+    *table.Get("ab") = 4;
+    table.Lookup("zz");
+    table.Find("a");
+    table.SortedKeys(1);
+    EXPECT_FALSE(moved());
+    EXPECT_EQ(table.Remove("zz"), 1);
+    EXPECT_FALSE(moved());
+    EXPECT_EQ(table.Remove("a"), 0);
+    EXPECT_TRUE(moved());
+    table.Clear();
+    EXPECT_TRUE(moved());
 }
 
 // ---------------------------------------------------------------- sorted keys

@@ -441,6 +441,58 @@ TEST(ListQueue, PushBackAndPopFrontAreFirstInFirstOut) {
     EXPECT_EQ(Contents(queue), (Texts{"b", "c"}));
 }
 
+// ---------------------------------------------------------------- front and node memory
+
+TEST(ListFront, IsTheFirstNodeOrNull) {
+    TokList queue;
+    EXPECT_EQ(queue.Front(), nullptr);
+    queue = MakeTokens({"a", "b", "c"});
+    ASSERT_NE(queue.Front(), nullptr);
+    EXPECT_EQ(queue.Front(), queue.NodeAt(0));
+    queue.Remove(0);
+    EXPECT_EQ(queue.Front()->value.text, "b");
+    TokList out;
+    queue.SplitAt(out, 0);
+    EXPECT_EQ(queue.Front(), nullptr);
+    EXPECT_EQ(out.Front()->value.text, "b");
+}
+
+// Counts its live instances: an element must be destroyed when its node
+// goes, whatever becomes of the node's memory.
+struct Counted {
+    static int alive;
+    int id = 0;
+    Counted() { ++alive; }
+    explicit Counted(int id) : id(id) { ++alive; }
+    Counted(const Counted& other) : id(other.id) { ++alive; }
+    Counted& operator=(const Counted&) = default;
+    ~Counted() { --alive; }
+};
+int Counted::alive = 0;
+
+TEST(ListNodeMemory, ElementsLiveExactlyAsLongAsTheirNodes) {
+    {
+        List<Counted> list{Counted(0)};
+        const int base = Counted::alive;  // the default element
+        for (int round = 0; round < 3; ++round) {
+            for (int k = 0; k < 5000; ++k) {
+                list[list.Size()] = Counted(k);
+            }
+            EXPECT_EQ(Counted::alive, base + 5000);
+            list.Remove(0);
+            list.Remove(list.Size() - 1);
+            EXPECT_EQ(Counted::alive, base + 4998);
+            EXPECT_EQ(list[0].id, 1);
+            EXPECT_EQ(list[list.Size() - 1].id, 4998);
+            list.Clear();
+            EXPECT_EQ(Counted::alive, base);
+        }
+        list[0] = Counted(9);
+        EXPECT_EQ(list[0].id, 9);
+    }
+    EXPECT_EQ(Counted::alive, 0);
+}
+
 // ---------------------------------------------------------------- long lists
 
 TEST(ListLong, AMillionElementsAreFreedWithoutExhaustingTheStack) {

@@ -343,6 +343,23 @@ TEST_F(ControlFlowTest, ClearedLoopVariableIsCreatedAgainForTheNextPass) {
   EXPECT_EQ(scalar("i"), 3.0);
 }
 
+// A loop's body is scanned once, but every pass sees each name as the
+// workspace stands then: a name a pass binds, clears or declares has its new
+// meaning in the next pass.
+TEST_F(ControlFlowTest, EachPassSeesTheNamesAsTheWorkspaceStandsThen) {
+  EXPECT_EQ(run("for i = 1:2; if i == 2; w = z; end; z = 5; end\n"), 0);
+  EXPECT_EQ(scalar("w"), 5.0);
+
+  EXPECT_EQ(run("for i = 1:2; if i == 2; u = v; end; if i == 1; var v = 3; end; end\n"), 0) << output.str();
+  EXPECT_EQ(scalar("u"), 3.0);
+
+  EXPECT_EQ(run("n = 0; while n < 2; n = n + 1; if n == 2; t = m; end; m = 10 * n; end\n"), 0);
+  EXPECT_EQ(scalar("t"), 10.0);
+
+  EXPECT_EQ(run("y = 1; for i = 1:2; if i == 2; y = y + 1; end; clear y; end\n"), 1);
+  EXPECT_EQ(lastMessage(), "Unknown command, variable or parameter 'y'.");
+}
+
 TEST_F(ControlFlowTest, ExprStatementsInABodyShowTheirValues) {
   EXPECT_EQ(run("for i = 1:2; i, end\n"), 0);
   EXPECT_EQ(output.str(), "\ni = \n\n     1.0000\n\n\ni = \n\n     2.0000\n\n");

@@ -594,6 +594,83 @@ TEST_F(SubscriptTest, WritesDoNotReachOtherHoldersOfTheStorage) {
   EXPECT_TRUE(sameValue(other, matrixValue(2, 2, {1, 2, 3, 4})));
 }
 
+// The value of a subscripted assignment is the parameter's new value; it
+// stays apart from the parameter both ways: what is done to the value does
+// not reach the parameter, and later writes into the parameter (or into a
+// copy stored elsewhere) do not reach the value.
+TEST_F(SubscriptTest, TheValueOfASubscriptedAssignmentStaysApartFromTheParameter) {
+  const Value before = matrixValue(2, 2, {1, 2, 3, 4});
+  ASSERT_EQ(run("~(p(2) = 0)"), 0);
+  EXPECT_TRUE(sameValue(result, matrixValue(2, 2, {0, 0, 1, 0})));
+  EXPECT_TRUE(sameValue(parameter("p"), matrixValue(2, 2, {1, 2, 0, 4})));
+
+  setParameter("p", before);
+  ASSERT_EQ(run("sqrt(p(1) = 16)"), 0);
+  EXPECT_TRUE(sameValue(result, matrixValue(2, 2, {4, std::sqrt(2.0), std::sqrt(3.0), 2})));
+  EXPECT_TRUE(sameValue(parameter("p"), matrixValue(2, 2, {16, 2, 3, 4})));
+
+  setParameter("p", before);
+  ASSERT_EQ(run("(p(1) = 5) + (p(1) = 7)"), 0);
+  EXPECT_TRUE(sameValue(result, matrixValue(2, 2, {12, 4, 6, 8})));
+  EXPECT_TRUE(sameValue(parameter("p"), matrixValue(2, 2, {7, 2, 3, 4})));
+
+  setParameter("p", before);
+  ASSERT_EQ(run("p(4) = 0"), 0);
+  const Value held = result;
+  EXPECT_TRUE(sameValue(held, matrixValue(2, 2, {1, 2, 3, 0})));
+  ASSERT_EQ(run("p(1) = 9"), 0);
+  EXPECT_TRUE(sameValue(held, matrixValue(2, 2, {1, 2, 3, 0})));
+  EXPECT_TRUE(sameValue(parameter("p"), matrixValue(2, 2, {9, 2, 3, 0})));
+
+  ASSERT_EQ(run("q = (p(2) = 8)"), 0);
+  ASSERT_EQ(run("p(1) = 1"), 0);
+  ASSERT_EQ(run("q(4) = 6"), 0);
+  EXPECT_TRUE(sameValue(parameter("q"), matrixValue(2, 2, {9, 2, 8, 6})));
+  EXPECT_TRUE(sameValue(parameter("p"), matrixValue(2, 2, {1, 2, 8, 0})));
+}
+
+// Whole scripts: a declaration and the answer of a statement take the value
+// of a subscripted assignment, and every name keeps its own elements.
+TEST_F(EvaluatorTest, CopiesOfASubscriptedAssignmentsValueKeepTheirOwnElements) {
+  ASSERT_EQ(runScript("p = [1 2]; var x = (p(1) = 5); q = (p(2) = 6); x(2) = 8; p(1) = 7; q(1) = 9;\n"
+                      "r = [0 0]; -(r(1) = 3); r(2) = 4; ans(1) = 0;\n"),
+            0)
+      << output.str();
+  EXPECT_TRUE(sameValue(parameter("p"), row({7, 6})));
+  EXPECT_TRUE(sameValue(variable("x"), row({5, 8})));
+  EXPECT_TRUE(sameValue(parameter("q"), row({9, 6})));
+  EXPECT_TRUE(sameValue(parameter("r"), row({3, 4})));
+  EXPECT_TRUE(sameValue(parameter(kAnsName), row({0, 0})));
+}
+
+// Every parenthesis, argument, subscript and literal element is an expression
+// of its own; past kMaxExpressionNesting of them one inside the other the
+// expression is refused, at once and once, and the evaluator is then as
+// usable as before.
+TEST_F(SubscriptTest, NestingDeeperThanTheLimitIsRefused) {
+  const int inner = kMaxExpressionNesting - 1;  // run() itself is the outermost
+  auto nest = [](int depth, const std::string& open, const std::string& close) {
+    std::string line;
+    for (int k = 0; k < depth; ++k) line += open;
+    line += "1";
+    for (int k = 0; k < depth; ++k) line += close;
+    return line;
+  };
+  for (const auto& shape : {std::make_pair("(", ")"), std::make_pair("[", "]"), std::make_pair("sqrt(", ")"),
+                            std::make_pair("p(", ")"), std::make_pair("-(~(", "))")}) {
+    SCOPED_TRACE(shape.first);
+    const int depth = std::string(shape.first) == "-(~(" ? inner / 2 : inner;
+    ASSERT_EQ(run(nest(depth, shape.first, shape.second)), 0) << lastMessage();
+    EXPECT_EQ(run(nest(depth + 1, shape.first, shape.second)), 1);
+    EXPECT_EQ(lastMessage(), "Too many nested expressions.");
+    EXPECT_EQ(errorCount(), 1);
+  }
+  EXPECT_EQ(run(nest(100000, "(", ")")), 1);
+  EXPECT_EQ(lastMessage(), "Too many nested expressions.");
+  ASSERT_EQ(run(nest(inner, "(", ")") + " + " + nest(inner, "(", ")")), 0);
+  EXPECT_TRUE(sameValue(result, Value(2.0)));
+}
+
 TEST_F(EvaluatorTest, AScalarOnTheInlineListThatBecomesAMatrixLeavesIt) {
   setParameter("q", Value(2.0));
   setParameter("m", row({1, 2}));

@@ -273,6 +273,97 @@ TEST_F(LexerTest, NamesAreClassifiedEachTimeTheyAreHandedOut) {
   EXPECT_EQ(text, "x");
 }
 
+// A token remembers its classification, in the queue and in every copy of
+// it, and works it out again once either table has gained or lost a name:
+// however the tables change between two looks, the second look sees them as
+// they stand.
+TEST_F(LexerTest, EveryLookSeesTheTablesAsTheyStandThen) {
+  feed("x");
+  EXPECT_EQ(peekKind(0), kName);
+  TokenQueue saved;
+  saveTokenQueue(saved);
+  const struct {
+    void (*change)();
+    int kind;
+  } steps[] = {
+      {[] { parameterTable.Insert("x", Value(1.0)); }, kParameter},
+      {[] { variableTable.Insert("x", VarRecord(kScl, Value(2.0))); }, kVariable},
+      {[] { variableTable.Clear(); }, kParameter},
+      {[] { parameterTable.Insert("other", Value(3.0)); }, kParameter},
+      {[] { parameterTable.Remove("x"); }, kName},
+      {[] { variableTable.Insert("x", VarRecord(kScl, Value(4.0))); }, kVariable},
+      {[] { variableTable.Remove("x"); }, kName},
+  };
+  for (const auto& step : steps) {
+    step.change();
+    EXPECT_EQ(peekKind(0), step.kind);
+    EXPECT_EQ(peekNonSpace(), step.kind);
+    EXPECT_EQ(peekToken(0).kind, step.kind);
+  }
+  parameterTable.Insert("x", Value(5.0));
+  restoreTokenQueue(saved);  // a copy made before all of this
+  EXPECT_EQ(peekKind(0), kParameter);
+  EXPECT_EQ(expectToken(kParameter), 0);
+}
+
+// expectParameter and expectVariable hand out the entry the name stands for
+// when it is taken, also after its entry has been replaced by another one.
+TEST_F(LexerTest, TakingANameGivesTheEntryItNamesThen) {
+  parameterTable.Insert("p", Value(1.0));
+  feed("p p p q");
+  EXPECT_EQ(peekKind(0), kParameter);
+  EXPECT_EQ(peekKind(2), kParameter);
+  parameterTable.Remove("p");
+  parameterTable.Insert("z", Value(9.0));  // may take the memory p's entry had
+  parameterTable.Insert("p", Value(2.0));
+  std::string name;
+  Value* stored = nullptr;
+  EXPECT_EQ(expectParameter(name, stored), 0);
+  EXPECT_EQ(name, "p");
+  ASSERT_EQ(stored, parameterTable.Get("p"));
+  EXPECT_EQ(*stored->Scalar(), 2.0);
+
+  skipSpaces();
+  variableTable.Insert("p", VarRecord(kScl, Value(3.0)));
+  VarRecord* record = nullptr;
+  EXPECT_EQ(expectVariable(name, record), 0);
+  ASSERT_EQ(record, variableTable.Get("p"));
+  EXPECT_EQ(*record->GetValue().Scalar(), 3.0);
+
+  skipSpaces();
+  stored = parameterTable.Get("z");
+  EXPECT_EQ(expectParameter(name, stored), 1);  // p is a variable now
+  EXPECT_EQ(stored, nullptr);
+  EXPECT_EQ(lastMessage(), "Expected parameter.");
+  skipSpaces();
+  EXPECT_EQ(expectVariable(name, record), 1);
+  EXPECT_EQ(name, "q");
+  EXPECT_EQ(record, nullptr);
+}
+
+TEST_F(LexerTest, ExpectNumberGivesTheNumberOfTheLiteralsText) {
+  feed("2.5e-1 .5 1e+5");
+  const double numbers[] = {0.25, 0.5, 1.0};
+  for (const double expected : numbers) {
+    double number = -1.0;
+    EXPECT_EQ(expectNumber(number), 0);
+    EXPECT_EQ(number, expected);
+    skipSpaces();
+  }
+  expectToken(kPlus);
+  double number = -1.0;
+  EXPECT_EQ(expectNumber(number), 0);
+  EXPECT_EQ(number, 5.0);
+  // A literal that was never scanned, put in the queue as it is.
+  Token literal;
+  literal.kind = kLiteral;
+  literal.text = "3.25";
+  discardTokenQueue();
+  tokenQueue.PushBack(literal);
+  EXPECT_EQ(expectNumber(number), 0);
+  EXPECT_EQ(number, 3.25);
+}
+
 TEST_F(LexerTest, ClassifiesQuotedNamesAndDotsLikeIdentifiers) {
   parameterTable.Insert("a b", Value(1.0));
   feed("\"a b\" ..");
