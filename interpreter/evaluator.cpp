@@ -99,21 +99,6 @@ const BinaryOperator kMultiplicativeOperators[] = {
     {kTimes, multiplyValues}, {kBackslash, leftDivideValues}, {kSlash, rightDivideValues}};
 const BinaryOperator kPowerOperators[] = {{kPower, powerValues}};
 
-template <int N>
-const BinaryOperator* findOperator(int kind, const BinaryOperator (&operators)[N]) {
-  for (const BinaryOperator& op : operators) {
-    if (op.kind == kind) return &op;
-  }
-  return nullptr;
-}
-
-// Takes the operator that peekNonSpace has seen, with the blanks around it.
-void takeOperator(int kind) {
-  skipSpaces();
-  expectToken(kind);
-  skipSpaces();
-}
-
 // result = result op right after the level's size test.
 int applyOperator(const BinaryOperator& op, SizeTest test, Value& result, const Value& right) {
   if (const char* message = test(op.kind, result, right)) {
@@ -347,4 +332,10 @@ int makeRange(double start, double step, double end, Value& result) {
   }
   result = row;
   return 0;
+}
+
+void takeOperator(int kind) {
+  skipSpaces();
+  expectToken(kind);
+  skipSpaces();
 }

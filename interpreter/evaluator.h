@@ -16,6 +16,19 @@
 #include "token.h"
 #include "value.h"
 
+// The entry of a level's operator table (each entry has a `kind`) for the
+// token kind, or null when the level has no such operator.
+template <class Operator, int N>
+const Operator* findOperator(int kind, const Operator (&operators)[N]) {
+  for (const Operator& op : operators) {
+    if (op.kind == kind) return &op;
+  }
+  return nullptr;
+}
+
+// Takes the operator that peekNonSpace has seen, with the blanks around it.
+void takeOperator(int kind);
+
 // One whole expression (the loosest level). Nested more than
 // kMaxExpressionNesting deep, it is refused with "Too many nested
 // expressions.".

@@ -112,21 +112,6 @@ const LmiOperator kMultiplicativeOperators[] = {{kTimes, nullptr, VLmiBlock::Mul
                                                 {kSlash, nullptr, VLmiBlock::Slash}};
 const LmiOperator kPowerOperators[] = {{kPower, nullptr, VLmiBlock::Pow}};
 
-template <int N>
-const LmiOperator* findOperator(int kind, const LmiOperator (&operators)[N]) {
-  for (const LmiOperator& op : operators) {
-    if (op.kind == kind) return &op;
-  }
-  return nullptr;
-}
-
-// Takes the operator that peekNonSpace has seen, with the blanks around it.
-void takeOperator(int kind) {
-  skipSpaces();
-  expectToken(kind);
-  skipSpaces();
-}
-
 // block = block op right after the level's check.
 int applyOperator(const LmiOperator& op, LmiCheck check, VLmiBlock& block, const VLmiBlock& right) {
   if (const char* message = check(op.kind, block, right)) return fail(message);
