@@ -50,8 +50,8 @@ struct TermSpec {
   int symmetric;
 };
 
-GenMatrixD referenceValue(const TermSpec& spec, const GenMatrixD* variables, int rows, int cols) {
-  double scale = spec.coefficient;
+GenMatrixD referenceValue(const TermSpec& recipe, const GenMatrixD* variables, int rows, int cols) {
+  double scale = recipe.coefficient;
   GenMatrixD product(0);
   bool hasProduct = false;
   auto apply = [&](const GenMatrixD& F) {
@@ -64,41 +64,41 @@ GenMatrixD referenceValue(const TermSpec& spec, const GenMatrixD* variables, int
       product = naiveProduct(product, F);
     }
   };
-  for (const GenMatrixD& L : spec.left) apply(L);
-  const GenMatrixD& X = variables[spec.variable];
-  apply(spec.transposed ? naiveTranspose(X) : GenMatrixD(X));
-  for (const GenMatrixD& R : spec.right) apply(R);
+  for (const GenMatrixD& L : recipe.left) apply(L);
+  const GenMatrixD& X = variables[recipe.variable];
+  apply(recipe.transposed ? naiveTranspose(X) : GenMatrixD(X));
+  for (const GenMatrixD& R : recipe.right) apply(R);
   GenMatrixD value(rows, cols, 0.0, 0);
   if (!hasProduct || (product.Rows() == 1 && product.Cols() == 1)) {
     const double s = hasProduct ? product(0, 0) : 1.0;
-    for (int k = 0; k < std::min(rows, cols); ++k) value(k, k) = scale * (spec.symmetric ? 2 * s : s);
+    for (int k = 0; k < std::min(rows, cols); ++k) value(k, k) = scale * (recipe.symmetric ? 2 * s : s);
     return value;
   }
   for (int i = 0; i < rows; ++i)
     for (int j = 0; j < cols; ++j)
-      value(i, j) = scale * (spec.symmetric ? product(i, j) + product(j, i) : product(i, j));
+      value(i, j) = scale * (recipe.symmetric ? product(i, j) + product(j, i) : product(i, j));
   return value;
 }
 
-GenMatrixD referenceList(const std::vector<TermSpec>& specs, const GenMatrixD* variables, int rows, int cols) {
+GenMatrixD referenceList(const std::vector<TermSpec>& recipes, const GenMatrixD* variables, int rows, int cols) {
   GenMatrixD sum(rows, cols, 0.0, 0);
-  for (const TermSpec& spec : specs) {
-    const GenMatrixD v = referenceValue(spec, variables, rows, cols);
+  for (const TermSpec& recipe : recipes) {
+    const GenMatrixD v = referenceValue(recipe, variables, rows, cols);
     for (int e = 0; e < rows * cols; ++e) sum[e] += v[e];
   }
   return sum;
 }
 
-void fill(TermList& list, const std::vector<TermSpec>& specs) {
-  list.Resize(static_cast<int>(specs.size()));
-  for (int k = 0; k < static_cast<int>(specs.size()); ++k) {
-    const TermSpec& spec = specs[k];
-    list.SetVariable(k, spec.variable);
-    list.SetCoefficient(k, spec.coefficient);
-    if (!spec.left.empty()) list.SetLeftFactor(k, spec.left[0]);
-    if (!spec.right.empty()) list.SetRightFactor(k, spec.right[0]);
-    if (spec.transposed) list.SetTransposed(k);
-    if (spec.symmetric) list.SetSymmetric(k);
+void fill(TermList& list, const std::vector<TermSpec>& recipes) {
+  list.Resize(static_cast<int>(recipes.size()));
+  for (int k = 0; k < static_cast<int>(recipes.size()); ++k) {
+    const TermSpec& recipe = recipes[k];
+    list.SetVariable(k, recipe.variable);
+    list.SetCoefficient(k, recipe.coefficient);
+    if (!recipe.left.empty()) list.SetLeftFactor(k, recipe.left[0]);
+    if (!recipe.right.empty()) list.SetRightFactor(k, recipe.right[0]);
+    if (recipe.transposed) list.SetTransposed(k);
+    if (recipe.symmetric) list.SetSymmetric(k);
   }
 }
 
@@ -143,7 +143,7 @@ TEST_F(BlockEvalTest, SingleTermsFollowTheirDefinitions) {
   const GenMatrixD half = make(1, 1, {0.5});
   struct Case {
     const char* name;
-    TermSpec spec;
+    TermSpec recipe;
     GenMatrixD want;  // written out by hand from the definition
   };
   // X = [1 2; 3 4], W = [1 -2 0.5; 3 0 -1], x = -0.75, x0 = 1.5.
@@ -167,8 +167,8 @@ TEST_F(BlockEvalTest, SingleTermsFollowTheirDefinitions) {
   for (const Case& c : cases) {
     // A 2 x 2 block: a first term of that size fixes it where needed.
     MakeProblem(smallVariables(), 1, 0);
-    std::vector<TermSpec> specs = {TermSpec{1, 0.0, {}, {}, 0, 0}, c.spec};
-    fill(problem->TermBlockAt(0), specs);
+    std::vector<TermSpec> recipes = {TermSpec{1, 0.0, {}, {}, 0, 0}, c.recipe};
+    fill(problem->TermBlockAt(0), recipes);
     problem->FinalizeSizes();
     SymMatrixD out;
     evalTermBlock(problem->TermBlockAt(0), out);
@@ -200,7 +200,7 @@ TEST_F(BlockEvalTest, ElementsAreRoundedInTheOrderOfTheDefinition) {
     for (int j = 0; j < 2; ++j) lXR(i, j) = 0.0 + lX(i, 0) * R(0, j) + lX(i, 1) * R(1, j);
   struct Case {
     const char* name;
-    TermSpec spec;
+    TermSpec recipe;
     GenMatrixD P;
     int symmetric;
   };
@@ -211,7 +211,7 @@ TEST_F(BlockEvalTest, ElementsAreRoundedInTheOrderOfTheDefinition) {
   };
   for (const Case& k : cases) {
     MakeProblem({make(1, 1, {1.0}), X, make(1, 1, {x})}, 1, 0);
-    fill(problem->TermBlockAt(0), {k.spec});
+    fill(problem->TermBlockAt(0), {k.recipe});
     problem->FinalizeSizes();
     SymMatrixD out;
     evalTermBlock(problem->TermBlockAt(0), out);
@@ -219,7 +219,7 @@ TEST_F(BlockEvalTest, ElementsAreRoundedInTheOrderOfTheDefinition) {
     for (int i = 0; i < 2; ++i)
       for (int j = 0; j < 2; ++j) {
         const double p = k.symmetric ? k.P(i, j) + k.P(j, i) : k.P(i, j);
-        EXPECT_EQ(stored(out, i, j), k.spec.coefficient * p) << k.name << " (" << i << ", " << j << ")";
+        EXPECT_EQ(stored(out, i, j), k.recipe.coefficient * p) << k.name << " (" << i << ", " << j << ")";
       }
   }
 }
@@ -286,7 +286,7 @@ TEST_F(BlockEvalTest, RandomTermBlocksMatchTheirDefinition) {
                                       randomMatrix(1, 1, rng), randomMatrix(d, q, rng)};
     MakeProblem(values, 1, 0);
     std::uniform_real_distribution<double> coefficient(-2.0, 2.0);
-    std::vector<TermSpec> specs = {
+    std::vector<TermSpec> recipes = {
         TermSpec{3, coefficient(rng)},                                                              // x I, first
         TermSpec{1, 1.0, {}, {}, static_cast<int>(round % 2), static_cast<int>(rng() % 2)},         // X or X'
         TermSpec{2, coefficient(rng), {randomMatrix(d, p, rng)}, {randomMatrix(q, d, rng)}, 0, 0},  // L Y R
@@ -298,11 +298,11 @@ TEST_F(BlockEvalTest, RandomTermBlocksMatchTheirDefinition) {
         TermSpec{0, coefficient(rng), {randomMatrix(d, d, rng)}},                                   // constant matrix
         TermSpec{0, coefficient(rng)},                                                              // scalar constant
     };
-    if (q != d) specs.erase(specs.begin() + 5);  // L Z' needs Z square
-    fill(problem->TermBlockAt(0), specs);
+    if (q != d) recipes.erase(recipes.begin() + 5);  // L Z' needs Z square
+    fill(problem->TermBlockAt(0), recipes);
     problem->FinalizeSizes();
     ASSERT_EQ(problem->TermBlockAt(0).Size(), d);
-    const GenMatrixD want = referenceList(specs, Variables(), d, d);
+    const GenMatrixD want = referenceList(recipes, Variables(), d, d);
     SymMatrixD full;
     evalTermBlock(problem->TermBlockAt(0), full);
     expectWhole(full, want, "evalTermBlock");
@@ -333,7 +333,7 @@ class BlockLmiEvalTest : public BlockEvalTest {
                  make(1, 1, {0.4})},
                 0, 1);
     const GenMatrixD R23 = randomMatrix(2, 3, rng);
-    specs = {
+    recipes = {
         {TermSpec{4, 2.0}, TermSpec{1, 1.0, {}, {}, 0, 1}, TermSpec{0, -1.0}},      // (0, 0): 2x I + X + X'
         {TermSpec{3, 1.0}, TermSpec{1, 0.5, {}, {randomMatrix(2, 3, rng)}, 0, 0}},  // (1, 0): 2 x 3
         {TermSpec{2, 1.0, {randomMatrix(3, 3, rng)}, {}, 0, 1}, TermSpec{0, 3.0}},  // (1, 1)
@@ -345,16 +345,16 @@ class BlockLmiEvalTest : public BlockEvalTest {
     block.Allocate(3);
     int e = 0;
     for (int i = 0; i < 3; ++i)
-      for (int j = 0; j <= i; ++j) fill(block.SubBlockAt(i, j), specs[e++]);
+      for (int j = 0; j <= i; ++j) fill(block.SubBlockAt(i, j), recipes[e++]);
     problem->FinalizeSizes();
   }
   GenMatrixD Reference(int i, int j) const {
     const int e = i * (i + 1) / 2 + j;
     const int h[] = {2, 3, 3};
-    return referenceList(specs[e], Variables(), h[j], h[i]);
+    return referenceList(recipes[e], Variables(), h[j], h[i]);
   }
 
-  std::vector<std::vector<TermSpec>> specs;
+  std::vector<std::vector<TermSpec>> recipes;
   const int offsets[3] = {0, 2, 5};
   const int heights[3] = {2, 3, 3};
 };
