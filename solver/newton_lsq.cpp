@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cfloat>
+#include <cmath>
 
 #include "kernels.h"
 #include "lapack.h"
@@ -83,6 +84,22 @@ void addOffDiagonalBlockRows(const BlockFactor& U, const TermList& entry, int fl
                                t.transposed, t.scale);
     }
   });
+}
+
+// DGELS calls A rank deficient only for an exact zero on the diagonal of its
+// triangular factor R (in A's upper triangle). A direction that no row sees
+// usually leaves a rounding residue there instead, whose size depends on the
+// BLAS, and the solution then explodes along it: a diagonal entry negligible
+// against the largest, by the rule of solveMinimumNorm, counts as zero too.
+// With fewer rows than columns the factor is DGELS's lower triangular L.
+int hasNegligiblePivot(const GenMatrixD& R, int n) {
+  const int diagonal = std::min(R.Rows(), n);
+  double largest = 0.0;
+  for (int i = 0; i < diagonal; ++i) largest = std::max(largest, std::fabs(R(i, i)));
+  const double negligible = largest * DBL_EPSILON * std::max(R.Rows(), n);
+  for (int i = 0; i < diagonal; ++i)
+    if (std::fabs(R(i, i)) <= negligible) return 1;
+  return 0;
 }
 
 UTrMatrixD identityFactor(int d) {
@@ -246,7 +263,7 @@ void LeastSquaresSystem::Solve(const GenMatrixD& B, GenMatrixD& X) {
   };
   loadRightSides();
   dgels_(&trans, &m, &n, &nrhs, A.Data(), &m, rhs.Data(), &ldb, work.data(), &lwork, &info, 1);
-  if (info > 0) {
+  if (info > 0 || hasNegligiblePivot(A, n)) {
     // A rank-deficient A gives DGELS no solution: the minimum-norm one of a
     // factorisation with column pivoting takes its place.
     Reduce();

@@ -50,9 +50,10 @@ class LeastSquaresSystem {
   // The scaled rows, reduced through the basis, and the row of the weight t.
   void Build(ScalingFactor& U, double t);
   // X (nv x rhsCount) := the least-squares solution of A X = B, B being
-  // (nt + 1) x rhsCount. LAPACK's DGELS solves it; when DGELS finds A rank
-  // deficient (a zero diagonal entry in its triangular factor), the
-  // minimum-norm solution of solveMinimumNorm replaces it.
+  // (nt + 1) x rhsCount. LAPACK's DGELS solves it; when A is rank
+  // deficient (a diagonal entry of DGELS's triangular factor zero, or
+  // negligible against the largest), the minimum-norm solution of
+  // solveMinimumNorm replaces it.
   void Solve(const GenMatrixD& B, GenMatrixD& X);
 
  private:

@@ -2,7 +2,7 @@
 # Installs the Debian packages that building and testing need, but only those
 # that are missing, so a machine that has them all is not touched.
 varnel_install_deps() {
-  local wanted=(g++ make cmake libgtest-dev liblapack-dev libblas-dev libreadline-dev python3 python3-scipy)
+  local wanted=(g++ make cmake libgtest-dev libopenblas-serial-dev libreadline-dev python3 python3-scipy)
   local missing=()
   local pkg
   for pkg in "${wanted[@]}"; do

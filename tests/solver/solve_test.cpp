@@ -232,13 +232,14 @@ TEST_F(SolveTest, FreeParameterOutsideEveryInequality) {
 }
 
 // X's antisymmetric part enters no inequality: the least-squares systems
-// are rank deficient and the Newton matrix singular.
+// are rank deficient and the Newton matrix singular. X + X' >= M gives
+// trace(X) >= trace(M) / 2, attained at X = M / 2.
 TEST_F(SolveTest, GeneralVariableSeenThroughItsSymmetricPart) {
   for (int fact = 1; fact <= 2; ++fact) {
     freshWorkspace();
-    EXPECT_EQ(Solve(fact, "var X(2,2)\nlmi = X + X' - eye(2);\nobj = trace(X);\nsolve;"), 0.0) << Output();
+    EXPECT_EQ(Solve(fact, "var X(2,2)\nlmi = X + X' - [2 1; 1 2];\nobj = trace(X);\nsolve;"), 0.0) << Output();
     const GenMatrixD X = valueOf("X");
-    EXPECT_NEAR(X(0, 0) + X(1, 1), 1.0, 1e-3);
+    EXPECT_NEAR(X(0, 0) + X(1, 1), 2.0, 1e-3);
     EXPECT_TRUE(std::isfinite(X(0, 1)) && std::isfinite(X(1, 0)));
   }
 }
