@@ -69,6 +69,8 @@ void dgesvd_(const char* jobu, const char* jobvt, const LapackInt* m, const Lapa
 // QR factorisation with column pivoting (the older routine and its
 // successor; both read nonzero JPVT entries as columns fixed to the front),
 // and application of the orthogonal factor.
+void dgeqrf_(const LapackInt* m, const LapackInt* n, double* a, const LapackInt* lda, double* tau, double* work,
+             const LapackInt* lwork, LapackInt* info);
 void dgeqpf_(const LapackInt* m, const LapackInt* n, double* a, const LapackInt* lda, LapackInt* jpvt, double* tau,
              double* work, LapackInt* info);
 void dgeqp3_(const LapackInt* m, const LapackInt* n, double* a, const LapackInt* lda, LapackInt* jpvt, double* tau,

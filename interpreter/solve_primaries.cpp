@@ -49,9 +49,14 @@ int findFeasiblePoint(SolverRun& run) {
 int optimizeObjective(SolverRun& run) {
   newlineUnlessCompact();
   std::cout << "Optimizing...\n";
-  return solverSettings.fact == 1
-             ? runOptimizeQR(run.W, run.t, run.start, run.end, run.cpuSeconds, 0, 0.0)
-             : runOptimizeCholesky(run.W, run.t, run.start, run.end, run.cpuSeconds, 0, 0.0);
+  const int status = solverSettings.fact == 1
+                         ? runOptimizeQR(run.W, run.t, run.start, run.end, run.cpuSeconds, 0, 0.0)
+                         : runOptimizeCholesky(run.W, run.t, run.start, run.end, run.cpuSeconds, 0, 0.0);
+  // The variables hold the best point the run checked, but its objective
+  // is not known to be within eps of the optimum: say so, as a failed
+  // feasibility search says what it means.
+  if (status != kSolved && status != kUnbounded) reportWarning("Accuracy 'eps' not reached.");
+  return status;
 }
 
 int finish(const SolverRun& run, int status, Value& result) {

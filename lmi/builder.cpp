@@ -118,6 +118,25 @@ int checkLmiBlock(const std::vector<VLmiBlock>& fresh, int b, int row, int col, 
   return 0;
 }
 
+// A value that holds an infinity or a NaN.
+int isNotFinite(const Value& v) {
+  const double* a = v.IsMatrix() ? v.Matrix()->Data() : v.Scalar();
+  for (int i = 0; i < v.ElementCount(); ++i)
+    if (!std::isfinite(a[i])) return 1;
+  return 0;
+}
+
+// The constants and coefficients of a block must be numbers the solver can
+// work with: one infinity or NaN would make every Newton step meaningless.
+int checkFinite(const VLmiBlock& block, const char* message) {
+  for (int t = 0; t < block.NumTerms(); ++t) {
+    const VMatTerm& term = block[t];
+    if ((!term.leftIsIdentity && isNotFinite(term.left)) || (!term.rightIsIdentity && isNotFinite(term.right)))
+      return fail(message);
+  }
+  return 0;
+}
+
 int evaluateLmi(BuildWork& work, int k) {
   const int start = work.starts[k];
   const int count = work.LmiBlockCount(k);
@@ -126,6 +145,7 @@ int evaluateLmi(BuildWork& work, int k) {
   int col = 0;
   for (int b = 0; b < count; ++b) {
     if (evalLmiText(fresh[b], *work.lmiTextList[start + b])) return 1;
+    if (checkFinite(fresh[b], "LMI coefficients must be finite.")) return 1;
     if (checkLmiBlock(fresh, b, row, col, count)) return 1;
     if (col == row) {
       ++row;
@@ -150,6 +170,7 @@ int evaluateStoredTexts(BuildWork& work) {
     VLmiBlock fresh(1);
     if (evalLmiText(fresh, *work.lmeTextList[k])) return 1;
     if (fresh.NumTerms() == 1) return fail("LME does not involve any variables.");
+    if (checkFinite(fresh, "LME coefficients must be finite.")) return 1;
     *work.lmes[k] = fresh;
   }
   printBuildStep(" Ok.\n");
@@ -161,6 +182,7 @@ int evaluateStoredTexts(BuildWork& work) {
   if (fresh.NumTerms() == 1) return fail("Objective does not involve any variables.");
   // A parameter in the text may have changed its size since `obj` took it.
   if (isMatrixBlock(fresh)) return fail("Objective must be a scalar function.");
+  if (checkFinite(fresh, "Objective coefficients must be finite.")) return 1;
   objective = fresh;
   printBuildStep(" Ok.\n");
   return 0;

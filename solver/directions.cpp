@@ -46,32 +46,6 @@ void copyValues(const BlockDiagonalMatrix& from, BlockDiagonalMatrix& to) {
   }
 }
 
-namespace {
-
-// g - lambda (fc - L fe), in that order of operations.
-inline double combined(double g, double fc, double fe, double lambda, double L) { return g - lambda * (fc - L * fe); }
-
-}  // namespace
-
-void combineDirections(const BlockDiagonalMatrix& G, const BlockDiagonalMatrix& Fc, const BlockDiagonalMatrix& Fe,
-                       double lambda, double L, BlockDiagonalMatrix& out) {
-  const int td = G.DiagonalLength();
-  for (int r = 0; r < td; ++r)
-    out.Diagonal()[r] = combined(G.Diagonal()[r], Fc.Diagonal()[r], Fe.Diagonal()[r], lambda, L);
-  for (int k = 0; k < G.BlockCount(); ++k) {
-    const int n = G.BlockSize(k);
-    const double* g = G.Block(k).Data();
-    const double* fc = Fc.Block(k).Data();
-    const double* fe = Fe.Block(k).Data();
-    double* o = out.Block(k).Data();
-    for (int j = 0; j < n; ++j)
-      for (int i = 0; i <= j; ++i) {
-        const int e = i + j * n;
-        o[e] = combined(g[e], fc[e], fe[e], lambda, L);
-      }
-  }
-}
-
 PointKeeper::PointKeeper(BuiltProblem& problem, const FreeParameterMap& map)
     : problem(problem), map(map), entry(map.Nvt(), 1), kept(map.Nv(), 1), haveKept(0) {
   loadUnknowns(problem, entry);
@@ -97,4 +71,10 @@ void PointKeeper::WriteBack() {
   } else {
     problem.StoreUnknowns(entry);
   }
+}
+
+double PointKeeper::EntryObjective(const GenMatrixD& q) const {
+  double sum = 0.0;
+  for (int k = 0; k < map.Nv(); ++k) sum += q[k] * entry[problem.FreeIndex()[k]];
+  return sum;
 }

@@ -28,11 +28,6 @@ void evaluateDirection(BuiltProblem& problem, const FreeParameterMap& map, const
 // same shape.
 void copyValues(const BlockDiagonalMatrix& from, BlockDiagonalMatrix& to);
 
-// out := G - lambda (Fc - L Fe), diagonal part and upper triangles; out may
-// be none of the operands.
-void combineDirections(const BlockDiagonalMatrix& G, const BlockDiagonalMatrix& Fc, const BlockDiagonalMatrix& Fe,
-                       double lambda, double L, BlockDiagonalMatrix& out);
-
 // The point a phase writes back at its exit: the last one offered whose
 // homogenising entry is positive and whose normalisation is finite, or,
 // when none was, the point the variables held when the phase began.
@@ -45,6 +40,9 @@ class PointKeeper {
   int Offer(const GenMatrixD& y);
   // Writes the kept point into the variables.
   void WriteBack();
+  // q'y at the point the variables held when the phase began, y being its
+  // free parameters.
+  double EntryObjective(const GenMatrixD& q) const;
 
  private:
   BuiltProblem& problem;

@@ -68,6 +68,8 @@ int runOptimizeQR(BlockDiagonalMatrix& W, double& t, time_t& start, time_t& end,
                                 start, end, cpuSeconds, W, t);
   if (status == kDegenerate)
     reportWarning("Stopping due to numerical degeneracy.");
+  else if (status == kUnbounded)
+    reportWarning("Unboundness detected.");
   else if (status != kSolved)
     warnCommon(status, "Stopping. 'max_iter' exceeded.", "Abnormal termination. Please report!");
   return status;
@@ -82,7 +84,9 @@ int runOptimizeCholesky(BlockDiagonalMatrix& W, double& t, time_t& start, time_t
     reportWarning(status == kNoProgress ? noProgressMessage() : "Numerical degeneracy. Switching to QR.");
     return runOptimizeQR(W, t, start, end, cpuSeconds, counter, bound);
   }
-  if (status != kSolved)
+  if (status == kUnbounded)
+    reportWarning("Unboundness detected.");
+  else if (status != kSolved)
     warnCommon(status, "Stopping. 'max_iter' exceeded. Solution may be not optimal.",
                "Abnormal termination. Please report it!");
   return status;

@@ -8,6 +8,7 @@
 #include "newton_lsq.h"
 #include "newton_normal.h"
 #include "phase_support.h"
+#include "point_check.h"
 #include "scaling.h"
 #include "tables.h"
 
@@ -31,6 +32,8 @@ class FeasibilityRun {
         F(shape.blockCount, shape.blockSizes, shape.diagonalLength, 0),
         eigen(shape),
         keeper(problem, map),
+        check(problem, map, shape),
+        Fd(shape.blockCount, shape.blockSizes, shape.diagonalLength, 0),
         d(map.Nv(), 1, 0.0, 0),
         x(map.Nvt(), 1),
         v(problem.SumSizes() + 1, 1) {
@@ -63,7 +66,9 @@ class FeasibilityRun {
   ScalingFactor U;
   BlockDiagonalMatrix F;
   EigenvalueSolver eigen;
-  PointKeeper keeper;
+  PointKeeper keeper;  // before the check, which overwrites the variables
+  PointCheck check;
+  BlockDiagonalMatrix Fd;  // F at the step, unscaled
   std::unique_ptr<NormalSystem> normal;
   std::unique_ptr<LeastSquaresSystem> leastSquares;
   GenMatrixD b;
@@ -80,6 +85,7 @@ int FeasibilityRun::NewtonStep() {
       return 99;
     }
     leastSquares->Build(U, t);
+    leastSquares->Factor();
     leastSquares->Solve(b, d);
   } else {
     normal->Build(W, t);
@@ -90,6 +96,7 @@ int FeasibilityRun::NewtonStep() {
   if (!isFiniteVector(d)) return newtonFailure(form);
   keeper.Offer(d);
   evaluateDirection(problem, map, d, x, F);
+  copyValues(F, Fd);
   return 0;
 }
 
@@ -127,8 +134,9 @@ int FeasibilityRun::Run(double eps, int maxIter, int noprog, int display, int& c
     }
     first = 0;
 
-    if (radius < 1.0) return 0;
-    if (smallestEntry(v) > -1.0 + kFeasibilityMargin) return 0;
+    // The scaled tests promise a strictly feasible step; its own value
+    // must show it before success is claimed.
+    if ((radius < 1.0 || smallestEntry(v) > -1.0 + kFeasibilityMargin) && check.HoldsStrictly(Fd, d0)) return 0;
     if (noProgress >= noprog) return 2;
     const double c = largestEntry(v);
     if (c <= eps || 1.0 / c <= eps) return 4;

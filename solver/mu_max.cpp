@@ -21,7 +21,11 @@ struct Pencil {
   double C(double y, double fe) const { return e * y - b * fe; }
 };
 
-// The larger root of A mu^2 + B mu + C, when real, raises muMax.
+// The larger root of A mu^2 + B mu + C, when real, raises muMax. Both
+// roots come from the form that does not cancel, w = -(B + sign(B)
+// sqrt(disc)) / 2 giving w / A and C / w, and the larger is taken whatever
+// the sign of A: (sqrt(disc) - B) / 2A alone is the smaller root when A is
+// negative.
 void scalarRoot(double A, double B, double C, double& muMax) {
   const double disc = B * B - (C * 4.0) * A;
   if (!(disc >= 0.0)) return;
@@ -30,7 +34,9 @@ void scalarRoot(double A, double B, double C, double& muMax) {
     if (B == 0.0) return;  // no root, or every mu a root: nothing to bound
     mu = -C / B;
   } else {
-    mu = (std::sqrt(disc) - B) / (A + A);
+    const double w = -0.5 * (B + std::copysign(std::sqrt(disc), B));
+    mu = w / A;
+    if (w != 0.0 && C / w > mu) mu = C / w;
   }
   if (mu > muMax) muMax = mu;
 }

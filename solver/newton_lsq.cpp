@@ -86,12 +86,11 @@ void addOffDiagonalBlockRows(const BlockFactor& U, const TermList& entry, int fl
   });
 }
 
-// DGELS calls A rank deficient only for an exact zero on the diagonal of its
-// triangular factor R (in A's upper triangle). A direction that no row sees
-// usually leaves a rounding residue there instead, whose size depends on the
-// BLAS, and the solution then explodes along it: a diagonal entry negligible
-// against the largest, by the rule of solveMinimumNorm, counts as zero too.
-// With fewer rows than columns the factor is DGELS's lower triangular L.
+// A is rank deficient when a diagonal entry of its triangular factor R (in
+// A's upper triangle) is zero. A direction that no row sees usually leaves a
+// rounding residue there instead, whose size depends on the BLAS, and the
+// solution then explodes along it: a diagonal entry negligible against the
+// largest, by the rule of solveMinimumNorm, counts as zero too.
 int hasNegligiblePivot(const GenMatrixD& R, int n) {
   const int diagonal = std::min(R.Rows(), n);
   double largest = 0.0;
@@ -220,20 +219,26 @@ LeastSquaresSystem::LeastSquaresSystem(BuiltProblem& problem, const FreeParamete
       nv(map.Nv()),
       rhsCount(rhsCount),
       t(1.0),
+      deficient(0),
       A(nt + 1, nv),
-      rhs(std::max(nt + 1, nv), rhsCount) {
-  // The work length that LAPACK finds best for these sizes.
-  const char trans = 'N';
+      rhs(std::max(nt + 1, nv), rhsCount),
+      tau(std::max(nv, 1)) {
+  // The work lengths that LAPACK finds best for these sizes.
   const LapackInt m = nt + 1;
   const LapackInt n = nv;
   const LapackInt nrhs = rhsCount;
   const LapackInt ldb = rhs.Rows();
   const LapackInt query = -1;
   LapackInt info = 0;
-  double best = 0.0;
-  dgels_(&trans, &m, &n, &nrhs, A.Data(), &m, rhs.Data(), &ldb, &best, &query, &info, 1);
-  const LapackInt least = std::min(m, n) + std::max({m, n, nrhs});
-  work.resize(std::max(least, static_cast<LapackInt>(best)));
+  double factorBest = 0.0;
+  dgeqrf_(&m, &n, A.Data(), &m, tau.data(), &factorBest, &query, &info);
+  double applyBest = 0.0;
+  const char side = 'L';
+  const char trans = 'T';
+  const LapackInt k = std::min(m, n);
+  dormqr_(&side, &trans, &m, &nrhs, &k, A.Data(), &m, tau.data(), rhs.Data(), &ldb, &applyBest, &query, &info, 1, 1);
+  const LapackInt least = std::max({n, nrhs, LapackInt(1)});
+  work.resize(std::max({least, static_cast<LapackInt>(factorBest), static_cast<LapackInt>(applyBest)}));
 }
 
 void LeastSquaresSystem::Reduce() {
@@ -249,27 +254,40 @@ void LeastSquaresSystem::Build(ScalingFactor& U, double weight) {
   Reduce();
 }
 
-void LeastSquaresSystem::Solve(const GenMatrixD& B, GenMatrixD& X) {
-  const char trans = 'N';
+void LeastSquaresSystem::Factor() {
   const LapackInt m = nt + 1;
   const LapackInt n = nv;
-  const LapackInt nrhs = rhsCount;
-  const LapackInt ldb = rhs.Rows();
-  LapackInt lwork = static_cast<LapackInt>(work.size());
+  deficient = m < n;
+  if (deficient) return;
+  const LapackInt lwork = static_cast<LapackInt>(work.size());
   LapackInt info = 0;
-  auto loadRightSides = [&]() {
-    for (int j = 0; j < rhsCount; ++j)
-      for (int i = 0; i < m; ++i) rhs(i, j) = B(i, j);
-  };
-  loadRightSides();
-  dgels_(&trans, &m, &n, &nrhs, A.Data(), &m, rhs.Data(), &ldb, work.data(), &lwork, &info, 1);
-  if (info > 0 || hasNegligiblePivot(A, n)) {
-    // A rank-deficient A gives DGELS no solution: the minimum-norm one of a
-    // factorisation with column pivoting takes its place.
+  dgeqrf_(&m, &n, A.Data(), &m, tau.data(), work.data(), &lwork, &info);
+  deficient = hasNegligiblePivot(A, n);
+}
+
+void LeastSquaresSystem::Solve(const GenMatrixD& B, GenMatrixD& X) {
+  const LapackInt m = nt + 1;
+  const LapackInt n = nv;
+  const LapackInt nrhs = B.Cols();
+  const LapackInt ldb = rhs.Rows();
+  for (int j = 0; j < nrhs; ++j)
+    for (int i = 0; i < m; ++i) rhs(i, j) = B(i, j);
+  if (deficient) {
+    // The factorisation with column pivoting overwrites A: every solve
+    // starts again from the reduced rows.
     Reduce();
-    loadRightSides();
     solveMinimumNorm(m, n, nrhs, A.Data(), rhs.Data(), ldb);
+  } else {
+    const char side = 'L';
+    const char trans = 'T';
+    const LapackInt lwork = static_cast<LapackInt>(work.size());
+    LapackInt info = 0;
+    dormqr_(&side, &trans, &m, &nrhs, &n, A.Data(), &m, tau.data(), rhs.Data(), &ldb, work.data(), &lwork, &info, 1,
+            1);
+    const char upper = 'U';
+    const char none = 'N';
+    dtrtrs_(&upper, &none, &none, &n, &nrhs, A.Data(), &m, rhs.Data(), &ldb, &info, 1, 1, 1);
   }
-  for (int j = 0; j < rhsCount; ++j)
+  for (int j = 0; j < nrhs; ++j)
     for (int i = 0; i < nv; ++i) X(i, j) = rhs(i, j);
 }

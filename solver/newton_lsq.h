@@ -41,19 +41,22 @@ void fillInequalityRows(BuiltProblem& problem, ScalingFactor* U);
 // receives X in its first n rows.
 void solveMinimumNorm(int m, int n, int nrhs, double* A, double* B, int ldb);
 
-// The reduced system of one phase call: A ((nt + 1) x nv) and its solution
-// for rhsCount right sides.
+// The reduced system of one phase call: A ((nt + 1) x nv), factored once
+// per Newton matrix and solved for as many right sides as the phase needs.
 class LeastSquaresSystem {
  public:
+  // rhsCount: the most right sides one Solve takes.
   LeastSquaresSystem(BuiltProblem& problem, const FreeParameterMap& map, int rhsCount);
 
   // The scaled rows, reduced through the basis, and the row of the weight t.
   void Build(ScalingFactor& U, double t);
-  // X (nv x rhsCount) := the least-squares solution of A X = B, B being
-  // (nt + 1) x rhsCount. LAPACK's DGELS solves it; when A is rank
-  // deficient (a diagonal entry of DGELS's triangular factor zero, or
-  // negligible against the largest), the minimum-norm solution of
-  // solveMinimumNorm replaces it.
+  // A = QR (LAPACK DGEQRF). A rank-deficient A (a diagonal entry of R
+  // zero or negligible against the largest, or fewer rows than columns) has
+  // no such solution: Solve then gives the minimum-norm one of
+  // solveMinimumNorm.
+  void Factor();
+  // X (nv x k) := the least-squares solution of A X = B, B being
+  // (nt + 1) x k with k <= rhsCount, after Factor.
   void Solve(const GenMatrixD& B, GenMatrixD& X);
 
  private:
@@ -65,8 +68,10 @@ class LeastSquaresSystem {
   int nv;
   int rhsCount;
   double t;
+  int deficient;
   GenMatrixD A;
   GenMatrixD rhs;  // max(nt + 1, nv) rows
+  std::vector<double> tau;
   std::vector<double> work;
 };
 

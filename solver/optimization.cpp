@@ -1,5 +1,7 @@
 #include "optimization.h"
 
+#include <algorithm>
+#include <cfloat>
 #include <cmath>
 #include <iostream>
 #include <memory>
@@ -12,6 +14,7 @@
 #include "newton_lsq.h"
 #include "newton_normal.h"
 #include "phase_support.h"
+#include "point_check.h"
 #include "scaling.h"
 #include "tables.h"
 
@@ -20,12 +23,19 @@ namespace {
 // A level is admissible when the scaled combined direction keeps every
 // eigenvalue of U D U' - I at or above this (the unscaled D(prev) is
 // tested against it too); a trial level of the grid when every eigenvalue
-// of D itself is at or above kGridThreshold.
+// of D itself is at or above kGridThreshold. Either way its point must
+// also pass the direct check of PointCheck.
 constexpr double kLevelThreshold = -1.00000001;
 constexpr double kGridThreshold = -1e-10;
 // The largest change of the scaled objective (largest entry 1) along the
 // directions that enter no inequality that still counts as none.
 constexpr double kObjectiveResidual = 1e-8;
+// A proposed level above the bound by no more than this, relative, is the
+// bound itself: the new directions cannot lower it, and the rounding of
+// the multiplier is all that puts the proposal above.
+constexpr double kRoundingSlack = 64.0 * DBL_EPSILON;
+// How far below its anchor an unbounded family is tested, relative.
+constexpr double kUnboundedReach = 1e6;
 
 double dot(const GenMatrixD& a, const GenMatrixD& b) {
   double sum = 0.0;
@@ -33,19 +43,34 @@ double dot(const GenMatrixD& a, const GenMatrixD& b) {
   return sum;
 }
 
-// The scalars of one iteration: a = q.d_g, b = d_g[0], c = q.d_c,
-// d = d_c[0], e = d_e[0].
-struct IterationScalars {
-  double a;
-  double b;
-  double c;
-  double d;
-  double e;
+// The point of the combined direction at a level L: the Newton step d_g
+// projected, in the metric of the Newton matrix H, onto the hyperplane
+// where the objective equals L times the homogenising parameter:
+//   y = d_g - lambda z,  z = H^-1 (q - L e0),
+//   kappa2 = (q - L e0)'z,  lambda = (q - L e0)'d_g / kappa2,
+// with D = F(T y), its homogenising component h = y[0] and, for a pencil
+// anchored here, Fz = F(T z). z is solved for at each level: combined
+// from the solutions for q and e0, it would lose its digits near the
+// optimum, where those two are huge and nearly parallel.
+struct LevelPoint {
+  LevelPoint(const ScalingShape& shape, int nv)
+      : z(nv, 1),
+        y(nv, 1),
+        D(shape.blockCount, shape.blockSizes, shape.diagonalLength, 0),
+        Fz(shape.blockCount, shape.blockSizes, shape.diagonalLength, 0) {}
 
-  double Lambda(double L) const { return (a - L * b) / (c - 2.0 * L * d + L * L * e); }
-  // The homogenising component of D(L) for the multiplier lambda.
-  double H(double lambda, double L) const { return b - lambda * (d - L * e); }
+  double level = 0.0;
+  double kappa2 = 0.0;
+  double lambda = 0.0;
+  double h = 0.0;
+  GenMatrixD z;
+  GenMatrixD y;
+  BlockDiagonalMatrix D;
+  BlockDiagonalMatrix Fz;
 };
+
+// What the search for a bound found in an iteration.
+enum class Search { kFound, kNone, kUnbounded };
 
 class OptimizationRun {
  public:
@@ -64,9 +89,14 @@ class OptimizationRun {
   int Directions();
   void LeastSquaresDirections();
   void ScaledObjective();
-  int ChooseDirection(const IterationScalars& s, double estimate, double& bound, double& h, double& lambda);
-  int TestScaled(double h);
-  void KeepPoint(double lambda, double bound);
+  int FormLevel(double L, LevelPoint& p, int withFz);
+  int FormFamilyPoint(const LevelPoint& anchor, double delta, LevelPoint& p);
+  Search Candidate(LevelPoint& anchor, double& bound);
+  int ChooseDirection(double estimate, double& bound);
+  int FirstTest(double bound);
+  int GridTest(double L);
+  int TestScaled(const LevelPoint& p);
+  void Accept(const LevelPoint& p, double& bound);
   double StepLength(double eps);
 
   NewtonForm form;
@@ -75,31 +105,34 @@ class OptimizationRun {
   double& t;
   ScalingShape shape;
   FreeParameterMap map;
+  PointKeeper keeper;  // before the check, which overwrites the variables
+  PointCheck check;
   ScalingFactor U;
-  BlockDiagonalMatrix Fg;
-  BlockDiagonalMatrix Fc;
   BlockDiagonalMatrix Fe;
-  BlockDiagonalMatrix saved;
-  BlockDiagonalMatrix Dprev;
+  BlockDiagonalMatrix V;  // the chosen direction, scaled and shifted
   BlockDiagonalMatrix K;  // the objective's representation (least squares)
   double gamma = 0.0;
   EigenvalueSolver eigen;
-  PointKeeper keeper;
   std::unique_ptr<NormalSystem> normal;
   std::unique_ptr<LeastSquaresSystem> leastSquares;
-  GenMatrixD b;           // (nt + 1) x 3 right sides (least squares)
-  GenMatrixD solutions;   // nv x 3 (least squares)
+  GenMatrixD b;              // (nt + 1) x 2: the right sides of d_g and d_e
+  GenMatrixD objectiveSide;  // the objective's right side (least squares)
+  GenMatrixD solutions;      // nv x 2 (least squares)
+  GenMatrixD rightSide;      // one level's right side
   GenMatrixD q;
-  GenMatrixD e0;
   GenMatrixD dg;
-  GenMatrixD dc;
   GenMatrixD de;
   GenMatrixD x;
   GenMatrixD v;
+  LevelPoint trial;
+  LevelPoint atPrev;
+  double a = 0.0;  // q'd_g
+  double e = 0.0;  // d_e[0]
   double m = 0.0;
   double prev = 0.0;
   double rel = -1.0;  // no value before the first bound update
   int mark = 0;
+  int unboundedFound = 0;
 };
 
 OptimizationRun::OptimizationRun(NewtonForm form, BuiltProblem& problem, const GenMatrixD& objective,
@@ -110,35 +143,35 @@ OptimizationRun::OptimizationRun(NewtonForm form, BuiltProblem& problem, const G
       t(t),
       shape(problemShape(problem)),
       map(problem),
+      keeper(problem, map),
+      check(problem, map, shape),
       U(shape),
-      Fg(shape.blockCount, shape.blockSizes, shape.diagonalLength, 0),
-      Fc(shape.blockCount, shape.blockSizes, shape.diagonalLength, 0),
       Fe(shape.blockCount, shape.blockSizes, shape.diagonalLength, 0),
-      saved(shape.blockCount, shape.blockSizes, shape.diagonalLength, 0),
-      Dprev(shape.blockCount, shape.blockSizes, shape.diagonalLength, 0),
+      V(shape.blockCount, shape.blockSizes, shape.diagonalLength, 0),
       K(shape.blockCount, shape.blockSizes, shape.diagonalLength, 0),
       eigen(shape),
-      keeper(problem, map),
       q(map.Nv(), 1),
-      e0(map.Nv(), 1, 0.0, 0),
       dg(map.Nv(), 1),
-      dc(map.Nv(), 1),
       de(map.Nv(), 1),
       x(map.Nvt(), 1),
-      v(problem.SumSizes() + 1, 1) {
-  e0[0] = 1.0;
+      v(problem.SumSizes() + 1, 1),
+      trial(shape, map.Nv()),
+      atPrev(shape, map.Nv()) {
   for (int i = 0; i < objective.Rows(); ++i)
     if (std::fabs(objective[i]) > m) m = std::fabs(objective[i]);
   if (m == 0.0) return;
   divideGen(objective, m, q);
   if (form == NewtonForm::kCholesky) {
     normal.reset(new NormalSystem(problem, map));
+    rightSide = GenMatrixD(map.Nv(), 1);
     return;
   }
-  leastSquares.reset(new LeastSquaresSystem(problem, map, 3));
-  b = GenMatrixD(problem.Nt() + 1, 3, 0.0, 0);
+  leastSquares.reset(new LeastSquaresSystem(problem, map, 2));
+  b = GenMatrixD(problem.Nt() + 1, 2, 0.0, 0);
   identityRightSide(problem, b, 0);
-  solutions = GenMatrixD(map.Nv(), 3);
+  objectiveSide = GenMatrixD(problem.Nt() + 1, 1);
+  solutions = GenMatrixD(map.Nv(), 2);
+  rightSide = GenMatrixD(problem.Nt() + 1, 1);
 }
 
 // K, a block-diagonal value whose inner products with the reduced
@@ -181,12 +214,13 @@ int OptimizationRun::SetUpObjective() {
   return 0;
 }
 
-// Column 1 of b: the objective's representation in the scaled
-// coordinates, U^-T K U^-1 (K_r / w_r on the linear rows), in svec.
+// The objective's right side: its representation in the scaled
+// coordinates, U^-T K U^-1 (K_r / w_r on the linear rows), in svec, with
+// gamma / t in the row of the weight: its solution is H^-1 q.
 void OptimizationRun::ScaledObjective() {
   int row = 0;
   const GenMatrixD& s = U.Diagonal();
-  for (; row < problem.Td(); ++row) b(row, 1) = K.Diagonal()[row] / s[row] / s[row];
+  for (; row < problem.Td(); ++row) objectiveSide[row] = K.Diagonal()[row] / s[row] / s[row];
   for (int k = 0; k < shape.blockCount; ++k) {
     const int n = shape.blockSizes[k];
     GenMatrixD Kk = K.Block(k).ToGenMatrixD();
@@ -194,32 +228,34 @@ void OptimizationRun::ScaledObjective() {
     GenMatrixD& scaled = U.Work(k);
     transposeGen(Kk, scaled);
     U.Block(k).Solve(scaled, 'T');
-    for (int i = 0; i < n; ++i) b(row + i, 1) = scaled(i, i);
+    for (int i = 0; i < n; ++i) objectiveSide[row + i] = scaled(i, i);
     // The same sqrt(2) as the rows': A'b must give q, and near the optimum
     // the scaled objective's off-diagonal terms grow large and cancel, so
     // a root rounded differently (even by 1e-14) moves the bound below
     // the optimum.
     const double root2 = std::sqrt(2.0);
     for (int kk = 1; kk < n; ++kk)
-      for (int l = 0; l < kk; ++l) b(row + n + kk * (kk - 1) / 2 + l, 1) = scaled(l, kk) * root2;
+      for (int l = 0; l < kk; ++l) objectiveSide[row + n + kk * (kk - 1) / 2 + l] = scaled(l, kk) * root2;
     row += n * (n + 1) / 2;
   }
-  b(problem.Nt(), 1) = gamma / t;
-  b(problem.Nt(), 2) = 1.0 / t;
+  objectiveSide[problem.Nt()] = gamma / t;
 }
 
+// d_g and d_e (the solution for e0: the right side 1/t in the row of the
+// weight), from one factorisation that the levels' solves reuse.
 void OptimizationRun::LeastSquaresDirections() {
   leastSquares->Build(U, t);
+  leastSquares->Factor();
   ScaledObjective();
+  b(problem.Nt(), 1) = 1.0 / t;
   leastSquares->Solve(b, solutions);
   for (int i = 0; i < map.Nv(); ++i) {
     dg[i] = solutions(i, 0);
-    dc[i] = solutions(i, 1);
-    de[i] = solutions(i, 2);
+    de[i] = solutions(i, 1);
   }
 }
 
-// The three directions and their values: 0, or the phase's result.
+// The directions d_g and d_e and the value F_e: 0, or the phase's result.
 int OptimizationRun::Directions() {
   if (U.Factor(W)) {
     if (form == NewtonForm::kLeastSquares) return 3;
@@ -230,108 +266,169 @@ int OptimizationRun::Directions() {
     normal->Build(W, t);
     if (normal->Factor()) return 3;
     dg.Copy(normal->RightSide());
-    dc.Copy(q);
-    de.Copy(e0);
     normal->Solve(dg);
-    normal->Solve(dc);
+    de.Fill(0.0);
+    de[0] = 1.0;
     normal->Solve(de);
   } else {
     LeastSquaresDirections();
   }
-  if (!isFiniteVector(dg) || !isFiniteVector(dc) || !isFiniteVector(de)) return newtonFailure(form);
-  evaluateDirection(problem, map, dg, x, Fg);
-  evaluateDirection(problem, map, dc, x, Fc);
+  if (!isFiniteVector(dg) || !isFiniteVector(de)) return newtonFailure(form);
   evaluateDirection(problem, map, de, x, Fe);
   return 0;
 }
 
-// Fg := U Fg U' - I and its eigenvalues with the homogenising entry t h - 1.
-int OptimizationRun::TestScaled(double h) {
-  scaleAndShift(U, Fg);
-  return eigen.Fill(Fg, t * h - 1.0, v);
-}
-
-void OptimizationRun::KeepPoint(double lambda, double bound) {
-  GenMatrixD y(map.Nv(), 1);
-  for (int i = 0; i < map.Nv(); ++i) y[i] = dg[i] - lambda * (dc[i] - bound * de[i]);
-  keeper.Offer(y);
-}
-
-// The multiplier muMax of a direction with its level, as a candidate bound
-// level - 1/muMax: 0, or 99 after the phase's line.
-int candidateBound(const BlockDiagonalMatrix& Y, const BlockDiagonalMatrix& Fc, const BlockDiagonalMatrix& Fe,
-                   double y0, const IterationScalars& s, double level, double& bound) {
-  double mu = 0.0;
-  if (computeMuMax(Y, Fc, Fe, y0, s.d, s.e, s.c, s.d, s.e, y0, level, mu)) {
-    std::cout << " Factorization error:: muMax.\n";
-    return 99;
+// The point at level L (and F(T z) when asked): 0, or 1 when it is not
+// finite.
+int OptimizationRun::FormLevel(double L, LevelPoint& p, int withFz) {
+  const int nv = map.Nv();
+  if (form == NewtonForm::kCholesky) {
+    rightSide.Copy(q);
+    rightSide[0] -= L;
+    normal->Solve(rightSide);
+    p.z.Copy(rightSide);
+  } else {
+    rightSide.Copy(objectiveSide);
+    rightSide[problem.Nt()] = (gamma - L) / t;
+    leastSquares->Solve(rightSide, p.z);
   }
-  if (mu <= 0.0) {
-    std::cout << " Error:: muMax is negative.\n";
-    return 99;
-  }
-  bound = level - 1.0 / mu;
+  p.level = L;
+  p.kappa2 = dot(q, p.z) - L * p.z[0];
+  p.lambda = (a - L * dg[0]) / p.kappa2;
+  for (int i = 0; i < nv; ++i) p.y[i] = dg[i] - p.lambda * p.z[i];
+  p.h = p.y[0];
+  if (!std::isfinite(p.lambda) || !isFiniteVector(p.y) || !isFiniteVector(p.z)) return 1;
+  evaluateDirection(problem, map, p.y, x, p.D);
+  if (withFz) evaluateDirection(problem, map, p.z, x, p.Fz);
   return 0;
 }
 
-// Steps from the proposed level to the chosen direction, scaled, in Fg with
-// its eigenvalues in v; sets the mark, the bound (when a level is
-// accepted), h and the multiplier of the accepted level.
-int OptimizationRun::ChooseDirection(const IterationScalars& s, double estimate, double& bound, double& h,
-                                     double& lambda) {
-  int result = candidateBound(Fg, Fc, Fe, s.b, s, estimate, bound);
-  if (result != 0) return result;
+// The point delta below the anchor on the family of the anchor's point
+// y_A: y = y_A - lambda' (z_A + delta d_e), lambda' = delta h_A /
+// kappa2(A - delta), which keeps the objective at (A - delta) y0.
+int OptimizationRun::FormFamilyPoint(const LevelPoint& anchor, double delta, LevelPoint& p) {
+  const int nv = map.Nv();
+  const double kappa2 = anchor.kappa2 + 2.0 * delta * anchor.z[0] + delta * delta * e;
+  const double lambda = delta * anchor.h / kappa2;
+  for (int i = 0; i < nv; ++i) p.y[i] = anchor.y[i] - lambda * (anchor.z[i] + delta * de[i]);
+  p.level = anchor.level - delta;
+  p.h = p.y[0];
+  if (!std::isfinite(lambda) || !isFiniteVector(p.y)) return 1;
+  evaluateDirection(problem, map, p.y, x, p.D);
+  return 0;
+}
 
+// The level at which the family of the anchor's point first turns
+// singular below the anchor's level, from the largest admissible
+// multiplier. With z_A solved at the anchor's level A, the pencil
+//   kappa2(A - delta) D_A - delta h_A F(T (z_A + delta d_e)),
+// singular exactly where the family is, is computeMuMax's pencil at the
+// level 0 in the directions z_A and d_e (mu = 1/delta). A singular leading
+// coefficient (the anchor itself singular) puts the root at the anchor.
+// No root below an anchor that is itself feasible: every level below is
+// admissible, which a far point of the family confirms before the
+// objective is called unbounded.
+Search OptimizationRun::Candidate(LevelPoint& anchor, double& bound) {
+  if (!(anchor.h > 0.0) || !(anchor.kappa2 > 0.0)) return Search::kNone;
+  const double z0 = anchor.z[0];
+  double mu = 0.0;
+  if (computeMuMax(anchor.D, anchor.Fz, Fe, anchor.h, z0, e, anchor.kappa2, z0, e, anchor.h, 0.0, mu) != 0) {
+    bound = anchor.level;
+    return Search::kFound;
+  }
+  if (mu > 0.0) {
+    bound = anchor.level - 1.0 / mu;
+    return std::isfinite(bound) ? Search::kFound : Search::kNone;
+  }
+  if (!check.Holds(anchor.D, anchor.h)) return Search::kNone;
+  const double delta = kUnboundedReach * (1.0 + std::fabs(anchor.level));
+  LevelPoint& far = &anchor == &trial ? atPrev : trial;
+  if (FormFamilyPoint(anchor, delta, far) || !check.Holds(far.D, far.h)) return Search::kNone;
+  return Search::kUnbounded;
+}
+
+// V := U D U' - I for the point, with its eigenvalues in v: 0, or 1 when
+// they are not finite.
+int OptimizationRun::TestScaled(const LevelPoint& p) {
+  copyValues(p.D, V);
+  scaleAndShift(U, V);
+  return eigen.Fill(V, t * p.h - 1.0, v);
+}
+
+// The proposed level: admissible when the scaled direction passes and its
+// point passes the check; V and v then hold the scaled direction.
+int OptimizationRun::FirstTest(double bound) {
+  if (FormLevel(bound, trial, 0) || TestScaled(trial)) return 0;
+  return smallestEntry(v) >= kLevelThreshold && check.Holds(trial.D, trial.h);
+}
+
+// A level of the grid: D itself, unscaled, and its point.
+int OptimizationRun::GridTest(double L) {
+  if (FormLevel(L, trial, 0) || eigen.Fill(trial.D, trial.h, v)) return 0;
+  if (!(smallestEntry(v) >= kGridThreshold) || !check.HoldsWith(trial.D, trial.h, v)) return 0;
+  return TestScaled(trial) == 0;
+}
+
+// The accepted point becomes the bound: its own objective, which the
+// rounding of the solves may put a little off its level. A point no lower
+// than the bound leaves the bound (and its point) as they are.
+void OptimizationRun::Accept(const LevelPoint& p, double& bound) {
+  const double objective = dot(q, p.y) / p.h;
+  if (objective < prev && keeper.Offer(p.y) == 0)
+    bound = objective;
+  else
+    bound = prev;
+}
+
+// Steps from the proposed level to the chosen direction, scaled, in V with
+// its eigenvalues in v; sets the mark and, when a level is accepted, the
+// bound. Returns 0, or 4 when the objective is unbounded below.
+int OptimizationRun::ChooseDirection(double estimate, double& bound) {
+  Search found = Search::kNone;
+  if (dg[0] > 0.0 && std::isfinite(estimate) && FormLevel(estimate, trial, 1) == 0) {
+    found = Candidate(trial, bound);
+    if (found == Search::kUnbounded) return 4;
+    if (found == Search::kFound && bound > prev && bound - prev <= kRoundingSlack * std::max(std::fabs(prev), 1.0)) {
+      bound = prev;
+      mark = 1;
+      rel = 0.0;
+      return 0;
+    }
+  }
   int prevFormed = 0;
-  double lambdaPrev = 0.0;
-  double hPrev = 0.0;
-  auto formPrev = [&]() {
-    lambdaPrev = s.Lambda(prev);
-    combineDirections(saved, Fc, Fe, lambdaPrev, prev, Dprev);
-    hPrev = s.H(lambdaPrev, prev);
-    prevFormed = 1;
-  };
-  if (bound > prev) {
-    formPrev();
-    result = candidateBound(Dprev, Fc, Fe, hPrev, s, prev, bound);
-    if (result != 0) return result;
+  if (found == Search::kNone || bound > prev) {
+    prevFormed = FormLevel(prev, atPrev, 1) == 0;
+    found = prevFormed ? Candidate(atPrev, bound) : Search::kNone;
+    if (found == Search::kUnbounded) return 4;
   }
 
-  lambda = s.Lambda(bound);
-  combineDirections(saved, Fc, Fe, lambda, bound, Fg);
-  h = s.H(lambda, bound);
-  if (TestScaled(h)) return newtonFailure(form);
-  mark = 1;
-  if (smallestEntry(v) >= kLevelThreshold) return 0;
-
-  if (!prevFormed) formPrev();
-  if (eigen.Fill(Dprev, hPrev, v)) return newtonFailure(form);
-  if (smallestEntry(v) < kLevelThreshold) {
-    mark = 0;
-  } else {
-    const double delta = (prev - bound) / 11.0;
-    double L = bound;
-    int accepted = 0;
-    for (int j = 1; j <= 10 && !accepted; ++j) {
-      L = L + delta;
-      lambda = s.Lambda(L);
-      combineDirections(saved, Fc, Fe, lambda, L, Fg);
-      h = s.H(lambda, L);
-      ++mark;
-      if (eigen.Fill(Fg, h, v)) return newtonFailure(form);
-      if (smallestEntry(v) >= kGridThreshold) {
-        bound = L;
-        mark = 1 + j;
-        accepted = 1;
+  mark = 0;
+  if (found == Search::kFound && bound <= prev) {
+    mark = 1;
+    if (FirstTest(bound)) {
+      Accept(trial, bound);
+      return 0;
+    }
+    if (!prevFormed) prevFormed = FormLevel(prev, atPrev, 0) == 0;
+    if (prevFormed && eigen.Fill(atPrev.D, atPrev.h, v) == 0 && smallestEntry(v) >= kLevelThreshold) {
+      const double delta = (prev - bound) / 11.0;
+      double L = bound;
+      for (int j = 1; j <= 10; ++j) {
+        L = L + delta;
+        ++mark;
+        if (GridTest(L)) {
+          mark = 1 + j;
+          Accept(trial, bound);
+          return 0;
+        }
       }
     }
-    if (!accepted) mark = 0;
+    mark = 0;
   }
-  if (mark == 0) {
-    copyValues(Dprev, Fg);
-    h = hPrev;
-  }
-  if (TestScaled(h)) return newtonFailure(form);
+  // No admissible level: the direction of the bound's own level.
+  if (!prevFormed && FormLevel(prev, atPrev, 0) != 0) return newtonFailure(form);
+  bound = prev;
+  if (TestScaled(atPrev)) return newtonFailure(form);
   return 0;
 }
 
@@ -352,22 +449,27 @@ int OptimizationRun::Run(double eps, int maxIter, int noprog, int display, int& 
   for (; counter <= maxIter; ++counter) {
     int result = Directions();
     if (result != 0) return result;
-    copyValues(Fg, saved);
-    const IterationScalars s{dot(q, dg), dg[0], dot(q, dc), dc[0], de[0]};
-    const double estimate = s.a / s.b;
-    if (!std::isfinite(estimate)) return newtonFailure(form);
-    if (counter == 1) prev = estimate;
-    double h = 0.0;
-    double lambda = 0.0;
-    result = ChooseDirection(s, estimate, bound, h, lambda);
+    a = dot(q, dg);
+    e = de[0];
+    const double estimate = a / dg[0];
+    if (counter == 1) {
+      // The bound starts at the objective of the Newton step, the point
+      // the feasibility phase found, once it is checked; else at the
+      // objective of the point the phase began with.
+      prev = keeper.EntryObjective(q);
+      if (dg[0] > 0.0 && std::isfinite(estimate) && FormLevel(estimate, trial, 0) == 0 &&
+          check.Holds(trial.D, trial.h) && keeper.Offer(trial.y) == 0)
+        prev = dot(q, trial.y) / trial.h;
+    }
+    const double before = prev;
+    result = ChooseDirection(estimate, bound);
     if (result != 0) return result;
 
     if (mark != 0) {
-      const double delta = std::fabs(prev) < std::sqrt(eps) ? 1.0 : 0.0;
-      rel = (prev - bound) / std::fabs(prev + delta);
+      const double delta = std::fabs(before) < std::sqrt(eps) ? 1.0 : 0.0;
+      rel = (before - bound) / std::fabs(before + delta);
       noProgress = 0;
       prev = bound;
-      KeepPoint(lambda, bound);
     } else {
       ++noProgress;
       bound = prev;
@@ -377,7 +479,8 @@ int OptimizationRun::Run(double eps, int maxIter, int noprog, int display, int& 
     if (noProgress >= noprog) return 2;
 
     const double alpha = StepLength(eps);
-    updateScaling(W, U, Fg, alpha);
+    const double h = mark != 0 ? trial.h : atPrev.h;
+    updateScaling(W, U, V, alpha);
     t = t * (1.0 - alpha * (t * h - 1.0));
   }
   return 1;
@@ -394,9 +497,7 @@ int optimize(NewtonForm form, BuiltProblem& problem, const GenMatrixD& objective
     // stop the objective: the variables keep the feasible point.
     clock.Stop(end, cpuSeconds);
     run.WriteBack();
-    if (!unbounded) return 0;
-    std::cout << " Error:: objective is unbounded.\n";
-    return 99;
+    return unbounded ? 4 : 0;
   }
   if (counter == 0) {
     counter = 1;

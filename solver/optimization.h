@@ -2,33 +2,41 @@
 // objective over the free parameters, going on from the scaling W and the
 // weight t that the feasibility phase left.
 //
-// Each iteration computes three Newton directions from one Newton matrix:
-// d_g (the feasibility phase's step), d_c (the response to the scaled
-// objective q) and d_e (the response to the homogenising parameter). For a
-// level L they give the combined direction D(L) = F_g - lambda(L) (F_c -
-// L F_e). The bound, a level that never grows, is lowered each iteration to
-// a level proposed from the largest admissible multiplier (`computeMuMax`)
-// or, when that level's direction is not admissible, to the first
-// admissible of ten levels between it and the bound; W and t then move
-// along the chosen direction by a step of `stepLength`.
+// Each iteration factors one Newton matrix and takes from it the Newton
+// step d_g and d_e, the response to the homogenising parameter. For a level
+// L the point y(L) = d_g - lambda(L) z(L), z(L) the response to q - L e0,
+// is the Newton step projected onto the points whose objective is L; its
+// value D(L) is the combined direction. The bound, a level that never
+// grows, is lowered each iteration to a level proposed from the largest
+// admissible multiplier (`computeMuMax`) or, when that level's direction
+// is not admissible, to the first admissible of ten levels between it and
+// the bound; W and t then move along the chosen direction by a step of
+// `stepLength`.
+//
+// Every bound is the objective of a point the phase has checked (see
+// PointCheck): a level whose point fails the check is not admissible. The
+// printed bound is therefore always attained, and the variables receive at
+// every exit the point of the last bound. A proposal that the rounding
+// alone puts above the bound means the bound cannot be lowered: the run
+// ends with success.
 //
 // Outcome (SolverStatus): 0 the relative change of the bound below eps;
 // 1 max_iter exceeded; 2 no bound update for noprog iterations; 3 the
 // Newton matrix not positive definite (normal equations), a scaling that
 // cannot be factored (least squares), or a step that is not finite
-// (normal equations); 99 a scaling that cannot be factored (normal
-// equations, " Factorization error:: Chol."), a singular pencil in
-// computeMuMax (" Factorization error:: muMax."), a multiplier that is not
-// positive (" Error:: muMax is negative."), or a step that is not finite
-// (least squares).
+// (normal equations); 4 the objective unbounded below on the feasible set
+// (a family of points along which every level is admissible, confirmed at a
+// point far below, or an objective that changes along a direction no
+// inequality sees); 99 a scaling that cannot be factored (normal
+// equations, " Factorization error:: Chol."), or a step that is not finite
+// (least squares). A pencil whose leading coefficient is singular puts its
+// root at its own level, and a search that finds no level ends the
+// iteration without one, never the run.
 //
 // The objective is given as the reduced objective vector; bound is in the
 // units of the objective scaled by its largest absolute entry. An
 // objective that is zero ends the phase at once with 0, the variables
-// keeping the feasible point. At every exit the problem's variables get the
-// point of the last accepted bound, y = d_g - lambda (d_c - bound d_e)
-// normalised by y0, with the directions of its own iteration; when no bound
-// was accepted (or y0 was not positive), the point they held at the start.
+// keeping the feasible point.
 #ifndef VARNEL_OPTIMIZATION_H
 #define VARNEL_OPTIMIZATION_H
 

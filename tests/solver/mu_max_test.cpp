@@ -70,6 +70,24 @@ TEST(MuMax, HomogenisingPartAlone) {
   EXPECT_EQ(mu, 3.0);
 }
 
+// A negative leading coefficient: the larger root is still the one taken.
+TEST(MuMax, LargerRootWhateverTheSignOfTheLeadingCoefficient) {
+  // y0 = -1, L = 0, c = 1, d = e = 0, b = 1: -mu^2 - fc0 mu - fe0.
+  // fc0 = 1, fe0 = -2: -(mu + 2)(mu - 1), roots -2 and 1.
+  const Scalars s{1.0, 0.0, 0.0, 1.0, 0.0};
+  double mu = 0.0;
+  ASSERT_EQ(muMaxOf(kNone, kNone, kNone, -1.0, 1.0, -2.0, s, mu), 0);
+  EXPECT_NEAR(mu, 1.0, 1e-15);
+  // The same roots with a positive leading coefficient (y0 = 1, fc0 = -1,
+  // fe0 = 2): (mu + 2)(mu - 1).
+  ASSERT_EQ(muMaxOf(kNone, kNone, kNone, 1.0, -1.0, 2.0, s, mu), 0);
+  EXPECT_NEAR(mu, 1.0, 1e-15);
+  // A root far from the other, where the plain formula would cancel:
+  // (mu - 1e9)(mu - 1e-9) = mu^2 - (1e9 + 1e-9) mu + 1.
+  ASSERT_EQ(muMaxOf(kNone, kNone, kNone, 1.0, 1e9 + 1e-9, -1.0, s, mu), 0);
+  EXPECT_NEAR(mu, 1e9, 1e-6);
+}
+
 TEST(MuMax, LargestRootOverTheDiagonalPartIsARootOfItsPencil) {
   const Scalars s{2.0, 0.3, 1.5, 0.7, -0.4};
   const Parts y{{1.0, 0.5, 2.0}, {}};

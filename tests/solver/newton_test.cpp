@@ -289,6 +289,7 @@ TEST_F(NewtonTest, BothFormsSolveTheReducedNewtonSystem) {
     ASSERT_EQ(U.Factor(*W), 0);
     LeastSquaresSystem leastSquares(*problem, map, 1);
     leastSquares.Build(U, t);
+    leastSquares.Factor();
     GenMatrixD b(problem->Nt() + 1, 1);
     identityRightSide(*problem, b, 0);
     GenMatrixD dq(nv, 1);

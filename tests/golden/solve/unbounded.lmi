@@ -1,4 +1,5 @@
-% min -y for y > 0 has no optimum: both forms give up, the feasible point stays.
+% min -y for y > 0 has no optimum: both forms report the objective unbounded
+% below and keep a feasible point.
 format compact
 var y
 lmi = y;

@@ -1,0 +1,47 @@
+// The test that a point of the optimisation phase really satisfies the
+// inequalities before its objective is taken as a bound.
+//
+// The phase forms its points by combining Newton directions whose entries
+// can be many orders of magnitude larger than the point itself, so the
+// scaled tests of the method can pass a point that is not feasible once its
+// value is computed on its own. Here the value D = F(T y) of a point y
+// (unnormalised, homogenising entry h = y[0]) is evaluated directly and
+// every part of D / h must be positive semidefinite up to rounding: each
+// linear row, and the smallest eigenvalue of each block, no lower than
+// -kPointTolerance times the part's scale, the larger of its largest
+// absolute entry and that of its constant part (the value at y0 = 1, every
+// other free parameter 0).
+#ifndef VARNEL_POINT_CHECK_H
+#define VARNEL_POINT_CHECK_H
+
+#include <vector>
+
+#include "block_diagonal.h"
+#include "built_problem.h"
+#include "free_parameters.h"
+#include "gen_matrix.h"
+#include "scaling.h"
+
+constexpr double kPointTolerance = 1e-9;
+
+class PointCheck {
+ public:
+  // Evaluates the constant part: the problem's variables are overwritten.
+  PointCheck(BuiltProblem& problem, const FreeParameterMap& map, const ScalingShape& shape);
+
+  // 1 when h > 0 and D / h passes; D's eigenvalues are computed here.
+  int Holds(const BlockDiagonalMatrix& D, double h);
+  // The same with the eigenvalues of D already in `values` (laid out as
+  // EigenvalueSolver::Fill lays them out).
+  int HoldsWith(const BlockDiagonalMatrix& D, double h, const GenMatrixD& values) const;
+  // 1 when h > 0 and every linear row and every eigenvalue of D is
+  // positive: the point is strictly feasible.
+  int HoldsStrictly(const BlockDiagonalMatrix& D, double h);
+
+ private:
+  EigenvalueSolver eigen;
+  GenMatrixD values;
+  std::vector<double> constantScale;  // per linear row, then per block
+};
+
+#endif

@@ -1,0 +1,254 @@
+// solve against optima known from mathematics: each problem runs with both
+// forms of the Newton system and at a loose and a tight accuracy, and must
+// end with success, with variables whose objective is the optimum to the
+// accuracy asked for (and never below it beyond rounding) and at which every
+// inequality holds.
+#include <algorithm>
+#include <cinttypes>
+#include <cmath>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "factor.h"
+#include "solver_fixture.h"
+
+namespace {
+
+// A fixed stream of normal deviates (splitmix64 and Box-Muller), the same
+// on every platform.
+class Normal {
+ public:
+  explicit Normal(uint64_t seed) : state(seed) {}
+  double Next() {
+    const double u1 = Uniform();
+    const double u2 = Uniform();
+    return std::sqrt(-2.0 * std::log(u1)) * std::cos(6.283185307179586 * u2);
+  }
+  double Uniform() {
+    uint64_t z = (state += 0x9e3779b97f4a7c15ULL);
+    z = (z ^ (z >> 30)) * 0xbf58476d1ce4e5b9ULL;
+    z = (z ^ (z >> 27)) * 0x94d049bb133111ebULL;
+    z ^= z >> 31;
+    return (static_cast<double>(z >> 11) + 0.5) / 9007199254740992.0;
+  }
+  GenMatrixD Matrix(int rows, int cols) {
+    GenMatrixD m(rows, cols);
+    for (int j = 0; j < cols; ++j)
+      for (int i = 0; i < rows; ++i) m(i, j) = Next();
+    return m;
+  }
+
+ private:
+  uint64_t state;
+};
+
+std::string literal(const GenMatrixD& m) {
+  std::string text = "[";
+  char number[40];
+  for (int i = 0; i < m.Rows(); ++i) {
+    if (i > 0) text += "; ";
+    for (int j = 0; j < m.Cols(); ++j) {
+      std::snprintf(number, sizeof number, "%s%.17g", j > 0 ? " " : "", m(i, j));
+      text += number;
+    }
+  }
+  return text + "]";
+}
+
+GenMatrixD identity(int n) {
+  GenMatrixD I(n, n, 0.0, 0);
+  for (int i = 0; i < n; ++i) I(i, i) = 1.0;
+  return I;
+}
+
+double largestRealPart(const GenMatrixD& A) {
+  GenMatrixD copy(A);
+  GenMatrixD W(A.Rows(), 2);
+  EXPECT_EQ(computeEigenvalues(copy, W), 0);
+  double largest = W(0, 0);
+  for (int i = 1; i < A.Rows(); ++i) largest = std::max(largest, W(i, 0));
+  return largest;
+}
+
+// trace(X) for the solution of A'X + XA + I = 0, through the Kronecker
+// form (I (x) A' + A' (x) I) vec(X) = -vec(I).
+double lyapunovTrace(const GenMatrixD& A) {
+  const int n = A.Rows();
+  GenMatrixD K(n * n, n * n, 0.0, 0);
+  GenMatrixD rhs(n * n, 1, 0.0, 0);
+  for (int j = 0; j < n; ++j)
+    for (int i = 0; i < n; ++i) {
+      const int row = i + j * n;
+      if (i == j) rhs[row] = -1.0;
+      for (int k = 0; k < n; ++k) {
+        K(row, k + j * n) += A(k, i);  // (A'X)(i, j)
+        K(row, i + k * n) += A(k, j);  // (XA)(i, j)
+      }
+    }
+  EXPECT_EQ(solveLinear(K, rhs, 'N'), 0);
+  double trace = 0.0;
+  for (int i = 0; i < n; ++i) trace += rhs[i + i * n];
+  return trace;
+}
+
+struct Problem {
+  std::string name;
+  std::string script;  // states the problem, up to (not including) solve
+  int lmiCount;
+  double optimum;
+};
+
+// min trace(P) s.t. -A'P - PA - I >= 0 for a random stable A.
+Problem randomLyapunov(uint64_t seed, int n) {
+  Normal normal(seed);
+  GenMatrixD A = normal.Matrix(n, n);
+  const double shift = largestRealPart(A) + 0.1 + 0.9 * normal.Uniform();
+  for (int i = 0; i < n; ++i) A(i, i) -= shift;
+  return {"Lyapunov seed " + std::to_string(seed),
+          "A = " + literal(A) + ";\nvar sym P(" + std::to_string(n) + ")\nlmi = -A'*P - P*A - eye(" +
+              std::to_string(n) + ");\nobj = trace(P);",
+          1, lyapunovTrace(A)};
+}
+
+// A common Lyapunov matrix of minimal trace for A_i = -c_i I + S_i, S_i
+// skew-symmetric: -A_i'P - P A_i - I = c_i (2P) - S_i'P - P S_i - I, and
+// P = I / (2 c) with c the smallest c_i satisfies all of them, while the
+// inequality of that c_i alone (its S_i = 0) forces P >= I / (2 c). The
+// optimum n / (2 c) is degenerate when every c_i is equal: every block is
+// zero there.
+Problem commonLyapunov(uint64_t seed, int n, int k, int equalDamping) {
+  Normal normal(seed);
+  std::string script;
+  double smallest = 0.0;
+  for (int i = 0; i < k; ++i) {
+    const double c = equalDamping ? 1.0 : 0.5 + normal.Uniform();
+    smallest = i == 0 ? c : std::min(smallest, c);
+    GenMatrixD A = -c * identity(n);
+    if (i > 0) {
+      const GenMatrixD M = normal.Matrix(n, n);
+      A = A + M - transpose(M);
+    }
+    script += "A" + std::to_string(i) + " = " + literal(A) + ";\n";
+  }
+  script += "var sym P(" + std::to_string(n) + ")\n";
+  for (int i = 0; i < k; ++i)
+    script += "lmi = -A" + std::to_string(i) + "'*P - P*A" + std::to_string(i) + " - eye(" + std::to_string(n) + ");\n";
+  script += "obj = trace(P);";
+  return {"common Lyapunov n " + std::to_string(n) + ", " + std::to_string(k) + " matrices" +
+              (equalDamping ? ", degenerate" : ""),
+          script, k, n / (2.0 * smallest)};
+}
+
+// The H-infinity norm by the bounded real lemma, minimised in g:
+//   [A'P + PA, PB, C'; B'P, -g, D; C, D, -g] <= 0, P >= 0.
+// The system is sum_i 1 / (s + a_i) + d in a random basis: its gain is
+// largest at s = 0, so the norm is d + sum_i 1 / a_i.
+Problem boundedRealLemma(uint64_t seed, int n, double d) {
+  Normal normal(seed);
+  GenMatrixD T = normal.Matrix(n, n);
+  for (int i = 0; i < n; ++i) T(i, i) += n;  // well away from singular
+  GenMatrixD Tinv = identity(n);
+  EXPECT_EQ(solveLinear(T, Tinv, 'N'), 0);
+  GenMatrixD Lambda(n, n, 0.0, 0);
+  double norm = d;
+  for (int i = 0; i < n; ++i) {
+    const double a = 0.5 + 2.0 * normal.Uniform();
+    Lambda(i, i) = -a;
+    norm += 1.0 / a;
+  }
+  const GenMatrixD A = T * Lambda * Tinv;
+  const GenMatrixD B = T * GenMatrixD(n, 1, 1.0, 0);
+  const GenMatrixD C = GenMatrixD(1, n, 1.0, 0) * Tinv;
+  std::string script = "A = " + literal(A) + ";\nB = " + literal(B) + ";\nC = " + literal(C) +
+                       ";\nD = " + std::to_string(d) + ";\nvar sym P(" + std::to_string(n) + ")\nvar g\n" +
+                       "lmi = block(-A'*P - P*A; -B'*P, g; -C, -D, g);\nlmi = P;\nobj = g;";
+  return {"bounded real lemma n " + std::to_string(n), script, 2, norm};
+}
+
+// min t s.t. t I - M >= 0: the largest eigenvalue of a random symmetric M.
+Problem largestEigenvalue(uint64_t seed, int n) {
+  Normal normal(seed);
+  const GenMatrixD R = normal.Matrix(n, n);
+  const GenMatrixD M = R + transpose(R);
+  GenMatrixD copy(M);
+  GenMatrixD W(n, 2);
+  EXPECT_EQ(computeEigenvalues(copy, W), 0);
+  double largest = W(0, 0);
+  for (int i = 1; i < n; ++i) largest = std::max(largest, W(i, 0));
+  return {"largest eigenvalue n " + std::to_string(n),
+          "M = " + literal(M) + ";\nvar t\nlmi = t*eye(" + std::to_string(n) + ") - M;\nobj = t;", 1, largest};
+}
+
+std::vector<Problem> problems() {
+  std::vector<Problem> list = {
+      // Optima reached in one step: the first bound is the optimum.
+      {"P >= I, n 2", "var sym P(2)\nlmi = P - eye(2);\nobj = trace(P);", 1, 2.0},
+      {"P >= I, n 3", "var sym P(3)\nlmi = P - eye(3);\nobj = trace(P);", 1, 3.0},
+      {"P >= I, n 5", "var sym P(5)\nlmi = P - eye(5);\nobj = trace(P);", 1, 5.0},
+      {"scalar times identity", "var t\nlmi = t*eye(3) - 2*eye(3);\nobj = t;", 1, 2.0},
+      {"diagonal", "var diag D(3)\nlmi = D - [1 0 0; 0 2 0; 0 0 3];\nobj = trace(D);", 1, 6.0},
+      // Three inequalities all active at P = I/4, each block zero there.
+      {"three degenerate Lyapunov inequalities",
+       "A0 = [-2 0; 0 -2];\nA1 = [-2 2; -2 -2];\nA2 = [-2 -2; 2 -2];\nvar sym P(2)\n"
+       "lmi = -A0'*P - P*A0 - eye(2);\nlmi = -A1'*P - P*A1 - eye(2);\nlmi = -A2'*P - P*A2 - eye(2);\n"
+       "obj = trace(P);",
+       3, 0.5},
+  };
+  for (uint64_t seed = 1; seed <= 6; ++seed) list.push_back(randomLyapunov(seed, 3 + static_cast<int>(seed)));
+  list.push_back(commonLyapunov(11, 3, 8, 0));
+  list.push_back(commonLyapunov(12, 5, 6, 0));
+  list.push_back(commonLyapunov(13, 8, 10, 0));
+  list.push_back(commonLyapunov(14, 4, 6, 1));
+  list.push_back(commonLyapunov(15, 6, 10, 1));
+  list.push_back(boundedRealLemma(21, 2, 0.0));
+  list.push_back(boundedRealLemma(22, 4, 0.5));
+  list.push_back(boundedRealLemma(23, 6, 0.0));
+  list.push_back(largestEigenvalue(31, 5));
+  return list;
+}
+
+class KnownOptimaTest : public SolverFixture {
+ protected:
+  // The smallest eigenvalue of a symmetric matrix relative to its largest
+  // absolute entry (at least 1).
+  static double relativeSmallestEigenvalue(const GenMatrixD& M) {
+    GenMatrixD copy(M);
+    GenMatrixD W(M.Rows(), 2);
+    EXPECT_EQ(computeEigenvalues(copy, W), 0);
+    double smallest = W(0, 0);
+    double scale = 1.0;
+    for (int i = 0; i < M.Rows(); ++i) {
+      smallest = std::min(smallest, W(i, 0));
+      for (int j = 0; j < M.Cols(); ++j) scale = std::max(scale, std::fabs(M(i, j)));
+    }
+    return smallest / scale;
+  }
+};
+
+TEST_F(KnownOptimaTest, SolveReachesTheOptimumAndHoldsAFeasiblePoint) {
+  for (const Problem& p : problems())
+    for (int fact = 1; fact <= 2; ++fact)
+      for (double eps : {1e-4, 1e-7}) {
+        SCOPED_TRACE(p.name + ", fact " + std::to_string(fact) + (eps > 1e-5 ? ", eps 1e-4" : ", eps 1e-7"));
+        freshWorkspace();
+        char settings[80];
+        std::snprintf(settings, sizeof settings, "format compact\nfact = %d;\neps = %g;\n", fact, eps);
+        ASSERT_EQ(run(settings + p.script + "\nstatus = solve;\nobjective = eval(obj);"), 0) << output.str();
+        EXPECT_EQ(valueOf("status")[0], 0.0) << output.str();
+        // The point's objective is the optimum to about eps, and not below
+        // it by more than the rounding of the check.
+        const double objective = valueOf("objective")[0];
+        const double scale = std::max(1.0, std::fabs(p.optimum));
+        EXPECT_LE(objective, p.optimum + 10.0 * eps * scale) << output.str();
+        EXPECT_GE(objective, p.optimum - 1e-8 * scale) << output.str();
+        for (int k = 1; k <= p.lmiCount; ++k) {
+          ASSERT_EQ(run("value = eval(lmi(" + std::to_string(k) + "));"), 0) << output.str();
+          EXPECT_GE(relativeSmallestEigenvalue(valueOf("value")), -1e-8) << "lmi " << k;
+        }
+      }
+}
+
+}  // namespace
