@@ -1,6 +1,8 @@
 #include "import_export.h"
 
 #include <cstring>
+#include <set>
+#include <string>
 #include <vector>
 
 #include "exec.h"
@@ -8,6 +10,7 @@
 #include "primaries.h"
 #include "mat_file.h"
 #include "report.h"
+#include "statements.h"
 #include "value_utils.h"
 #include "workspace.h"
 
@@ -17,6 +20,24 @@ namespace {
 constexpr std::size_t kLongestMatName = kMxNameSize - 1;
 
 bool isNameKind(int kind) { return kind == kVariable || kind == kParameter || kind == kName; }
+bool isValueKind(int kind) { return kind == kVariable || kind == kParameter; }
+
+// Takes the names that follow the file name (tokens of the accepted kinds,
+// blanks between them) and requires the statement to end after them, so
+// that a statement is read whole before it opens a file or changes the
+// workspace. The separator is left for the statement loop.
+int takeNameList(bool (*accepted)(int), std::vector<std::string>& names) {
+  for (int kind = peekNonSpace(); accepted(kind); kind = peekNonSpace()) {
+    skipSpaces();
+    names.emplace_back();
+    expectTokenText(kind, names.back());
+  }
+  skipSpaces();
+  const int kind = peekKind(0);
+  if (kind == kSemicolon || kind == kComma || kind == kEol) return 0;
+  reportError(kExpectedSeparatorMessage);
+  return 1;
+}
 
 // Whether a script could name the matrix, if need be in double quotes
 // (which hold any text but a quote and a line end). The hidden affine
@@ -24,6 +45,8 @@ bool isNameKind(int kind) { return kind == kVariable || kind == kParameter || ki
 bool isImportableName(const std::string& name) {
   return !name.empty() && name.find_first_of("\"\n") == std::string::npos && name != kAffineVariableName;
 }
+
+void warnInvalidName(const std::string& name) { reportWarning("Skipping matrix '" + name + "': not a valid name."); }
 
 // The size and structure tests of a declared variable, then its new value.
 int storeInVariable(const std::string& name, const GenMatrixD& m) {
@@ -59,19 +82,9 @@ void storeInParameter(const std::string& name, const GenMatrixD& m) {
   stored = value;
 }
 
-// Imports the matrix called name into the variable or parameter of that
-// name. A name no script could use is skipped with a warning; a matrix that
-// cannot be read leaves its target as it was (a new name stays unknown).
-int importInto(MATFile* file, const std::string& path, const std::string& name) {
-  if (!isImportableName(name)) {
-    reportWarning("Skipping matrix '" + name + "': not a valid name.");
-    return 0;
-  }
-  GenMatrixD m;
-  if (importMatrix(file, name, m)) {
-    reportError("Can't read matrix '" + name + "' from matlab file \"" + path + "\".");
-    return 1;
-  }
+// Stores a matrix read from the file in the variable or parameter of its
+// name.
+int storeImported(const std::string& name, const GenMatrixD& m) {
   if (classifyName(name) == kVariable) {
     if (storeInVariable(name, m)) return 1;
   } else {
@@ -81,30 +94,89 @@ int importInto(MATFile* file, const std::string& path, const std::string& name) 
   return 0;
 }
 
-// The names that follow the file name, up to the first other token.
-int importNamed(MATFile* file, const std::string& path) {
-  for (int kind = peekNonSpace(); isNameKind(kind); kind = peekNonSpace()) {
-    skipSpaces();
-    std::string name;
-    expectTokenText(kind, name);
-    if (importInto(file, path, name)) return 1;
+// The real part of a matrix handed over by the file layer, whose arrays it
+// frees; imaginary parts are left out after a warning.
+GenMatrixD realPart(const std::string& name, int m, int n, double* pr, double* pi) {
+  if (pi != nullptr) {
+    reportWarning("Matrix '" + name + "' contains imaginary part.");
+    mxFree(pi);
+  }
+  GenMatrixD matrix(m, n);
+  if (matrix.Size() > 0) std::memcpy(matrix.Data(), pr, std::size_t(matrix.Size()) * sizeof(double));
+  mxFree(pr);
+  return matrix;
+}
+
+// Imports the named matrices in turn, each found by its name. A name no
+// script could use is skipped with a warning; a matrix that cannot be read
+// leaves its target as it was (a new name stays unknown).
+int importNamed(MATFile* file, const std::string& path, const std::vector<std::string>& names) {
+  for (const std::string& name : names) {
+    if (!isImportableName(name)) {
+      warnInvalidName(name);
+      continue;
+    }
+    GenMatrixD m;
+    if (importMatrix(file, name, m)) {
+      reportError("Can't read matrix '" + name + "' from matlab file \"" + path + "\".");
+      return 1;
+    }
+    if (storeImported(name, m)) return 1;
   }
   return 0;
 }
 
-int importAll(MATFile* file, const std::string& path) {
-  int count = 0;
-  char** names = matGetDir(file, &count);
-  if (names == nullptr) {
-    reportError("No matrix found in matlab file \"" + path + "\".");
-    return 1;
+// Imports a full matrix met while importing the whole file, or skips it
+// with a warning when its name cannot be used. A name met again is skipped
+// silently: the first record of a name is the one that counts, as when the
+// file is searched by name. 1 after an error report.
+int importRecord(const std::string& name, int m, int n, double* pr, double* pi, std::set<std::string>& imported) {
+  if (!isImportableName(name)) {
+    warnInvalidName(name);
+  } else if (imported.insert(name).second) {
+    return storeImported(name, realPart(name, m, n, pr, pi));
   }
-  const std::vector<std::string> list(names, names + count);
-  mxFree(names);
-  for (const std::string& name : list) {
-    if (importInto(file, path, name)) return 1;
-  }
+  mxFree(pr);
+  mxFree(pi);
   return 0;
+}
+
+// The warning for a record that cannot be read, named when its header
+// could be read.
+void warnRestNotRead(const char* name, const std::string& path) {
+  const std::string what = name != nullptr ? "Can't read matrix '" + std::string(name) + "'" : "Unreadable record";
+  reportWarning(what + ": the rest of matlab file \"" + path + "\" was not read.");
+}
+
+// Imports every record of the file in one pass. Records that cannot be
+// used are skipped with a warning; a record that cannot be read ends the
+// import with a warning, what came before it staying imported.
+int importAll(MATFile* file, const std::string& path) {
+  std::set<std::string> imported;
+  for (int records = 0;; ++records) {
+    const char* name;
+    int m, n;
+    double* pr;
+    double* pi;
+    const int found = matGetNextFull(file, &name, &m, &n, &pr, &pi);
+    // Not even one header could be read: this is no MAT-file.
+    if (records == 0 && name == nullptr) {
+      reportError("No matrix found in matlab file \"" + path + "\".");
+      return 1;
+    }
+    if (found == kMatNextEnd) return 0;
+    if (found == kMatNextUnreadable) {
+      warnRestNotRead(name, path);
+      return 0;
+    }
+    if (found == kMatNextSparse) {
+      reportWarning("Skipping sparse matrix '" + std::string(name) + "'.");
+    } else if (found == kMatNextLongName) {
+      reportWarning("Skipping matrix '" + std::string(name) + "': name too long.");
+    } else if (importRecord(name, m, n, pr, pi, imported)) {
+      return 1;
+    }
+  }
 }
 
 int reportWriteFailure(const std::string& path) {
@@ -112,32 +184,34 @@ int reportWriteFailure(const std::string& path) {
   return 1;
 }
 
-// Writes a value under name; an empty value is skipped.
-int exportValue(MATFile* file, const std::string& path, const std::string& name, const Value& value) {
-  if (value.IsEmpty()) return 0;
-  if (name.size() > kLongestMatName) {
-    reportError("Name '" + name + "' is too long for a matlab file.");
-    return 1;
-  }
-  const double* data = value.IsScalar() ? value.Scalar() : value.Matrix()->Data();
-  if (matPutFull(file, name.c_str(), value.Rows(), value.Cols(), data, nullptr)) return reportWriteFailure(path);
-  return 0;
+const Value& valueOf(const std::string& name) {
+  return classifyName(name) == kVariable ? variableTable.Lookup(name).GetValue() : parameterTable.Lookup(name);
 }
 
-int exportNamed(MATFile* file, const std::string& path) {
-  for (int kind = peekNonSpace(); kind == kVariable || kind == kParameter; kind = peekNonSpace()) {
-    skipSpaces();
-    std::string name;
-    expectTokenText(kind, name);
-    const Value& value = kind == kVariable ? variableTable.Lookup(name).GetValue() : parameterTable.Lookup(name);
-    if (exportValue(file, path, name, value)) return 1;
+// Every value that is to be written has a name a record can hold; empty
+// values are not written. Tested before the file is touched.
+int checkExportNames(const std::vector<std::string>& names) {
+  for (const std::string& name : names) {
+    if (valueOf(name).IsEmpty()) continue;
+    if (name.empty()) {
+      reportError("Name '' is not valid in a matlab file.");
+      return 1;
+    }
+    if (name.size() > kLongestMatName) {
+      reportError("Name '" + name + "' is too long for a matlab file.");
+      return 1;
+    }
   }
   return 0;
 }
 
-int exportParameters(MATFile* file, const std::string& path) {
-  for (const std::string& name : parameterTable.SortedKeys(1)) {
-    if (exportValue(file, path, name, parameterTable.Lookup(name))) return 1;
+// Writes the values in order; an empty value is skipped.
+int exportValues(MATFile* file, const std::string& path, const std::vector<std::string>& names) {
+  for (const std::string& name : names) {
+    const Value& value = valueOf(name);
+    if (value.IsEmpty()) continue;
+    const double* data = value.IsScalar() ? value.Scalar() : value.Matrix()->Data();
+    if (matPutFull(file, name.c_str(), value.Rows(), value.Cols(), data, nullptr)) return reportWriteFailure(path);
   }
   return 0;
 }
@@ -149,20 +223,14 @@ int importMatrix(MATFile* file, const std::string& name, GenMatrixD& result) {
   double* pr;
   double* pi;
   if (matGetFull(file, name.c_str(), &m, &n, &pr, &pi)) return 1;
-  if (pi != nullptr) {
-    reportWarning("Matrix '" + name + "' contains imaginary part.");
-    mxFree(pi);
-  }
-  GenMatrixD matrix(m, n);
-  if (matrix.Size() > 0) std::memcpy(matrix.Data(), pr, std::size_t(matrix.Size()) * sizeof(double));
-  mxFree(pr);
-  result = std::move(matrix);
+  result = realPart(name, m, n, pr, pi);
   return 0;
 }
 
 int importStatement() {
   std::string fileName;
-  if (takeFileName(kImport, fileName)) return 1;
+  std::vector<std::string> names;
+  if (takeFileName(kImport, fileName) || takeNameList(isNameKind, names)) return 1;
   std::string path = fileName;
   MATFile* file = matOpen(path.c_str(), "r");
   if (file == nullptr) {
@@ -173,23 +241,26 @@ int importStatement() {
     reportError("Can't open matlab file \"" + fileName + "\".");
     return 1;
   }
-  const int status = isNameKind(peekNonSpace()) ? importNamed(file, path) : importAll(file, path);
+  const int status = names.empty() ? importAll(file, path) : importNamed(file, path, names);
   matClose(file);
   return status;
 }
 
 int exportStatement() {
   std::string fileName;
-  if (takeFileName(kExport, fileName)) return 1;
+  std::vector<std::string> names;
+  if (takeFileName(kExport, fileName) || takeNameList(isValueKind, names)) return 1;
+  if (names.empty()) names = parameterTable.SortedKeys(1);
+  if (checkExportNames(names)) return 1;
   if (fileName.find('.') == std::string::npos) fileName += ".mat";
   MATFile* file = matOpen(fileName.c_str(), "w");
   if (file == nullptr) {
     reportError("Can't open matlab file \"" + fileName + "\".");
     return 1;
   }
-  const int kind = peekNonSpace();
-  int status = kind == kVariable || kind == kParameter ? exportNamed(file, fileName) : exportParameters(file, fileName);
-  // The last buffered records reach the file only when it is closed.
+  int status = exportValues(file, fileName, names);
+  // The file replaces an earlier one only when it is closed after every
+  // record was written; after a failure the earlier file stays as it was.
   if (matClose(file) != 0 && status == 0) status = reportWriteFailure(fileName);
   return status;
 }

@@ -49,7 +49,7 @@ bool runLineStatements(int& result) {
     if (separator == kSemicolon || separator == kComma) {
       expectToken(separator);
     } else if (separator != kEol) {
-      reportError("Expected separator: colon, semicolon or end of line.");
+      reportError(kExpectedSeparatorMessage);
       result = 1;
       return goesOnAfterFailure();
     }
@@ -64,6 +64,8 @@ void releaseRunResources() {
 }
 
 }  // namespace
+
+const char kExpectedSeparatorMessage[] = "Expected separator: colon, semicolon or end of line.";
 
 // clang-format off
 const StatementHandler StatementDispatchTable[kTokenKindCount] = {

@@ -11,6 +11,9 @@
 // statement pending. 0 after success, 1 after it has reported an error.
 using StatementHandler = int (*)();
 
+// The error for a token that stands where a statement must end.
+extern const char kExpectedSeparatorMessage[];
+
 // The handler of each token kind when that token begins a statement.
 extern const StatementHandler StatementDispatchTable[kTokenKindCount];
 

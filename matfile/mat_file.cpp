@@ -16,23 +16,55 @@ bool isRegularFile(FILE* fp) {
   return fstat(fileno(fp), &status) == 0 && S_ISREG(status.st_mode);
 }
 
-// The stream for path in mode, or null. Only regular files are opened, so a
-// directory or a device of that name is never read, emptied or removed.
+// The stream for path opened for reading or update, or null. Only regular
+// files are opened, so a directory or a device of that name is never read
+// or extended.
 FILE* openStream(const char* path, int mode) {
   struct stat status;
-  if (mode == kMatWrite) {
-    if (lstat(path, &status) == 0 && !S_ISREG(status.st_mode) && !S_ISLNK(status.st_mode)) return nullptr;
-    unlink(path);
-  } else if (stat(path, &status) == 0 && !S_ISREG(status.st_mode)) {
-    // Tested before opening too: opening a fifo would wait for a writer.
-    return nullptr;
-  }
+  // Tested before opening too: opening a fifo would wait for a writer.
+  if (stat(path, &status) == 0 && !S_ISREG(status.st_mode)) return nullptr;
   FILE* fp = std::fopen(path, mode == kMatRead ? "rb" : "a+b");
-  if (fp == nullptr) return nullptr;
-  // A file that could not be removed is emptied, so a new file starts empty.
-  if (!isRegularFile(fp) || (mode == kMatWrite && ftruncate(fileno(fp), 0) != 0)) {
+  if (fp != nullptr && !isRegularFile(fp)) {
     std::fclose(fp);
     return nullptr;
+  }
+  return fp;
+}
+
+// A new, empty file in the directory of path, named path + ".XXXXXX" made
+// unique, opened for appending and reading; newPath receives its name (to
+// be freed with mxFree). Null, nothing left behind, when it cannot be made.
+FILE* createFileBeside(const char* path, char*& newPath) {
+  const std::size_t pathLength = std::strlen(path);
+  newPath = static_cast<char*>(mxMalloc(pathLength + sizeof ".XXXXXX", 1));
+  if (newPath == nullptr) return nullptr;
+  std::memcpy(newPath, path, pathLength);
+  std::memcpy(newPath + pathLength, ".XXXXXX", sizeof ".XXXXXX");
+  const int fd = mkstemp(newPath);
+  FILE* fp = fd >= 0 ? fdopen(fd, "a+b") : nullptr;
+  if (fp == nullptr) {
+    if (fd >= 0) {
+      close(fd);
+      unlink(newPath);
+    }
+    mxFree(newPath);
+    newPath = nullptr;
+  }
+  return fp;
+}
+
+// The file a write to path starts: a new one beside it, with the
+// permissions a newly created file gets. Something at path other than a
+// regular file or a link is refused, since it could not be replaced.
+FILE* createReplacement(const char* path, char*& newPath) {
+  struct stat status;
+  newPath = nullptr;
+  if (lstat(path, &status) == 0 && !S_ISREG(status.st_mode) && !S_ISLNK(status.st_mode)) return nullptr;
+  FILE* fp = createFileBeside(path, newPath);
+  if (fp != nullptr) {
+    const mode_t mask = umask(0);
+    umask(mask);
+    static_cast<void>(fchmod(fileno(fp), 0666 & ~mask) == 0);
   }
   return fp;
 }
@@ -89,13 +121,9 @@ SearchResult findRecordPlace(MATFile* file, const char* name, RecordPlace& place
   return place.end < 0 ? kSearchFailed : kFound;
 }
 
-// The first record called name with its data as host doubles, triplets
-// kept as they are; null when it cannot be read.
-MxMatrix* readNamedRecord(MATFile* file, const char* name) {
-  if (file == nullptr || name == nullptr) return nullptr;
-  MxMatrix header = {};
-  long start;
-  if (findRecord(file, name, header, start) != kFound) return nullptr;
+// The record of the header just read, with its data as host doubles;
+// null when it cannot be read.
+MxMatrix* readRecordData(MATFile* file, const MxMatrix& header) {
   MxMatrix* x = mxCreateFull(0, 0, 0);
   if (x == nullptr) return nullptr;
   *x = header;
@@ -104,6 +132,16 @@ MxMatrix* readNamedRecord(MATFile* file, const char* name) {
     return nullptr;
   }
   return x;
+}
+
+// The first record called name with its data as host doubles, triplets
+// kept as they are; null when it cannot be read.
+MxMatrix* readNamedRecord(MATFile* file, const char* name) {
+  if (file == nullptr || name == nullptr) return nullptr;
+  MxMatrix header = {};
+  long start;
+  if (findRecord(file, name, header, start) != kFound) return nullptr;
+  return readRecordData(file, header);
 }
 
 // Writes x at the stream's end; a sparse record goes in triplet form.
@@ -116,37 +154,63 @@ int writeRecord(MatInfo* info, FILE* fp, const MxMatrix* x) {
   return result;
 }
 
+// The file that the handle's stream writes: the new file of a write, else
+// the file at its path.
+const char* workingPath(const MATFile* file) { return file->newPath != nullptr ? file->newPath : file->path; }
+
+// Marks a failed write (see MATFile::failed); 1.
+int failWrite(MATFile* file) {
+  file->failed = 1;
+  return 1;
+}
+
 // Writes the file less the record at place, plus x when given, into a new
 // file beside it and renames that over it; the new file's stream becomes the
 // handle's. Any failure leaves the original file and stream as they were.
 int rewriteWithout(MATFile* file, const RecordPlace& place, const MxMatrix* x) {
   struct stat status;
-  if (std::fflush(file->fp) != 0 || fstat(fileno(file->fp), &status) != 0) return 1;
-  const std::size_t pathLength = std::strlen(file->path);
-  char* tempPath = static_cast<char*>(mxMalloc(pathLength + sizeof ".XXXXXX", 1));
-  if (tempPath == nullptr) return 1;
-  std::memcpy(tempPath, file->path, pathLength);
-  std::memcpy(tempPath + pathLength, ".XXXXXX", sizeof ".XXXXXX");
-  const int fd = mkstemp(tempPath);
-  FILE* temp = fd >= 0 ? fdopen(fd, "a+b") : nullptr;
-  bool failed = temp == nullptr;
-  if (fd >= 0 && temp == nullptr) close(fd);
-  if (!failed) {
-    fchmod(fd, status.st_mode & 07777);
-    failed = (place.start > 0 && fcopy(temp, file->fp, 0, place.start)) || fcopy(temp, file->fp, place.end, -1) ||
-             (x != nullptr && writeRecord(file->info, temp, x)) || std::fflush(temp) != 0 || fsync(fd) != 0 ||
-             std::rename(tempPath, file->path) != 0;
-  }
+  if (std::fflush(file->fp) != 0 || fstat(fileno(file->fp), &status) != 0) return failWrite(file);
+  const char* path = workingPath(file);
+  char* tempPath;
+  FILE* temp = createFileBeside(path, tempPath);
+  if (temp == nullptr) return failWrite(file);
+  fchmod(fileno(temp), status.st_mode & 07777);
+  const bool failed = (place.start > 0 && fcopy(temp, file->fp, 0, place.start)) ||
+                      fcopy(temp, file->fp, place.end, -1) || (x != nullptr && writeRecord(file->info, temp, x)) ||
+                      std::fflush(temp) != 0 || fsync(fileno(temp)) != 0 || std::rename(tempPath, path) != 0;
   if (failed) {
-    if (temp != nullptr) std::fclose(temp);
-    if (fd >= 0) unlink(tempPath);
+    std::fclose(temp);
+    unlink(tempPath);
     std::clearerr(file->fp);
   } else {
     std::fclose(file->fp);
     file->fp = temp;
   }
   mxFree(tempPath);
-  return failed ? 1 : 0;
+  return failed ? failWrite(file) : 0;
+}
+
+// Hands the size and arrays of a full record to the caller and frees the
+// record.
+void handOver(MxMatrix* x, int* m, int* n, double** pr, double** pi) {
+  *m = x->m;
+  *n = x->n;
+  *pr = x->pr;
+  *pi = x->pi;
+  x->pr = nullptr;
+  x->pi = nullptr;
+  mxFreeMatrix(x);
+}
+
+// Closes the new file of a write and moves it over the handle's path; when
+// a write failed, or this does, the new file is removed instead. 0 when the
+// path was replaced.
+int finishNewFile(MATFile* file) {
+  bool written = file->failed == 0 && std::fflush(file->fp) == 0 && fsync(fileno(file->fp)) == 0;
+  written = std::fclose(file->fp) == 0 && written;
+  written = written && std::rename(file->newPath, file->path) == 0;
+  if (!written) unlink(file->newPath);
+  return written ? 0 : 1;
 }
 
 }  // namespace
@@ -154,8 +218,16 @@ int rewriteWithout(MATFile* file, const RecordPlace& place, const MxMatrix* x) {
 MATFile* matOpen(const char* path, const char* mode) {
   if (path == nullptr || mode == nullptr) return nullptr;
   const int openMode = mode[0] == 'r' ? kMatRead : mode[0] == 'w' ? kMatWrite : kMatUpdate;
-  FILE* fp = openStream(path, openMode);
-  return fp != nullptr ? matCreateMATFile(path, fp, openMode) : nullptr;
+  char* newPath = nullptr;
+  FILE* fp = openMode == kMatWrite ? createReplacement(path, newPath) : openStream(path, openMode);
+  MATFile* file = fp != nullptr ? matCreateMATFile(path, fp, openMode) : nullptr;
+  if (file != nullptr) {
+    file->newPath = newPath;
+  } else if (newPath != nullptr) {
+    unlink(newPath);
+    mxFree(newPath);
+  }
+  return file;
 }
 
 MATFile* matCreateMATFile(const char* path, FILE* fp, int mode) {
@@ -181,19 +253,28 @@ MATFile* matCreateMATFile(const char* path, FILE* fp, int mode) {
     matClose(file);
     return nullptr;
   }
-  if (mode == kMatWrite || (mode == kMatUpdate && size < kShortestRecordFile))
+  if (mode == kMatWrite || (mode == kMatUpdate && size < kShortestRecordFile)) {
     fiWriteMatVerNo(info);
-  else
-    fiReadMatVerNo(info, fp);
+    return file;
+  }
+  fiReadMatVerNo(info, fp);
+  if (fiSkipMatVerNo(info, fp)) {
+    matClose(file);
+    return nullptr;
+  }
   return file;
 }
 
 int matClose(MATFile* file) {
   if (file == nullptr) return 0;
   int result = 0;
-  if (file->fp != nullptr && file->fp != stdin && file->fp != stdout) result = std::fclose(file->fp);
+  if (file->newPath != nullptr)
+    result = finishNewFile(file);
+  else if (file->fp != nullptr && file->fp != stdin && file->fp != stdout)
+    result = std::fclose(file->fp);
   fiDestroyMatInfo(file->info);
   mxFree(file->path);
+  mxFree(file->newPath);
   mxFree(file);
   return result;
 }
@@ -247,20 +328,38 @@ int matGetFull(MATFile* file, const char* name, int* m, int* n, double** pr, dou
     mxFreeMatrix(x);
     return 1;
   }
-  *m = x->m;
-  *n = x->n;
-  *pr = x->pr;
-  *pi = x->pi;
-  x->pr = nullptr;
-  x->pi = nullptr;
-  mxFreeMatrix(x);
+  handOver(x, m, n, pr, pi);
   return 0;
 }
 
+int matGetNextFull(MATFile* file, const char** name, int* m, int* n, double** pr, double** pi) {
+  *name = nullptr;
+  if (file == nullptr || file->info->version != 0 || fiTakeFileSize(file->info, file->fp)) return kMatNextUnreadable;
+  const long start = std::ftell(file->fp);
+  if (start < 0) return kMatNextUnreadable;
+  if (start == file->info->fileSize) return kMatNextEnd;
+  MxMatrix header = {};
+  const int read = fiReadRecordHeader(&header, file->info, file->fp);
+  if (read == kHeaderInvalid) return kMatNextUnreadable;
+  *name = file->info->name;
+  if (read == kHeaderLongName || mxIsSpam(&header)) {
+    // Passed over only when its data is all there: a seek past the end of
+    // the file would succeed.
+    if (!fiDataInFile(&header, file->info, file->fp) || fiSkipMatData(&header, file->info, file->fp))
+      return kMatNextUnreadable;
+    return read == kHeaderLongName ? kMatNextLongName : kMatNextSparse;
+  }
+  MxMatrix* x = readRecordData(file, header);
+  if (x == nullptr) return kMatNextUnreadable;
+  handOver(x, m, n, pr, pi);
+  return kMatNextFull;
+}
+
 int matPutFull(MATFile* file, const char* name, int m, int n, const double* pr, const double* pi) {
-  if (file == nullptr || name == nullptr) return 1;
+  if (file == nullptr) return 1;
+  if (name == nullptr) return failWrite(file);
   const std::size_t length = std::strlen(name);
-  if (length == 0 || length >= std::size_t(kMxNameSize) || m < 0 || n < 0) return 1;
+  if (length == 0 || length >= std::size_t(kMxNameSize) || m < 0 || n < 0) return failWrite(file);
   // The record only lends the caller's arrays, which the writer never
   // changes, so it is neither created nor freed on the heap.
   MxMatrix x = {};
@@ -273,19 +372,20 @@ int matPutFull(MATFile* file, const char* name, int m, int n, const double* pr, 
 }
 
 int matPutMatrix(MATFile* file, const MxMatrix* x) {
-  if (file == nullptr || !file->writable) return 1;
+  if (file == nullptr) return 1;
+  if (!file->writable) return failWrite(file);
   RecordPlace place;
   const SearchResult found = findRecordPlace(file, x->name, place);
-  if (found == kSearchFailed) return 1;
+  if (found == kSearchFailed) return failWrite(file);
   if (found == kNotFound) return matPutNextMatrix(file, x);
   return rewriteWithout(file, place, x);
 }
 
 int matPutNextMatrix(MATFile* file, const MxMatrix* x) {
-  if (file == nullptr || !file->writable) return 1;
-  if (std::fseek(file->fp, 0, SEEK_END) != 0) return 1;
+  if (file == nullptr) return 1;
+  if (!file->writable || std::fseek(file->fp, 0, SEEK_END) != 0) return failWrite(file);
   const long end = std::ftell(file->fp);
-  if (end < 0) return 1;
+  if (end < 0) return failWrite(file);
   if (writeRecord(file->info, file->fp, x) == 0 && std::fflush(file->fp) == 0) return 0;
   // A record written in part would end every listing in garbage: what is
   // still buffered is dropped and the file cut back to its former end.
@@ -293,7 +393,7 @@ int matPutNextMatrix(MATFile* file, const MxMatrix* x) {
   __fpurge(file->fp);
   std::clearerr(file->fp);
   static_cast<void>(ftruncate(fileno(file->fp), end) == 0);
-  return 1;
+  return failWrite(file);
 }
 
 int matDeleteMatrix(MATFile* file, const char* name) {

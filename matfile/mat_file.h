@@ -1,6 +1,6 @@
 // MAT-files of version-4 matrix records: opening and closing, the list of
-// names, reading a named matrix and writing one, replacing an earlier
-// record of the same name.
+// names, reading a named matrix or the records in turn, and writing a
+// matrix, replacing an earlier record of the same name.
 //
 // Every listing, search and deletion starts at the first record; every
 // write goes to the end of the file. Nothing here prints; failures are told
@@ -18,20 +18,28 @@ struct MatInfo;
 struct MATFile {
   FILE* fp;
   char* path;
+  // Opened with "w": the new file beside path that the records go to, and
+  // that replaces path at matClose (a malloc copy); otherwise null.
+  char* newPath;
   MatInfo* info;
   int writable;  // 0 when opened for reading
+  int failed;    // a write failed: a new file does not replace path
 };
 
 enum MatOpenMode { kMatRead = 0, kMatWrite = 1, kMatUpdate = 2 };
 
-// mode "r" opens a regular file for reading; "w" starts a new, empty file
-// (a path that names something other than a regular file or a link is
-// refused, never removed); any other mode opens a regular file for update,
-// keeping its records. Null when mode or path is null or the file cannot be
-// opened.
+// mode "r" opens a regular file for reading, positioned at its first
+// record; "w" starts a new, empty file beside path, which replaces path only
+// when it is closed after every write succeeded, so that a failed export
+// never damages the file it was to replace (a path that names something
+// other than a regular file or a link is refused); any other mode opens a
+// regular file for update, keeping its records. Null when mode or path is
+// null or the file cannot be opened or created.
 MATFile* matOpen(const char* path, const char* mode);
 // Closes the stream (not the standard input or output) and frees the
-// handle; the result of closing, so a failed last flush is reported.
+// handle. A file opened with "w" is flushed to the disk and moved over its
+// path, unless a write failed: then it is removed and path left as it was.
+// 0 when all of that succeeded, so a failed last flush is reported.
 int matClose(MATFile* file);
 // The names of the file's matrices in file order, as one block of count
 // pointers followed by the names; the caller frees it with mxFree. The list
@@ -44,6 +52,22 @@ char** matGetDir(MATFile* file, int* count);
 // gives its character codes. 1, outputs untouched, when no such matrix can
 // be read or it is stored sparse (refused without converting it).
 int matGetFull(MATFile* file, const char* name, int* m, int* n, double** pr, double** pi);
+// What matGetNextFull found at the stream's position.
+enum MatNextResult {
+  kMatNextFull = 0,    // a full or text matrix, handed over
+  kMatNextEnd,         // the end of the file: no further record
+  kMatNextSparse,      // a sparse record, passed over
+  kMatNextLongName,    // a record whose name is too long for a record here, passed over
+  kMatNextUnreadable,  // a record that cannot be read: nothing behind it can be found
+};
+// Reads the records of a file in turn, in one pass: the record at the
+// stream's position (matOpen leaves it at the first record) is read and the
+// position moved behind it. name receives the record's whole name for
+// every result but kMatNextEnd, and for kMatNextUnreadable when the header
+// could be read (otherwise null); it stays valid until the next operation
+// on the file. m, n, pr and pi are set for kMatNextFull only, as matGetFull
+// sets them.
+int matGetNextFull(MATFile* file, const char** name, int* m, int* n, double** pr, double** pi);
 // Writes the m x n matrix pr (+ i pi, pi null for a real matrix) as the
 // record `name`, replacing a record of that name. The arrays are only read.
 // 0 on success; 1 when the name is empty or longer than 19 characters, the
@@ -51,8 +75,9 @@ int matGetFull(MATFile* file, const char* name, int* m, int* n, double** pr, dou
 // then holds its earlier records unchanged).
 int matPutFull(MATFile* file, const char* name, int m, int n, const double* pr, const double* pi);
 
-// Builds the handle for a stream opened in mode (a MatOpenMode); closes fp
-// and gives null when the handle cannot be allocated.
+// Builds the handle for a stream opened in mode (a MatOpenMode), positioned
+// at the first record of a file that is not new; closes fp and gives null
+// when the handle cannot be allocated.
 MATFile* matCreateMATFile(const char* path, FILE* fp, int mode);
 // The first matrix of that name as a new record, a sparse record for a
 // triplet-form one; null when it cannot be read (or its triplets are

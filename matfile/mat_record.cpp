@@ -66,6 +66,40 @@ int writeBigEndian(const double* data, std::size_t count, int P, int host, FILE*
   return 0;
 }
 
+// Reads a header and a name field of at most longestNameField bytes (see
+// fiReadRecordHeader).
+int readHeader(MxMatrix* x, MatInfo* info, FILE* fp, long longestNameField) {
+  unsigned char header[kHeaderBytes];
+  if (errfreadwrite(0, header, 1, kHeaderBytes, fp)) return kHeaderInvalid;
+  const long type = readType(header);
+  if (type < 0) return kHeaderInvalid;
+  const int M = int(type / 1000), O = int(type % 1000 / 100), P = int(type % 100 / 10), T = int(type % 10);
+  if (M >= kUnknownFormat || P >= kPrecisionCount) return kHeaderInvalid;
+  const bool bigEndian = utGetFormatEndian(M);
+  const long mrows = loadInt(header + 4, bigEndian);
+  const long ncols = loadInt(header + 8, bigEndian);
+  const long imagf = loadInt(header + 12, bigEndian);
+  const long namlen = loadInt(header + 16, bigEndian);
+  if (mrows < 0 || ncols < 0 || namlen < 1 || namlen > longestNameField) return kHeaderInvalid;
+  const long long count = static_cast<long long>(mrows) * ncols;
+  if (count > kMaxRecordElements) return kHeaderInvalid;
+  if (errfreadwrite(0, info->name, 1, std::size_t(namlen), fp)) return kHeaderInvalid;
+  if (std::memchr(info->name, '\0', std::size_t(namlen)) == nullptr) return kHeaderInvalid;
+
+  info->M = M;
+  info->O = O;
+  info->P = P;
+  info->imagf = imagf != 0;
+  x->m = int(mrows);
+  x->n = int(ncols);
+  x->struc = T == 2 ? kMxTriplet : kMxFull;
+  x->dispmode = T == 1 ? 1 : 0;
+  x->type = 0;
+  const bool fits = std::strlen(info->name) < std::size_t(kMxNameSize);
+  mxSetName(x, fits ? info->name : "");
+  return fits ? kHeaderRead : kHeaderLongName;
+}
+
 }  // namespace
 
 MatInfo* fiCreateMatInfo() { return static_cast<MatInfo*>(mxCalloc(1, sizeof(MatInfo))); }
@@ -97,36 +131,10 @@ int fcopy(FILE* dst, FILE* src, long offset, long count) {
 }
 
 int fiReadMatHeaderV1(MxMatrix* x, MatInfo* info, FILE* fp) {
-  unsigned char header[kHeaderBytes];
-  if (errfreadwrite(0, header, 1, kHeaderBytes, fp)) return 1;
-  const long type = readType(header);
-  if (type < 0) return 1;
-  const int M = int(type / 1000), O = int(type % 1000 / 100), P = int(type % 100 / 10), T = int(type % 10);
-  if (M >= kUnknownFormat || P >= kPrecisionCount) return 1;
-  const bool bigEndian = utGetFormatEndian(M);
-  const long mrows = loadInt(header + 4, bigEndian);
-  const long ncols = loadInt(header + 8, bigEndian);
-  const long imagf = loadInt(header + 12, bigEndian);
-  const long namlen = loadInt(header + 16, bigEndian);
-  if (mrows < 0 || ncols < 0 || namlen < 1 || namlen > kMxNameSize) return 1;
-  const long long count = static_cast<long long>(mrows) * ncols;
-  if (count > kMaxRecordElements) return 1;
-  char name[kMxNameSize];
-  if (errfreadwrite(0, name, 1, std::size_t(namlen), fp)) return 1;
-  if (std::memchr(name, '\0', std::size_t(namlen)) == nullptr) return 1;
-
-  info->M = M;
-  info->O = O;
-  info->P = P;
-  info->imagf = imagf != 0;
-  x->m = int(mrows);
-  x->n = int(ncols);
-  x->struc = T == 2 ? kMxTriplet : kMxFull;
-  x->dispmode = T == 1 ? 1 : 0;
-  x->type = 0;
-  mxSetName(x, name);
-  return 0;
+  return readHeader(x, info, fp, kMxNameSize) == kHeaderRead ? 0 : 1;
 }
+
+int fiReadRecordHeader(MxMatrix* x, MatInfo* info, FILE* fp) { return readHeader(x, info, fp, kLongestNameField); }
 
 int fiReadMatDataV1(MxMatrix* x, MatInfo* info, FILE* fp) {
   const std::size_t count = std::size_t(mxGetNumEl(x));
@@ -135,8 +143,7 @@ int fiReadMatDataV1(MxMatrix* x, MatInfo* info, FILE* fp) {
   if (host < 0) return 1;
   // Data the file does not hold is refused before anything is allocated
   // for it, so a few bytes of header cannot claim the reader's memory.
-  const long position = std::ftell(fp);
-  if (position < 0 || info->fileSize - position < fiDataSizeV1(x, info)) return 1;
+  if (!fiDataInFile(x, info, fp)) return 1;
   const std::size_t size = std::size_t(PrecisionSizes[info->P]);
   x->pr = static_cast<double*>(mxCalloc(count, size));
   if (x->pr == nullptr) return 1;
@@ -154,6 +161,11 @@ int fiReadMatDataV1(MxMatrix* x, MatInfo* info, FILE* fp) {
 
 long fiDataSizeV1(const MxMatrix* x, const MatInfo* info) {
   return mxGetNumEl(x) * PrecisionSizes[info->P] * (info->imagf ? 2 : 1);
+}
+
+bool fiDataInFile(const MxMatrix* x, const MatInfo* info, FILE* fp) {
+  const long position = std::ftell(fp);
+  return position >= 0 && info->fileSize - position >= fiDataSize(x, info);
 }
 
 int fiSkipMatData(const MxMatrix* x, const MatInfo* info, FILE* fp) {
@@ -222,6 +234,10 @@ void fiWriteMatVerNo(MatInfo* info) { info->version = 0; }
 int fiSkipMatVerNo(MatInfo* info, FILE* fp) {
   if (std::fseek(fp, info->version != 0 ? 24 : 0, SEEK_SET) != 0) return 1;
   std::clearerr(fp);
+  return fiTakeFileSize(info, fp);
+}
+
+int fiTakeFileSize(MatInfo* info, FILE* fp) {
   struct stat status;
   if (fstat(fileno(fp), &status) != 0) return 1;
   info->fileSize = long(status.st_size);

@@ -20,6 +20,11 @@
 // The most elements a record may have.
 constexpr long kMaxRecordElements = 100000000;
 
+// The longest name field (name and NUL) that fiReadRecordHeader takes.
+// Other programs write names longer than a record here may hold; such a
+// record is still read far enough to be passed over by name.
+constexpr int kLongestNameField = 256;
+
 // Per-file state.
 struct MatInfo {
   // 0: records from the start of the file. Any other value: the file
@@ -27,7 +32,8 @@ struct MatInfo {
   int version;
   int M, O, P;    // digits of the header read last (P also of the record written)
   int imagf;      // of the header read last
-  long fileSize;  // taken when the stream was last positioned at the first record
+  long fileSize;  // as last taken (fiTakeFileSize, fiSkipMatVerNo)
+  char name[kLongestNameField];  // the whole name of the header read last
 };
 
 MatInfo* fiCreateMatInfo();
@@ -42,13 +48,21 @@ int errfreadwrite(int write, void* buffer, std::size_t size, std::size_t count, 
 int fcopy(FILE* dst, FILE* src, long offset, long count);
 
 // Reads a header and the name at the stream's position into x (size, name,
-// storage form, text flag) and info (M, O, P, imagf). 1 (x's size and name
-// unset) for a short read or an invalid header: type beyond 9999 in both
-// byte orders, a format digit beyond 4, a precision digit beyond 5, a
+// storage form, text flag) and info (M, O, P, imagf, name). 1 (x's size and
+// name unset) for a short read or an invalid header: type beyond 9999 in
+// both byte orders, a format digit beyond 4, a precision digit beyond 5, a
 // negative size, more than kMaxRecordElements elements, a name length
 // outside 1 .. 20, or a name without its NUL within the name length. A
 // record whose data ends early passes: it is listed, and fails when read.
 int fiReadMatHeaderV1(MxMatrix* x, MatInfo* info, FILE* fp);
+
+// What fiReadRecordHeader found.
+enum RecordHeaderResult { kHeaderRead = 0, kHeaderInvalid = 1, kHeaderLongName = 2 };
+// As fiReadMatHeaderV1, but a name length up to kLongestNameField passes.
+// kHeaderLongName when the name (up to its first NUL) is too long for x:
+// the whole name is in info->name, x has an empty name, and everything else
+// is set as for a record read, so that its data can be skipped.
+int fiReadRecordHeader(MxMatrix* x, MatInfo* info, FILE* fp);
 // Reads the data of the header just read into x as column-major host
 // doubles. 1 when the file ends before the data does (found before any
 // allocation), for a failed allocation, or for single-precision data in
@@ -56,6 +70,9 @@ int fiReadMatHeaderV1(MxMatrix* x, MatInfo* info, FILE* fp);
 int fiReadMatDataV1(MxMatrix* x, MatInfo* info, FILE* fp);
 // The bytes of a record's data as the header just read describes it.
 long fiDataSizeV1(const MxMatrix* x, const MatInfo* info);
+// Whether the file, of the size last taken, holds all of the data of the
+// header just read from the stream's position on.
+bool fiDataInFile(const MxMatrix* x, const MatInfo* info, FILE* fp);
 // Seeks over the data of the header just read. 1 when the seek fails.
 int fiSkipMatData(const MxMatrix* x, const MatInfo* info, FILE* fp);
 // Write a record as big-endian IEEE, column-major, in the precision
@@ -82,5 +99,7 @@ void fiWriteMatVerNo(MatInfo* info);
 // Positions the stream at the first record, clears its end-of-file and
 // error flags and takes the file's size. 1 when that fails.
 int fiSkipMatVerNo(MatInfo* info, FILE* fp);
+// Takes the file's size into info. 1 when it cannot be taken.
+int fiTakeFileSize(MatInfo* info, FILE* fp);
 
 #endif

@@ -3,6 +3,7 @@
 // files against SciPy's reader and writer.
 #include "import_export.h"
 
+#include <dirent.h>
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -47,6 +48,21 @@ std::vector<double> elements(const Value& v) {
   return std::vector<double>(m.Data(), m.Data() + m.Rows() * m.Cols());
 }
 
+// Makes a directory the working one for its lifetime.
+class InDirectory {
+ public:
+  explicit InDirectory(const std::string& path) {
+    EXPECT_NE(getcwd(saved_, sizeof saved_), nullptr);
+    EXPECT_EQ(chdir(path.c_str()), 0);
+  }
+  ~InDirectory() { EXPECT_EQ(chdir(saved_), 0); }
+  InDirectory(const InDirectory&) = delete;
+  InDirectory& operator=(const InDirectory&) = delete;
+
+ private:
+  char saved_[4096];
+};
+
 class ImportExportTest : public ScriptFixture {
  protected:
   int run(int (*handler)(), const std::string& line) {
@@ -89,6 +105,19 @@ class ImportExportTest : public ScriptFixture {
   }
 
   bool printed(const std::string& line) const { return output.str().find(line + "\n") != std::string::npos; }
+
+  // The names in the scratch directory, sorted.
+  std::vector<std::string> entries() const {
+    std::vector<std::string> names;
+    DIR* d = opendir(dir.path().c_str());
+    for (dirent* e = readdir(d); e != nullptr; e = readdir(d)) {
+      const std::string name = e->d_name;
+      if (name != "." && name != "..") names.push_back(name);
+    }
+    closedir(d);
+    std::sort(names.begin(), names.end());
+    return names;
+  }
 
   matbytes::TempDir dir;
 };
@@ -181,19 +210,149 @@ TEST_F(ImportExportTest, MatricesThatCannotBeReadAreReportedByNameAndChangeNothi
     EXPECT_EQ(needsRebuild, 0);
   }
   EXPECT_EQ(*parameter("sp").Scalar(), 8.0);
-  // Importing the whole file stops at the sparse record.
-  EXPECT_EQ(run(importStatement, "import " + quoted(file("d"))), 1);
+  // Importing the whole file passes over the sparse record with a warning.
+  EXPECT_EQ(run(importStatement, "import " + quoted(file("d"))), 0);
+  EXPECT_EQ(output.str(), "#> Warning at line 1: Skipping sparse matrix 'sp'.\n");
   EXPECT_EQ(*parameter("a").Scalar(), 1.0);
   EXPECT_EQ(*parameter("sp").Scalar(), 8.0);
 }
 
-TEST_F(ImportExportTest, ARecordWhoseDataEndsEarlyIsReportedByName) {
+TEST_F(ImportExportTest, ARecordWhoseDataEndsEarlyEndsTheImportWithAWarningNamingIt) {
   const std::string whole = doubles("a", Matrix{1, 1, {1}, {}}) + doubles("b", Matrix{1, 3, {1, 2, 3}, {}});
   writeFile(file("t.mat"), whole.substr(0, whole.size() - 5));
-  EXPECT_EQ(run(importStatement, "import " + quoted(file("t.mat"))), 1);
-  EXPECT_EQ(lastMessage(), "Can't read matrix 'b' from matlab file \"" + file("t.mat") + "\".");
+  EXPECT_EQ(run(importStatement, "import " + quoted(file("t.mat"))), 0);
+  EXPECT_EQ(output.str(), "#> Warning at line 1: Can't read matrix 'b': the rest of matlab file \"" + file("t.mat") +
+                              "\" was not read.\n");
   EXPECT_EQ(*parameter("a").Scalar(), 1.0);
   EXPECT_FALSE(hasParameter("b"));
+}
+
+// Importing a whole file: a record whose name cannot be used or that is
+// sparse is passed over with a warning naming it, and the import goes on.
+TEST_F(ImportExportTest, WholeFileImportSkipsRecordsItCannotUseAndGoesOn) {
+  const std::string longName = "a_name_of_twenty_six_chars";
+  const std::string bytes =
+      doubles("a", Matrix{1, 1, {1}, {}}) +
+      // As GNU Octave writes a long name: little-endian, the name length
+      // counting the whole name and its NUL.
+      matbytes::record(matbytes::kLE, 0, 0, 0, longName, Matrix{1, 1, {2}, {}}) +
+      matbytes::record(matbytes::kBE, 0, 0, 2, "sp", Matrix{2, 3, {1, 2, 1, 2, 5, 0}, {}}) +
+      doubles("say \"hi\"", Matrix{1, 1, {3}, {}}) + doubles("abcdefghijklmnopqrst", Matrix{1, 1, {4}, {}}) +
+      doubles("abcdefghijklmnopqrs", Matrix{1, 1, {5}, {}}) + doubles("b", Matrix{1, 2, {6, 7}, {}});
+  writeFile(file("o.mat"), bytes);
+  EXPECT_EQ(run(importStatement, "import " + quoted(file("o.mat"))), 0);
+  EXPECT_EQ(output.str(),
+            "#> Warning at line 1: Skipping matrix '" + longName + "': name too long.\n"
+            "#> Warning at line 1: Skipping sparse matrix 'sp'.\n"
+            "#> Warning at line 1: Skipping matrix 'say \"hi\"': not a valid name.\n"
+            "#> Warning at line 1: Skipping matrix 'abcdefghijklmnopqrst': name too long.\n");
+  EXPECT_EQ(*parameter("a").Scalar(), 1.0);
+  EXPECT_EQ(*parameter("abcdefghijklmnopqrs").Scalar(), 5.0);
+  EXPECT_EQ(elements(parameter("b")), (std::vector<double>{6, 7}));
+  for (const std::string& skipped : {longName, std::string("sp"), std::string("say \"hi\""),
+                                     std::string("abcdefghijklmnopqrst")}) {
+    EXPECT_FALSE(hasParameter(skipped)) << skipped;
+  }
+}
+
+// A record that cannot be parsed ends the import of a whole file with a
+// warning that the rest was not read; what came before it is imported.
+TEST_F(ImportExportTest, ARecordThatCannotBeReadEndsTheWholeFileImportWithAWarning) {
+  const std::string nameB("b\0", 2);
+  const std::string eightBytes(8, '\0');
+  auto header = [](std::uint32_t type, std::int32_t rows, std::int32_t cols, std::int32_t imagf,
+                   std::int32_t namlen) { return matbytes::header(type, rows, cols, imagf, namlen, true); };
+  const std::string longName(300, 'x');
+  const std::string twentyFive(25, 'y');
+  const struct {
+    const char* what;
+    std::string bytes;
+    bool followed;     // false: the record must end the file to be bad
+    const char* name;  // named in the warning when its header could be read
+  } cases[] = {
+      {"cut header", std::string("\0\0\3\xe8\0\0\0\1\0\0", 10), false, nullptr},
+      {"precision digit 6", header(1060, 1, 1, 0, 2) + nameB + eightBytes, true, nullptr},
+      {"format digit 5", header(5000, 1, 1, 0, 2) + nameB + eightBytes, true, nullptr},
+      {"negative rows", header(1000, -1, 1, 0, 2) + nameB + eightBytes, true, nullptr},
+      {"100000001 elements", header(1000, 10000, 10001, 0, 2) + nameB + eightBytes, true, nullptr},
+      {"name length 0", header(1000, 1, 1, 0, 0) + eightBytes, true, nullptr},
+      {"name without its NUL", header(1000, 1, 1, 0, 3) + "bad" + eightBytes, true, nullptr},
+      {"name of 300 characters", header(1000, 1, 1, 0, 301) + longName + std::string(1, '\0') + eightBytes, true,
+       nullptr},
+      {"name cut short", header(1000, 1, 1, 0, 10) + "b", false, nullptr},
+      {"data one byte short", header(1000, 1, 2, 0, 2) + nameB + std::string(15, '\0'), false, "b"},
+      {"imaginary part missing", header(1000, 1, 1, 1, 2) + nameB + eightBytes, false, "b"},
+      {"more data than the file holds", header(1000, 1000, 1000, 0, 2) + nameB + eightBytes, true, "b"},
+      {"long name, data cut", header(1000, 1, 2, 0, 26) + twentyFive + std::string(1, '\0') + eightBytes, false,
+       "yyyyyyyyyyyyyyyyyyyyyyyyy"},
+      {"sparse, data cut", header(1002, 2, 3, 0, 2) + nameB + eightBytes, false, "b"},
+  };
+  const std::string after = doubles("after", Matrix{1, 1, {1}, {}});
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    const std::string warning =
+        std::string("#> Warning at line 1: ") +
+        (c.name != nullptr ? "Can't read matrix '" + std::string(c.name) + "'" : "Unreadable record") +
+        ": the rest of matlab file \"" + file("u.mat") + "\" was not read.\n";
+    resetWorkspace();
+    writeFile(file("u.mat"), doubles("a", Matrix{1, 1, {1}, {}}) + c.bytes + (c.followed ? after : ""));
+    EXPECT_EQ(run(importStatement, "import " + quoted(file("u.mat"))), 0);
+    EXPECT_EQ(output.str(), warning);
+    EXPECT_EQ(*parameter("a").Scalar(), 1.0);
+    EXPECT_FALSE(hasParameter("b"));
+    EXPECT_FALSE(hasParameter("after"));
+    // First in the file: a file without even one header is no MAT-file.
+    resetWorkspace();
+    writeFile(file("u.mat"), c.bytes + (c.followed ? after : ""));
+    EXPECT_EQ(run(importStatement, "import " + quoted(file("u.mat"))), c.name != nullptr ? 0 : 1);
+    if (c.name != nullptr) {
+      EXPECT_EQ(output.str(), warning);
+    } else {
+      EXPECT_EQ(lastMessage(), "No matrix found in matlab file \"" + file("u.mat") + "\".");
+    }
+    EXPECT_FALSE(hasParameter("after"));
+  }
+}
+
+// As when the file is searched by name, the first record of a name is the
+// one imported; a later one is passed over without a word.
+TEST_F(ImportExportTest, WholeFileImportTakesTheFirstRecordOfAName) {
+  writeFile(file("r.mat"), doubles("x", Matrix{1, 1, {1}, {}}) + doubles("y", Matrix{1, 1, {2}, {}}) +
+                               matbytes::record(matbytes::kBE, 0, 0, 0, "x", Matrix{1, 1, {3}, {4}}));
+  EXPECT_EQ(run(importStatement, "import " + quoted(file("r.mat"))), 0);
+  EXPECT_EQ(output.str(), "");
+  EXPECT_EQ(*parameter("x").Scalar(), 1.0);
+  EXPECT_EQ(*parameter("y").Scalar(), 2.0);
+}
+
+// Bytes this process has read from files so far (/proc/self/io); -1 where
+// the kernel does not count them.
+long bytesReadSoFar() {
+  std::ifstream io("/proc/self/io");
+  std::string field;
+  long value;
+  while (io >> field >> value) {
+    if (field == "rchar:") return value;
+  }
+  return -1;
+}
+
+// A whole file is imported in one pass over it, not one search from its
+// start for every record: the bytes read stay within a small multiple of
+// the file's size.
+TEST_F(ImportExportTest, ImportingAWholeFileReadsItOnce) {
+  constexpr int kRecords = 2000;
+  std::string bytes;
+  for (int k = 0; k < kRecords; ++k) bytes += doubles("m" + std::to_string(k), Matrix{1, 1, {double(k)}, {}});
+  writeFile(file("many.mat"), bytes);
+  const long before = bytesReadSoFar();
+  if (before < 0) GTEST_SKIP() << "no /proc/self/io";
+  EXPECT_EQ(run(importStatement, "import " + quoted(file("many.mat"))), 0);
+  // A search from the start for every record reads about
+  // kRecords / 2 times the file.
+  EXPECT_LT(bytesReadSoFar() - before, long(4 * bytes.size()) + 65536);
+  for (int k = 0; k < kRecords; k += 333) EXPECT_EQ(*parameter("m" + std::to_string(k)).Scalar(), k);
+  EXPECT_EQ(*parameter("m" + std::to_string(kRecords - 1)).Scalar(), kRecords - 1);
 }
 
 TEST_F(ImportExportTest, FilesWithoutMatricesAreReported) {
@@ -268,9 +427,7 @@ TEST_F(ImportExportTest, TheFileNameMustBeAPlainName) {
 }
 
 TEST_F(ImportExportTest, ImportTriesTheNameThenTheNameWithMat) {
-  char saved[4096];
-  ASSERT_NE(getcwd(saved, sizeof saved), nullptr);
-  ASSERT_EQ(chdir(dir.path().c_str()), 0);
+  const InDirectory inside(dir.path());
   // A directory called data is not the file: data.mat is read.
   ASSERT_EQ(mkdir("data", 0755), 0);
   writeFile("data.mat", doubles("a", Matrix{1, 1, {1}, {}}));
@@ -287,7 +444,39 @@ TEST_F(ImportExportTest, ImportTriesTheNameThenTheNameWithMat) {
   EXPECT_EQ(*parameter("c").Scalar(), 3.0);
   EXPECT_EQ(run(importStatement, "import nothing"), 1);
   EXPECT_EQ(lastMessage(), "Can't open matlab file \"nothing\".");
-  ASSERT_EQ(chdir(saved), 0);
+}
+
+// import and export read their whole statement before they open a file or
+// change the workspace: anything but a separator after the names is an
+// error that leaves every file and value as it was.
+TEST_F(ImportExportTest, StatementsWithSomethingAfterTheNamesActOnNothing) {
+  const std::string old = doubles("Q", Matrix{1, 1, {5}, {}}) + doubles("R", Matrix{1, 1, {6}, {}});
+  const char* const lines[] = {
+      "export out.dat A",  // a dotted name must be quoted
+      "export old A typo", "export old A 3", "export old (A)", "export old A = 2",
+      "import old.mat R",  "import old Q R 3", "import old Q = 2", "import old for", "import old Q(1)",
+  };
+  const InDirectory inside(dir.path());
+  for (const char* line : lines) {
+    SCOPED_TRACE(line);
+    resetWorkspace();
+    setParameter("A", 1.0);
+    setParameter("Q", 1.0);
+    writeFile("old.mat", old);
+    EXPECT_EQ(runLines(std::string(line) + "\n"), 1);
+    EXPECT_EQ(lastMessage(), "Expected separator: colon, semicolon or end of line.");
+    EXPECT_EQ(matbytes::readFile("old.mat"), old);
+    EXPECT_EQ(entries(), std::vector<std::string>{"old.mat"});
+    EXPECT_EQ(*parameter("Q").Scalar(), 1.0);
+    EXPECT_FALSE(hasParameter("R"));
+    EXPECT_EQ(needsRebuild, 0);
+  }
+  // Followed by a separator, the same statements act.
+  resetWorkspace();
+  setParameter("A", 1.0);
+  EXPECT_EQ(runLines("import old Q R; export \"out.dat\" A Q, Q\n"), 0);
+  EXPECT_EQ(*parameter("Q").Scalar(), 5.0);
+  EXPECT_EQ(namesIn("out.dat"), (std::vector<std::string>{"A", "Q"}));
 }
 
 TEST_F(ImportExportTest, ExportWritesTheNamedValuesInOrder) {
@@ -332,16 +521,42 @@ TEST_F(ImportExportTest, ExportReplacesAnExistingFile) {
   setParameter("X", 1.0);
   EXPECT_EQ(run(exportStatement, "export " + quoted(file("old")) + " X"), 0);
   EXPECT_EQ(namesIn(file("old.mat")), std::vector<std::string>{"X"});
+  EXPECT_EQ(entries(), std::vector<std::string>{"old.mat"});
 }
 
-TEST_F(ImportExportTest, ExportRefusesNamesTooLongForARecord) {
-  setParameter("abcdefghijklmnopqrs", 1.0);
-  setParameter("abcdefghijklmnopqrst", 2.0);
-  EXPECT_EQ(run(exportStatement, "export " + quoted(file("n")) + " abcdefghijklmnopqrs abcdefghijklmnopqrst"), 1);
-  EXPECT_EQ(lastMessage(), "Name 'abcdefghijklmnopqrst' is too long for a matlab file.");
-  EXPECT_EQ(namesIn(file("n.mat")), std::vector<std::string>{"abcdefghijklmnopqrs"});
-  EXPECT_EQ(run(exportStatement, "export " + quoted(file("m"))), 1);
-  EXPECT_EQ(lastMessage(), "Name 'abcdefghijklmnopqrst' is too long for a matlab file.");
+// Names no record can hold are found before any file is touched: the file
+// that the export was to replace keeps its bytes, and no file is left
+// where there was none.
+TEST_F(ImportExportTest, ExportRefusesNamesNoRecordCanHoldBeforeTouchingAFile) {
+  const std::string old = doubles("kept", Matrix{1, 2, {1, 2}, {}});
+  const struct {
+    const char* what;
+    const char* badName;
+    const char* names;  // after "export <file>"
+    const char* message;
+  } cases[] = {
+      {"20 characters, named", "abcdefghijklmnopqrst", " abcdefghijklmnopqrs abcdefghijklmnopqrst",
+       "Name 'abcdefghijklmnopqrst' is too long for a matlab file."},
+      {"20 characters, every parameter", "abcdefghijklmnopqrst", "",
+       "Name 'abcdefghijklmnopqrst' is too long for a matlab file."},
+      {"empty, every parameter", "", "", "Name '' is not valid in a matlab file."},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    resetWorkspace();
+    setParameter("abcdefghijklmnopqrs", 1.0);
+    setParameter(c.badName, 2.0);
+    writeFile(file("old.mat"), old);
+    EXPECT_EQ(run(exportStatement, "export " + quoted(file("old")) + c.names), 1);
+    EXPECT_EQ(lastMessage(), c.message);
+    EXPECT_EQ(matbytes::readFile(file("old.mat")), old);
+    EXPECT_EQ(run(exportStatement, "export " + quoted(file("new")) + c.names), 1);
+    EXPECT_EQ(entries(), std::vector<std::string>{"old.mat"});
+  }
+  // An empty value is not written, so its name is no obstacle.
+  setParameter("", Value());
+  EXPECT_EQ(run(exportStatement, "export " + quoted(file("new"))), 0);
+  EXPECT_EQ(namesIn(file("new.mat")).front(), "abcdefghijklmnopqrs");
 }
 
 TEST_F(ImportExportTest, ExportReportsAFileThatCannotBeCreated) {
@@ -353,24 +568,34 @@ TEST_F(ImportExportTest, ExportReportsAFileThatCannotBeCreated) {
   EXPECT_EQ(lastMessage(), "Can't open matlab file \"" + file("d.mat") + "\".");
   struct stat status;
   EXPECT_EQ(stat(file("d.mat").c_str(), &status), 0);
+  EXPECT_EQ(entries(), std::vector<std::string>{"d.mat"});
 }
 
-TEST_F(ImportExportTest, ExportReportsAFailedWrite) {
+// A write that fails on the way (here the file-size limit, as a full disk
+// would) leaves the file it was to replace exactly as it was, or no file
+// where there was none, and nothing else behind.
+TEST_F(ImportExportTest, AFailedExportLeavesTheOldFileAsItWas) {
   setParameter("small", 1.0);
   setParameter("big", Value(100, 100, 0.5));
+  const std::string old = doubles("kept", Matrix{1, 1, {3}, {}});
+  writeFile(file("full.mat"), old);
   rlimit saved;
   getrlimit(RLIMIT_FSIZE, &saved);
   void (*previous)(int) = signal(SIGXFSZ, SIG_IGN);
   rlimit limit = saved;
   limit.rlim_cur = 4096;
   setrlimit(RLIMIT_FSIZE, &limit);
-  const int status = run(exportStatement, "export " + quoted(file("full")) + " small big");
+  const int replacing = run(exportStatement, "export " + quoted(file("full")) + " small big");
+  const std::string replacingMessage = lastMessage();
+  const int creating = run(exportStatement, "export " + quoted(file("fresh")) + " small big");
   setrlimit(RLIMIT_FSIZE, &saved);
   signal(SIGXFSZ, previous);
-  EXPECT_EQ(status, 1);
-  EXPECT_EQ(lastMessage(), "Can't write matlab file \"" + file("full.mat") + "\".");
-  // What was written before the failure is whole.
-  EXPECT_EQ(namesIn(file("full.mat")), std::vector<std::string>{"small"});
+  EXPECT_EQ(replacing, 1);
+  EXPECT_EQ(replacingMessage, "Can't write matlab file \"" + file("full.mat") + "\".");
+  EXPECT_EQ(creating, 1);
+  EXPECT_EQ(lastMessage(), "Can't write matlab file \"" + file("fresh.mat") + "\".");
+  EXPECT_EQ(matbytes::readFile(file("full.mat")), old);
+  EXPECT_EQ(entries(), std::vector<std::string>{"full.mat"});
 }
 
 TEST_F(ImportExportTest, ValuesSurviveAnExportAndImportExactly) {
@@ -601,6 +826,18 @@ class ScipyInteropTest : public FixtureFileTest {
 TEST_F(ScipyInteropTest, ImportReadsWhatScipyWrites) {
   ASSERT_EQ(runFixtureScript("write " + dir.path()), 0);
   expectImportsAsListed({"c"});
+}
+
+// SciPy, like GNU Octave, writes names of any length; its sparse matrices
+// are records in triplet form.
+TEST_F(ScipyInteropTest, ImportPassesOverScipysLongNamesAndSparseMatrices) {
+  ASSERT_EQ(runFixtureScript("skips " + dir.path()), 0);
+  EXPECT_EQ(run(importStatement, "import " + quoted(file("skips.mat"))), 0);
+  EXPECT_EQ(output.str(),
+            "#> Warning at line 1: Skipping matrix 'a_name_longer_than_nineteen': name too long.\n"
+            "#> Warning at line 1: Skipping sparse matrix 'sp'.\n");
+  EXPECT_EQ(*parameter("first").Scalar(), 1.0);
+  EXPECT_EQ(*parameter("last").Scalar(), 3.0);
 }
 
 TEST_F(ScipyInteropTest, ScipyReadsWhatExportWrites) {

@@ -6,6 +6,11 @@
   make_fixtures.py write DIR
       writes version-4 MAT-files with scipy.io.savemat into DIR and lists
       their matrices in DIR/expected.txt
+  make_fixtures.py skips DIR
+      writes DIR/skips.mat with scipy.io.savemat: the 1 x 1 matrices
+      first = 1 and last = 3 around two records that an import of the whole
+      file passes over, a_name_longer_than_nineteen = 2 and a sparse 2 x 2
+      matrix sp
   make_fixtures.py check FILE EXPECTED
       reads FILE with scipy.io.loadmat and compares it with EXPECTED exactly:
       the same matrices in the same order, sizes and values bit for bit
@@ -18,9 +23,11 @@
       SciPy is installed, it reads every file it can (IEEE, column-major)
       and must find the listed values, which checks the encoders here
   make_fixtures.py golden DIR
-      writes DIR/sample.mat, the file the script cases import, with the
-      struct module alone (no SciPy): records in several number formats,
-      precisions and orders
+      writes the files the script cases import, with the struct module
+      alone (no SciPy): DIR/sample.mat, records in several number formats,
+      precisions and orders, and DIR/unusable.mat, records that an import
+      of the whole file passes over (a name of more than 19 characters as
+      GNU Octave writes it, a sparse matrix) and a last record cut short
 
 An expected-values file has one line per matrix:
   FILE NAME ROWS COLS V1 V2 ...
@@ -93,6 +100,21 @@ def write(directory):
             lines.append(expected_line(file_name, name, column_major(np, value)))
     with open(os.path.join(directory, "expected.txt"), "w") as out:
         out.write("\n".join(lines) + "\n")
+    return 0
+
+
+def skips(directory):
+    import numpy as np
+    import scipy.io
+    import scipy.sparse
+
+    matrices = {
+        "first": np.array([[1.0]]),
+        "a_name_longer_than_nineteen": np.array([[2.0]]),
+        "sp": scipy.sparse.csc_matrix(np.array([[0.0, 1.0], [2.0, 0.0]])),
+        "last": np.array([[3.0]]),
+    }
+    scipy.io.savemat(os.path.join(directory, "skips.mat"), matrices, format="4")
     return 0
 
 
@@ -280,6 +302,18 @@ def golden(directory):
     ]
     with open(os.path.join(directory, "sample.mat"), "wb") as out:
         out.write(b"".join(records))
+    cut = v4_record(1, 0, 0, 0, "cut", 1, 2, [1.0, 2.0])
+    unusable = [
+        v4_record(1, 0, 0, 0, "first", 1, 1, [1.0]),
+        v4_record(0, 0, 0, 0, "a_name_longer_than_nineteen", 1, 1, [2.0]),
+        # The sparse 3 x 3 matrix with 5 at (1, 1) and 7 at (3, 2), as
+        # triplets (row, column, value; the size last), column-major.
+        v4_record(1, 0, 0, 2, "sp", 3, 3, [1, 3, 3, 1, 2, 3, 5, 7, 0]),
+        v4_record(1, 0, 0, 0, "last", 1, 1, [3.0]),
+        cut[:-4],
+    ]
+    with open(os.path.join(directory, "unusable.mat"), "wb") as out:
+        out.write(b"".join(unusable))
     return 0
 
 
@@ -295,6 +329,8 @@ def main(argv):
         return SKIP
     if len(argv) == 3 and argv[1] == "write":
         return write(argv[2])
+    if len(argv) == 3 and argv[1] == "skips":
+        return skips(argv[2])
     if len(argv) == 4 and argv[1] == "check":
         return check(argv[2], argv[3])
     print(__doc__)

@@ -359,6 +359,109 @@ TEST_F(MatFileTest, SparseRecordsWithBadDimensionsAreRefused) {
   }
 }
 
+// What one call of matGetNextFull gave.
+struct Next {
+  int result;
+  std::string name;  // "<null>" when no name was given
+  std::vector<double> real;
+  bool operator==(const Next& o) const { return result == o.result && name == o.name && real == o.real; }
+};
+
+std::ostream& operator<<(std::ostream& out, const Next& n) {
+  out << "{" << n.result << " " << n.name << " [";
+  for (double x : n.real) out << " " << x;
+  return out << " ]}";
+}
+
+// Every call of matGetNextFull on a file opened for reading, up to its end
+// or the first record that cannot be read.
+std::vector<Next> readInTurn(const std::string& file) {
+  std::vector<Next> calls;
+  MATFile* f = matOpen(file.c_str(), "r");
+  if (f == nullptr) return calls;
+  for (;;) {
+    const char* name = nullptr;
+    int m = -5, n = -5;
+    double* pr = nullptr;
+    double* pi = nullptr;
+    Next next{matGetNextFull(f, &name, &m, &n, &pr, &pi), name != nullptr ? name : "<null>", {}};
+    if (next.result == kMatNextFull) {
+      if (pr != nullptr) next.real.assign(pr, pr + long(m) * n);
+      mxFree(pr);
+      mxFree(pi);
+    } else {
+      EXPECT_EQ(m, -5);
+      EXPECT_EQ(pr, nullptr);
+    }
+    calls.push_back(next);
+    if (next.result == kMatNextEnd || next.result == kMatNextUnreadable || calls.size() > 20) break;
+  }
+  matClose(f);
+  return calls;
+}
+
+TEST_F(MatFileTest, RecordsAreReadInTurnPassingOverTheOnesThatCannotBeHandedOut) {
+  const std::string longName = "abcdefghijklmnopqrstuvwxyz";
+  writeFile(path(), doubles("a", Matrix{1, 2, {1, 2}, {}}) +
+                        record(matbytes::kLE, 0, 0, 0, longName, Matrix{1, 1, {3}, {}}) +
+                        tripletRecord("sp", {{1, 1, 5}, {3, 2, 7}, {3, 3, 0}}) +
+                        record(matbytes::kBE, 0, 5, 1, "t", Matrix{1, 2, {'h', 'i'}, {}}) +
+                        doubles("abcdefghijklmnopqrst", Matrix{1, 1, {4}, {}}) +
+                        record(matbytes::kLE, 1, 3, 0, "abcdefghijklmnopqrs", Matrix{2, 2, {1, 2, 3, 4}, {}}) +
+                        doubles("e", Matrix{0, 3, {}, {}}));
+  EXPECT_EQ(readInTurn(path()), (std::vector<Next>{{kMatNextFull, "a", {1, 2}},
+                                                   {kMatNextLongName, longName, {}},
+                                                   {kMatNextSparse, "sp", {}},
+                                                   {kMatNextFull, "t", {'h', 'i'}},
+                                                   {kMatNextLongName, "abcdefghijklmnopqrst", {}},
+                                                   {kMatNextFull, "abcdefghijklmnopqrs", {1, 2, 3, 4}},
+                                                   {kMatNextFull, "e", {}},
+                                                   {kMatNextEnd, "<null>", {}}}));
+  // The listing and the search by name still end at a long name.
+  EXPECT_EQ(names(path()), std::vector<std::string>{"a"});
+}
+
+TEST_F(MatFileTest, ReadingInTurnStopsAtTheFirstRecordThatCannotBeRead) {
+  const std::string good = doubles("ok", Matrix{1, 1, {5}, {}});
+  const std::string after = doubles("after", Matrix{1, 1, {1}, {}});
+  const std::string nameB("b\0", 2);
+  const std::string eightBytes(8, '\0');
+  const struct {
+    const char* what;
+    std::string bytes;
+    bool followed;
+    const char* name;  // "<null>": the header could not be read
+  } cases[] = {
+      {"cut header", std::string("\0\0\3\xe8\0\0", 6), false, "<null>"},
+      {"name field of 257 bytes",
+       badRecord(1000, 1, 1, 257, std::string(256, 'n') + std::string(1, '\0') + eightBytes), true, "<null>"},
+      {"precision digit 6", badRecord(1060, 1, 1, 2, nameB + eightBytes), true, "<null>"},
+      {"data one byte short", badRecord(1000, 1, 2, 2, nameB + std::string(15, '\0')), false, "b"},
+      {"long name, data beyond the end", badRecord(1000, 100, 1, 21, std::string(20, 'n') + '\0' + eightBytes),
+       true, "nnnnnnnnnnnnnnnnnnnn"},
+      {"sparse, data beyond the end", badRecord(1002, 100, 3, 2, nameB + eightBytes), true, "b"},
+      {"VAX single precision", matbytes::header(2010, 1, 1, 0, 2, false) + nameB + std::string(4, '\0'), true, "b"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    writeFile(path(), good + c.bytes + (c.followed ? after : ""));
+    EXPECT_EQ(readInTurn(path()),
+              (std::vector<Next>{{kMatNextFull, "ok", {5}}, {kMatNextUnreadable, c.name, {}}}));
+  }
+  // A name field of 256 bytes is the longest taken.
+  writeFile(path(), badRecord(1000, 1, 1, 256, std::string(255, 'n') + std::string(1, '\0') + eightBytes) + after);
+  EXPECT_EQ(readInTurn(path()), (std::vector<Next>{{kMatNextLongName, std::string(255, 'n'), {}},
+                                                   {kMatNextFull, "after", {1}},
+                                                   {kMatNextEnd, "<null>", {}}}));
+  // Nothing is read from a file with a version line.
+  std::string versionLine = "MAT-file V02.0 (ieee-be)";
+  versionLine.resize(24, ' ');
+  writeFile(path(), versionLine + good);
+  EXPECT_EQ(readInTurn(path()), (std::vector<Next>{{kMatNextUnreadable, "<null>", {}}}));
+  writeFile(path(), "");
+  EXPECT_EQ(readInTurn(path()), (std::vector<Next>{{kMatNextEnd, "<null>", {}}}));
+}
+
 TEST_F(MatFileTest, SparseRecordsAreWrittenAsTriplets) {
   MxMatrix* x = spzeros(0, 3, 3, 2);
   mxSetName(x, "S");
@@ -572,6 +675,89 @@ TEST_F(MatFileTest, AFailedReplacementLeavesTheFileAsItWas) {
   }
   EXPECT_EQ(readFile(path()), before);
   EXPECT_EQ(dirEntries(), std::vector<std::string>{"f.mat"});
+}
+
+// A file opened with "w" is written beside its path and replaces it only
+// when closed after every write succeeded.
+TEST_F(MatFileTest, AFileOpenedForWritingReplacesItsPathOnlyWhenClosed) {
+  const std::string old = doubles("old", Matrix{1, 1, {1}, {}});
+  writeFile(path(), old);
+  MATFile* f = matOpen(path().c_str(), "w");
+  ASSERT_NE(f, nullptr);
+  const std::vector<double> one{1}, two{2};
+  EXPECT_EQ(matPutFull(f, "x", 1, 1, one.data(), nullptr), 0);
+  EXPECT_EQ(matPutFull(f, "x", 1, 1, two.data(), nullptr), 0);
+  EXPECT_EQ(matPutFull(f, "y", 1, 1, one.data(), nullptr), 0);
+  EXPECT_EQ(readFile(path()), old);
+  EXPECT_EQ(dirEntries().size(), 2u);
+  EXPECT_EQ(matClose(f), 0);
+  EXPECT_EQ(readFile(path()), doubles("x", Matrix{1, 1, {2}, {}}) + doubles("y", Matrix{1, 1, {1}, {}}));
+  EXPECT_EQ(dirEntries(), std::vector<std::string>{"f.mat"});
+}
+
+TEST_F(MatFileTest, AFailedWriteKeepsTheFileOpenedForWritingFromReplacingItsPath) {
+  const std::string old = doubles("old", Matrix{1, 1, {1}, {}});
+  const Matrix a{1, 1, {1}, {}};
+  const struct {
+    const char* what;
+    const char* name;
+    int rows;
+  } refusals[] = {{"name of 20 characters", "abcdefghijklmnopqrst", 1},
+                  {"empty name", "", 1},
+                  {"negative size", "neg", -1}};
+  for (const auto& c : refusals) {
+    SCOPED_TRACE(c.what);
+    writeFile(path(), old);
+    MATFile* f = matOpen(path().c_str(), "w");
+    EXPECT_EQ(matPutFull(f, "fine", 1, 1, a.real.data(), nullptr), 0);
+    EXPECT_EQ(matPutFull(f, c.name, c.rows, 1, a.real.data(), nullptr), 1);
+    EXPECT_EQ(matPutFull(f, "later", 1, 1, a.real.data(), nullptr), 0);
+    EXPECT_NE(matClose(f), 0);
+    EXPECT_EQ(readFile(path()), old);
+    EXPECT_EQ(dirEntries(), std::vector<std::string>{"f.mat"});
+  }
+  // A write that fails on the way, as on a full disk.
+  writeFile(path(), old);
+  {
+    const FileSizeLimit limit(1000);
+    MATFile* f = matOpen(path().c_str(), "w");
+    const Matrix big{1, 1000, std::vector<double>(1000, 0.5), {}};
+    EXPECT_EQ(matPutFull(f, "big", big.rows, big.cols, big.real.data(), nullptr), 1);
+    EXPECT_NE(matClose(f), 0);
+  }
+  EXPECT_EQ(readFile(path()), old);
+  EXPECT_EQ(dirEntries(), std::vector<std::string>{"f.mat"});
+  // Without an earlier file none is left.
+  std::remove(path().c_str());
+  MATFile* f = matOpen(path().c_str(), "w");
+  EXPECT_EQ(matPutFull(f, "", 1, 1, a.real.data(), nullptr), 1);
+  EXPECT_NE(matClose(f), 0);
+  EXPECT_EQ(dirEntries(), std::vector<std::string>{});
+}
+
+TEST_F(MatFileTest, APathThatCannotBeReplacedAtTheCloseIsLeftAlone) {
+  MATFile* f = matOpen(path().c_str(), "w");
+  ASSERT_NE(f, nullptr);
+  const std::vector<double> one{1};
+  EXPECT_EQ(matPutFull(f, "x", 1, 1, one.data(), nullptr), 0);
+  // Something that a file cannot replace takes the path meanwhile.
+  ASSERT_EQ(mkdir(path().c_str(), 0755), 0);
+  writeFile(path() + "/inside", "kept");
+  EXPECT_NE(matClose(f), 0);
+  EXPECT_EQ(readFile(path() + "/inside"), "kept");
+  EXPECT_EQ(dirEntries(), std::vector<std::string>{"f.mat"});
+}
+
+TEST_F(MatFileTest, ANewFileGetsThePermissionsOfAFileCreatedThere) {
+  const mode_t saved = umask(027);
+  writeFile(path(), doubles("old", Matrix{1, 1, {1}, {}}));
+  chmod(path().c_str(), 0600);
+  const int status = put(path(), "w", "x", Matrix{1, 1, {1}, {}});
+  umask(saved);
+  EXPECT_EQ(status, 0);
+  struct stat info;
+  ASSERT_EQ(stat(path().c_str(), &info), 0);
+  EXPECT_EQ(info.st_mode & 07777, 0640u);
 }
 
 }  // namespace

@@ -1,0 +1,2 @@
+A = 1;
+export old2 A typo

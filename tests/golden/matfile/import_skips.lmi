@@ -1,0 +1,3 @@
+import unusable
+first
+last

@@ -1,0 +1,2 @@
+v = 1;
+import sample v (t)
