@@ -5,7 +5,8 @@ Not a test: it measures. Each problem is written twice, as a varnel script
 and in SDPA's sparse format (.dat-s), and every solver runs the same problem
 in turn (varnel with fact 1, varnel with fact 2, CSDP), round after round, so
 that a change of load on the machine falls on all of them alike. The table
-shows medians of wall time and peak resident memory, the ratios to CSDP, and
+shows medians of wall time and peak resident memory, the ratios to CSDP (of
+wall time, and of processor time, which a busy machine disturbs less), and
 the optimum each found (they must agree: a fast wrong answer is no answer).
 
   bench/compare.py                      the default sizes, 5 rounds
@@ -44,7 +45,8 @@ def chain_matrix(n):
     return A
 
 
-def chain_script(n, fact):
+def script_head(n, fact):
+    """The settings and A = -2 I + the superdiagonal of ones, in varnel."""
     return f"""format compact
 fact = {fact};
 n = {n};
@@ -52,7 +54,11 @@ A = -2*eye(n);
 for i = 1:n-1
   A(i, i+1) = 1;
 end
-var sym P(n)
+"""
+
+
+def chain_script(n, fact):
+    return script_head(n, fact) + """var sym P(n)
 lmi = -A'*P - P*A - eye(n);
 obj = trace(P);
 solve
@@ -61,14 +67,7 @@ optimum = trace(P)
 
 
 def brl_script(n, fact):
-    return f"""format compact
-fact = {fact};
-n = {n};
-A = -2*eye(n);
-for i = 1:n-1
-  A(i, i+1) = 1;
-end
-B = ones(n, 1);
+    return script_head(n, fact) + """B = ones(n, 1);
 C = ones(1, n);
 var sym P(n)
 var scl g
@@ -144,7 +143,8 @@ def brl_sdpa(n):
 
 
 def run(command, env):
-    """Wall seconds, peak resident MB and standard output of one run."""
+    """Wall seconds, processor seconds, peak resident MB and standard output
+    of one run."""
     start = time.perf_counter()
     process = subprocess.Popen(command, stdout=subprocess.PIPE, stderr=subprocess.STDOUT, env=env)
     output = process.stdout.read().decode(errors="replace")
@@ -153,7 +153,7 @@ def run(command, env):
     process.returncode = os.waitstatus_to_exitcode(status)
     if process.returncode != 0:
         sys.exit(f"{' '.join(command)} failed ({process.returncode}):\n{output[-2000:]}")
-    return wall, usage.ru_maxrss / 1024.0, output
+    return wall, usage.ru_utime + usage.ru_stime, usage.ru_maxrss / 1024.0, output
 
 
 def varnel_optimum(output):
@@ -187,7 +187,7 @@ def main():
     problems += [("brl", n, brl_script, brl_sdpa, n * (n + 1) // 2 + 1) for n in args.brl]
     print(f"load average at start: {os.getloadavg()[0]:.2f} ({os.cpu_count()} cores); "
           f"medians of {args.rounds} alternating rounds; CSDP with {blas_dir}")
-    header = "| problem (m) |" + "".join(f" fact {f} s | x CSDP |" for f in args.facts)
+    header = "| problem (m) |" + "".join(f" fact {f} s | x CSDP | x CSDP cpu |" for f in args.facts)
     header += " CSDP s |" + "".join(f" fact {f} MB |" for f in args.facts) + " CSDP MB | optimum (varnel / CSDP) |"
     print(header)
     print("|" + "---|" * (header.count("|") - 1))
@@ -204,18 +204,21 @@ def main():
             commands = [(fact, [args.varnel, files[fact]], None) for fact in args.facts]
             commands.append(("csdp", [args.csdp, dats], csdp_env))
             times = {key: [] for key, _, _ in commands}
+            cpu = {key: [] for key, _, _ in commands}
             memory = {key: [] for key, _, _ in commands}
             optima = {}
             for _ in range(args.rounds):
                 for key, command, env in commands:
-                    wall, peak, output = run(command, env)
+                    wall, seconds, peak, output = run(command, env)
                     times[key].append(wall)
+                    cpu[key].append(seconds)
                     memory[key].append(peak)
                     optima[key] = (csdp_optimum if key == "csdp" else varnel_optimum)(output)
             t = {key: statistics.median(v) for key, v in times.items()}
+            c = {key: statistics.median(v) for key, v in cpu.items()}
             mb = {key: statistics.median(v) for key, v in memory.items()}
             line = f"| {family} n={n} ({m}) |"
-            line += "".join(f" {t[f]:.3f} | {t[f] / t['csdp']:.2f} |" for f in args.facts)
+            line += "".join(f" {t[f]:.3f} | {t[f] / t['csdp']:.2f} | {c[f] / c['csdp']:.2f} |" for f in args.facts)
             line += f" {t['csdp']:.3f} |" + "".join(f" {mb[f]:.0f} |" for f in args.facts)
             line += f" {mb['csdp']:.0f} | " + " / ".join(f"{optima[f]:.4f}" for f in args.facts)
             line += f" / {optima['csdp']:.4f} |"
