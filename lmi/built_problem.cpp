@@ -284,7 +284,12 @@ void BuiltProblem::FinalizeSizes() {
     nt += blockSizes[k] * (blockSizes[k] + 1) / 2;
     sumSizes += blockSizes[k];
   }
-  work = GenMatrixD(std::max(nt, nvt), nvt + 1);
+  work = GenMatrixD();
+}
+
+GenMatrixD& BuiltProblem::Work() {
+  if (work.Rows() == 0) work = GenMatrixD(std::max(nt, nvt), nvt + 1);
+  return work;
 }
 
 void BuiltProblem::ExpansionColumn(int k, std::vector<std::pair<int, double>>& column) const {

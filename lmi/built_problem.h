@@ -261,8 +261,11 @@ class BuiltProblem : public ConstraintSet {
   const EqualityBasis& Basis() const { return basis; }
   const SharedArray<int>& FreeIndex() const { return freeIndex; }
   const SharedArray<int>& DependentIndex() const { return dependentIndex; }
-  // max(nt, nvt) rows, nvt + 1 columns: the solver phases' work area.
-  GenMatrixD& Work() { return work; }
+  // max(nt, nvt) rows, nvt + 1 columns: the solver phases' work area for
+  // the Newton systems over all the unknowns, made at the first call (a
+  // problem whose systems accumulate straight into the reduced space never
+  // needs it).
+  GenMatrixD& Work();
 
   // Column k of T: the unknowns that free parameter k moves, with their
   // weights (its own unknown first, with 1).
