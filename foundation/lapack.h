@@ -79,6 +79,13 @@ void dormqr_(const char* side, const char* trans, const LapackInt* m, const Lapa
              double* a, const LapackInt* lda, const double* tau, double* c, const LapackInt* ldc, double* work,
              const LapackInt* lwork, LapackInt* info, std::size_t side_len, std::size_t trans_len);
 
+// BLAS symmetric rank-k update: C := alpha A'A + beta C for trans 'T' (A is
+// k x n), alpha A A' + beta C for 'N' (A is n x k); only the triangle uplo
+// of the n x n C is written.
+void dsyrk_(const char* uplo, const char* trans, const LapackInt* n, const LapackInt* k, const double* alpha,
+            const double* a, const LapackInt* lda, const double* beta, double* c, const LapackInt* ldc,
+            std::size_t uplo_len, std::size_t trans_len);
+
 // Tuning parameters (ISPEC 1: the optimal block size) for a routine.
 LapackInt ilaenv_(const LapackInt* ispec, const char* name, const char* opts, const LapackInt* n1,
                   const LapackInt* n2, const LapackInt* n3, const LapackInt* n4, std::size_t name_len,

@@ -1,5 +1,6 @@
 #include "builder.h"
 
+#include <algorithm>
 #include <cmath>
 #include <iostream>
 #include <utility>
@@ -9,6 +10,7 @@
 #include "block_diagonal.h"
 #include "built_problem.h"
 #include "constraints.h"
+#include "equality_basis.h"
 #include "factor.h"
 #include "lmi_evaluator.h"
 #include "report.h"
@@ -34,7 +36,7 @@ struct BuildWork {
   std::vector<int> referenceCounts;
 
   // The equality basis: dependent unknown i = sum over k of Z(i, k) y[k].
-  GenMatrixD basis;
+  EqualityBasis basis;
   SharedArray<int> freeIndex;
   SharedArray<int> dependentIndex;
 
@@ -325,35 +327,83 @@ void variableEquations(int i, const BuildWork& work, std::vector<StructuralEquat
   }
 }
 
-// Stacks the system [B A], B + A x' = 0 with x' the unknowns 1 .. nvt - 1:
-// column 0 holds the constants B and column u the coefficients of unknown u
-// (the layout of the linear inequalities), so that the affine unknown, the
-// constant 1, adds to B wherever it appears. Rows: the LMEs' entries row by
-// row, then the structural equations.
-void stackEqualities(const BuildWork& work, const std::vector<Value>& constants,
-                     const std::vector<StructuralEquation>& structural, GenMatrixD& system) {
+// The structural equations, eliminated by substitution: each ties one
+// entry to another or fixes one at zero, so they split the unknowns into
+// groups of entries that are equal. A group with an entry fixed at zero is
+// zero; in any other group its last unknown stays free and every other
+// member is a copy of it. source[u]: u itself for a free unknown, the
+// group's last unknown for a copy, -1 for an entry that is zero.
+std::vector<int> substituteStructural(int nvt, const std::vector<StructuralEquation>& structural) {
+  std::vector<int> parent(nvt);  // a tree per group, rooted at its last unknown
+  std::vector<char> zero(nvt, 0);
+  for (int u = 0; u < nvt; ++u) parent[u] = u;
+  auto root = [&parent](int u) {
+    while (parent[u] != u) u = parent[u] = parent[parent[u]];
+    return u;
+  };
+  for (const StructuralEquation& eq : structural) {
+    const int a = root(eq.plus);
+    if (eq.minus < 0) {
+      zero[a] = 1;
+      continue;
+    }
+    const int b = root(eq.minus);
+    if (a == b) continue;
+    const int last = std::max(a, b);
+    const int other = std::min(a, b);
+    parent[other] = last;
+    zero[last] = zero[last] || zero[other];
+  }
+  std::vector<int> source(nvt);
+  for (int u = 0; u < nvt; ++u) {
+    const int r = root(u);
+    source[u] = zero[r] ? -1 : r;
+  }
+  return source;
+}
+
+// Stacks the LMEs' equations [B A], B + A x' = 0, over the unknowns left
+// free by the structure: column 0 holds the constants B (the affine unknown,
+// the constant 1, adds to them wherever it appears) and column c + 1 the
+// coefficients of unknown columns[c], every copy of it adding into its
+// column and entries fixed at zero dropping out. Rows: the LMEs' entries row
+// by row.
+void stackEqualities(const BuildWork& work, const std::vector<Value>& constants, int rows,
+                     const std::vector<int>& source, const std::vector<int>& columns, GenMatrixD& system) {
+  GenMatrixD full(rows, work.nvt, 0.0, 0);
   int row = 0;
   for (size_t j = 0; j < constants.size(); ++j) {
     const Value& c = constants[j];
-    insertValue(system, c, row, 0);
-    addBlockCoefficients(*work.lmes[j], c.Rows(), c.Cols(), system, row, work);
+    insertValue(full, c, row, 0);
+    addBlockCoefficients(*work.lmes[j], c.Rows(), c.Cols(), full, row, work);
     row += c.ElementCount();
   }
-  for (const StructuralEquation& eq : structural) {
-    system(row, eq.plus) = 1.0;
-    if (eq.minus >= 0) system(row, eq.minus) = -1.0;
-    ++row;
+  std::vector<int> columnOf(work.nvt, -1);
+  for (size_t c = 0; c < columns.size(); ++c) columnOf[columns[c]] = static_cast<int>(c) + 1;
+  columnOf[0] = 0;
+  for (int u = 0; u < work.nvt; ++u) {
+    if (source[u] < 0) continue;
+    const double* from = full.Data() + static_cast<long>(u) * rows;
+    double* to = system.Data() + static_cast<long>(columnOf[source[u]]) * rows;
+    for (int i = 0; i < rows; ++i) to[i] += from[i];
   }
 }
 
+// What the LMEs leave of the free unknowns.
+struct LmeSolution {
+  std::vector<int> dependent;  // unknowns in pivot order, one per row of Z
+  std::vector<int> free;       // the free unknowns after unknown 0, in pivot order
+  GenMatrixD Z;                // rank x (free + 1): dependent i over 1 and the free ones
+};
+
 // Factors A P = Q R with column pivoting and derives Z = -R11^-1 [Q'B | R12]
-// over the first r = rank pivots. 0, or 1 after "LME set is ill
-// conditionated." when Q'B has an entry beyond the rank. A is factored in
-// the system's own storage.
-int solveEqualities(GenMatrixD& system, BuildWork& work) {
+// over the first r = rank pivots; column c of A stands for unknown
+// columns[c]. 0, or 1 after "LME set is ill conditionated." when Q'B has an
+// entry beyond the rank. A is factored in the system's own storage.
+int solveEqualities(GenMatrixD& system, const std::vector<int>& columns, LmeSolution& out) {
   const double eps = solverSettings.rank_eps;
   const int m = system.Rows();
-  const int n = work.nvt - 1;
+  const int n = static_cast<int>(columns.size());
   GenMatrixD B(m, 1);
   for (int i = 0; i < m; ++i) B[i] = system[i];
   GenMatrixD A(m, n, system.Data() + m, 0);
@@ -364,19 +414,14 @@ int solveEqualities(GenMatrixD& system, BuildWork& work) {
     qr.Factor();
     rank = diagonalRank(qr, eps);
     qr.ApplyQ(B, 'L', 'T');
-    for (int j = 0; j < n; ++j) pivots[j] = static_cast<int>(qr.Pivots()[j]);
+    for (int j = 0; j < n; ++j) pivots[j] = columns[static_cast<int>(qr.Pivots()[j]) - 1];
   }
   for (int i = rank; i < m; ++i)
     if (std::fabs(B[i]) > eps) return fail("LME set is ill conditionated.");
 
-  work.freeIndex.Resize(work.nvt - rank);
-  work.freeIndex[0] = 0;
-  for (int j = rank; j < n; ++j) work.freeIndex[1 + j - rank] = pivots[j];
-  work.dependentIndex.Resize(rank);
-  for (int i = 0; i < rank; ++i) work.dependentIndex[i] = pivots[i];
-  // Without rank every unknown is free and there is nothing to solve.
+  out.dependent.assign(pivots.begin(), pivots.begin() + rank);
+  out.free.assign(pivots.begin() + rank, pivots.end());
   if (rank == 0) return 0;
-
   GenMatrixD Z(rank, n - rank + 1);
   for (int i = 0; i < rank; ++i) Z(i, 0) = B[i];
   for (int j = rank; j < n; ++j)
@@ -388,8 +433,49 @@ int solveEqualities(GenMatrixD& system, BuildWork& work) {
   double* z = Z.Data();
   for (int e = 0; e < rank * (n - rank + 1); ++e)
     if (std::fabs(z[e]) < eps) z[e] = 0.0;
-  work.basis.Share(Z);
+  out.Z = Z;
   return 0;
+}
+
+// The basis from both eliminations: the free parameters are unknown 0 and
+// the free unknowns that the LMEs leave; the LMEs' dependent unknowns come
+// first with their rows of Z, then every copy and zero of the structure,
+// each row a copy of its source's (one entry 1.0 for a free source).
+void assembleBasis(const std::vector<int>& source, const LmeSolution& lme, BuildWork& work) {
+  const int nv = 1 + static_cast<int>(lme.free.size());
+  std::vector<int> parameterOf(work.nvt, -1);
+  std::vector<int> lmeRowOf(work.nvt, -1);
+  work.freeIndex.Resize(nv);
+  work.freeIndex[0] = 0;
+  parameterOf[0] = 0;
+  for (int k = 1; k < nv; ++k) {
+    work.freeIndex[k] = lme.free[k - 1];
+    parameterOf[lme.free[k - 1]] = k;
+  }
+  std::vector<EqualityBasis::Row> rows;
+  std::vector<int> dependent;
+  for (int i = 0; i < lme.Z.Rows(); ++i) {
+    EqualityBasis::Row row;
+    for (int k = 0; k < nv; ++k)
+      if (lme.Z(i, k) != 0.0) row.push_back({k, lme.Z(i, k)});
+    rows.push_back(std::move(row));
+    dependent.push_back(lme.dependent[i]);
+    lmeRowOf[lme.dependent[i]] = i;
+  }
+  for (int u = 1; u < work.nvt; ++u) {
+    const int s = source[u];
+    if (s == u) continue;
+    if (s < 0)
+      rows.emplace_back();
+    else if (parameterOf[s] >= 0)
+      rows.push_back({{parameterOf[s], 1.0}});
+    else
+      rows.push_back(EqualityBasis::Row(rows[lmeRowOf[s]]));
+    dependent.push_back(u);
+  }
+  work.dependentIndex.Resize(static_cast<int>(dependent.size()));
+  for (size_t i = 0; i < dependent.size(); ++i) work.dependentIndex[static_cast<int>(i)] = dependent[i];
+  work.basis = EqualityBasis(nv, rows);
 }
 
 int computeEqualityBasis(BuildWork& work) {
@@ -412,20 +498,24 @@ int computeEqualityBasis(BuildWork& work) {
   printBuildStep("  Processing structural LMEs.");
   std::vector<StructuralEquation> structural;
   for (int i = 0; i < builtVariableCount; ++i) variableEquations(i, work, structural);
-  rows += static_cast<int>(structural.size());
+  const std::vector<int> source = substituteStructural(work.nvt, structural);
   printBuildStep(" Ok.\n");
 
   printBuildStep("  Processing LME basis.");
+  // A zero mask on the hidden variable asks for 1 = 0.
+  if (source[0] < 0) return fail("LME set is ill conditionated.");
+  std::vector<int> columns;  // the unknowns after 0 that the structure leaves free
+  for (int u = 1; u < work.nvt; ++u)
+    if (source[u] == u) columns.push_back(u);
+  LmeSolution lme;
   if (rows == 0) {
-    work.basis = GenMatrixD();
-    work.dependentIndex.Resize(0);
-    work.freeIndex.Resize(work.nvt);
-    for (int u = 0; u < work.nvt; ++u) work.freeIndex[u] = u;
+    lme.free = columns;
   } else {
-    GenMatrixD system(rows, work.nvt, 0.0, 0);
-    stackEqualities(work, constants, structural, system);
-    if (solveEqualities(system, work)) return 1;
+    GenMatrixD system(rows, static_cast<int>(columns.size()) + 1, 0.0, 0);
+    stackEqualities(work, constants, rows, source, columns, system);
+    if (solveEqualities(system, columns, lme)) return 1;
   }
+  assembleBasis(source, lme, work);
   printBuildStep(" Ok.\n");
   return 0;
 }
@@ -666,12 +756,11 @@ void reduceObjective(const BuildWork& work) {
   // g = c over the free unknowns + Z' c over the dependent ones, without
   // the constant's entry 0.
   const int nv = work.freeIndex.Size();
-  const int dependent = work.dependentIndex.Size();
+  const EqualityBasis& Z = work.basis;
   GenMatrixD g(nv, 1, 0.0, 0);
   for (int k = 1; k < nv; ++k) {
     double sum = c[work.freeIndex[k]];
-    const double* column = work.basis.Data() + k * dependent;
-    for (int i = 0; i < dependent; ++i) sum += c[work.dependentIndex[i]] * column[i];
+    for (int e = Z.ColumnBegin(k); e < Z.ColumnEnd(k); ++e) sum += c[work.dependentIndex[Z.RowOf(e)]] * Z.ValueOf(e);
     g[k] = sum;
   }
   objectiveVector = std::move(g);

@@ -8,9 +8,10 @@
 //   2. evaluate every stored text again and check the shapes of the LMIs;
 //   3. number the variables (by name, " Affine Variable" first) and their
 //      scalar entries, the unknowns (unknown 0 is the constant 1);
-//   4. the equality basis: every LME and every equality that a variable's
-//      structure or mask implies, solved once by pivoted QR into the basis Z
-//      of the dependent unknowns over the free parameters;
+//   4. the equality basis Z of the dependent unknowns over the free
+//      parameters: the equalities that a variable's structure or mask
+//      implies by substitution (each tied entry a copy of one free entry,
+//      or zero), then the LMEs on what remains by pivoted QR;
 //   5. at least one LMI;
 //   6. sort the LMIs into linear, matrix and block matrix inequalities and
 //      fill a new BuiltProblem with them;

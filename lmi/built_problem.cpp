@@ -273,28 +273,40 @@ void BuiltProblem::FinalizeSizes() {
   for (int k = 0; k < NumTermBlocks(); ++k) blockSizes[k] = TermBlockAt(k).Size();
   for (int j = 0; j < NumBlockLmis(); ++j) blockSizes[NumTermBlocks() + j] = BlockLmiAt(j).Size();
   td = HasLinear() ? Linear().Rows() : 0;
-  nv = basis.Cols() != 0 ? basis.Cols() : nvt;
-  if (basis.Cols() == 0 && freeIndex.Size() == 0) {
+  if (freeIndex.Size() == 0) {
     freeIndex.Resize(nvt);
     for (int u = 0; u < nvt; ++u) freeIndex[u] = u;
   }
+  nv = freeIndex.Size();
   nt = td;
   sumSizes = td;
   for (int k = 0; k < nb; ++k) {
     nt += blockSizes[k] * (blockSizes[k] + 1) / 2;
     sumSizes += blockSizes[k];
   }
-  work = GenMatrixD(std::max(nt, nvt), nvt + 1);
+  work = GenMatrixD();
+}
+
+GenMatrixD& BuiltProblem::Work() {
+  if (work.Rows() == 0) work = GenMatrixD(std::max(nt, nvt), nvt + 1);
+  return work;
+}
+
+void BuiltProblem::ExpansionColumn(int k, std::vector<std::pair<int, double>>& column) const {
+  column.assign(1, {freeIndex[k], 1.0});
+  if (k >= basis.Cols()) return;
+  for (int e = basis.ColumnBegin(k); e < basis.ColumnEnd(k); ++e)
+    column.push_back({dependentIndex[basis.RowOf(e)], basis.ValueOf(e)});
 }
 
 void BuiltProblem::ExpandInto(const GenMatrixD& y, GenMatrixD& x) const {
-  const int dependent = basis.Rows();
-  for (int i = 0; i < dependent; ++i) x[dependentIndex[i]] = 0.0;
+  for (int i = 0; i < basis.Rows(); ++i) x[dependentIndex[i]] = 0.0;
   for (int j = 0; j < nv; ++j) {
     const double yj = y[j];
     x[freeIndex[j]] = yj;
-    const double* column = basis.Data() + j * dependent;
-    for (int i = 0; i < dependent; ++i) x[dependentIndex[i]] += column[i] * yj;
+    if (j >= basis.Cols()) continue;
+    for (int e = basis.ColumnBegin(j); e < basis.ColumnEnd(j); ++e)
+      x[dependentIndex[basis.RowOf(e)]] += basis.ValueOf(e) * yj;
   }
 }
 

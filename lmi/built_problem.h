@@ -13,6 +13,7 @@
 // variable 0 is the 1 x 1 " Affine Variable", whose unknown stands for the
 // constant 1. Free parameters y expand to unknowns x through the basis Z:
 // x[freeIndex[j]] = y[j], x[dependentIndex[i]] = sum over j of Z(i, j) y[j].
+// Z keeps its nonzero entries only (EqualityBasis).
 //
 // Nothing here reports an error: the builder guarantees indices below their
 // counts and factors that fit their variables and blocks.
@@ -20,8 +21,11 @@
 #define VARNEL_BUILT_PROBLEM_H
 
 #include <memory>
+#include <utility>
+#include <vector>
 
 #include "block_diagonal.h"
+#include "equality_basis.h"
 #include "gen_matrix.h"
 #include "shared_array.h"
 
@@ -238,14 +242,13 @@ class BuiltProblem : public ConstraintSet {
   BuiltProblem(int variableCount, int termBlockCount, int blockLmiCount, int withLinear)
       : ConstraintSet(variableCount, termBlockCount, blockLmiCount, withLinear) {}
 
+  void SetBasis(EqualityBasis Z) { basis = std::move(Z); }
   // Each shares the given storage.
-  void SetBasis(const GenMatrixD& Z) { basis.Share(Z); }
   void SetFreeIndex(const SharedArray<int>& list) { freeIndex.Share(list); }
   void SetDependentIndex(const SharedArray<int>& list) { dependentIndex.Share(list); }
 
   // SetUp, then the sizes, the block sizes and the work matrix. A problem
-  // without equalities and without a free-index list gets the list of all
-  // unknowns.
+  // without a free-index list gets the list of all unknowns.
   void FinalizeSizes();
 
   int Nv() const { return nv; }
@@ -255,12 +258,18 @@ class BuiltProblem : public ConstraintSet {
   int Nvt() const { return nvt; }
   int SumSizes() const { return sumSizes; }
   const int* BlockSizes() const { return blockSizes.get(); }
-  const GenMatrixD& Basis() const { return basis; }
+  const EqualityBasis& Basis() const { return basis; }
   const SharedArray<int>& FreeIndex() const { return freeIndex; }
   const SharedArray<int>& DependentIndex() const { return dependentIndex; }
-  // max(nt, nvt) rows, nvt + 1 columns: the solver phases' work area.
-  GenMatrixD& Work() { return work; }
+  // max(nt, nvt) rows, nvt + 1 columns: the solver phases' work area for
+  // the Newton systems over all the unknowns, made at the first call (a
+  // problem whose systems accumulate straight into the reduced space never
+  // needs it).
+  GenMatrixD& Work();
 
+  // Column k of T: the unknowns that free parameter k moves, with their
+  // weights (its own unknown first, with 1).
+  void ExpansionColumn(int k, std::vector<std::pair<int, double>>& column) const;
   // x := T y, the nvt unknowns of the nv free parameters y; x holds at
   // least nvt elements.
   void ExpandInto(const GenMatrixD& y, GenMatrixD& x) const;
@@ -270,7 +279,7 @@ class BuiltProblem : public ConstraintSet {
   void EvaluateAt(const GenMatrixD& y, BlockDiagonalMatrix& out);
 
  private:
-  GenMatrixD basis;
+  EqualityBasis basis;
   SharedArray<int> freeIndex;
   SharedArray<int> dependentIndex;
   std::unique_ptr<int[]> blockSizes;

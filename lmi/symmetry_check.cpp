@@ -125,15 +125,10 @@ int hasAsymmetricDirection(const BuiltProblem& problem, double tol) {
     for (int e = 0; e < count; ++e) variableOf[problem.Offset(v) + e] = v;
   }
 
-  const GenMatrixD& Z = problem.Basis();
-  const int dependent = Z.Rows();
   std::vector<std::pair<int, double>> unknowns;  // the nonzero unknowns of T e_k
   std::vector<int> touched;
   for (int k = 0; k < problem.Nv(); ++k) {
-    unknowns.assign(1, {problem.FreeIndex()[k], 1.0});
-    const double* column = Z.Data() + k * dependent;
-    for (int i = 0; i < dependent; ++i)
-      if (column[i] != 0.0) unknowns.push_back({problem.DependentIndex()[i], column[i]});
+    problem.ExpansionColumn(k, unknowns);
     touched.clear();
     for (const std::pair<int, double>& unknown : unknowns) {
       const int v = variableOf[unknown.first];

@@ -2,20 +2,33 @@
 
 FreeParameterMap::FreeParameterMap(const BuiltProblem& problem)
     : nv(problem.Nv()), nvt(problem.Nvt()), freeIndex(nv), columnStart(nv + 1, 0) {
-  const GenMatrixD& Z = problem.Basis();
-  const int rows = Z.Rows();
-  for (int l = 0; l < rows; ++l) dependentIndex.push_back(problem.DependentIndex()[l]);
+  for (int l = 0; l < problem.Basis().Rows(); ++l) dependentIndex.push_back(problem.DependentIndex()[l]);
+  std::vector<std::pair<int, double>> column;
   for (int k = 0; k < nv; ++k) {
-    freeIndex[k] = problem.FreeIndex()[k];
+    problem.ExpansionColumn(k, column);
+    freeIndex[k] = column[0].first;
     columnStart[k] = static_cast<int>(dependent.size());
-    if (k < Z.Cols())
-      for (int l = 0; l < rows; ++l)
-        if (Z(l, k) != 0.0) {
-          dependent.push_back(dependentIndex[l]);
-          weight.push_back(Z(l, k));
-        }
+    for (size_t e = 1; e < column.size(); ++e) {
+      dependent.push_back(column[e].first);
+      weight.push_back(column[e].second);
+    }
   }
   columnStart[nv] = static_cast<int>(dependent.size());
+
+  parameterOf.assign(nvt, -1);
+  multipleOf.assign(nvt, 0.0);
+  for (int k = 0; k < nv; ++k) {
+    parameterOf[freeIndex[k]] = k;
+    multipleOf[freeIndex[k]] = 1.0;
+    for (int e = columnStart[k]; e < columnStart[k + 1] && single; ++e) {
+      single = parameterOf[dependent[e]] < 0;
+      parameterOf[dependent[e]] = k;
+      multipleOf[dependent[e]] = weight[e];
+    }
+  }
+  if (single) return;
+  parameterOf.clear();
+  multipleOf.clear();
 }
 
 void FreeParameterMap::Expand(const double* y, double* x) const {

@@ -13,6 +13,7 @@
 
 #include "built_problem.h"
 #include "gen_matrix.h"
+#include "packed.h"
 #include "tri_matrix.h"
 
 class FreeParameterMap {
@@ -21,6 +22,13 @@ class FreeParameterMap {
 
   int Nv() const { return nv; }
   int Nvt() const { return nvt; }
+  // 1 when every unknown is a multiple of one free parameter, or zero (no
+  // unknown depends on two): the Newton systems then accumulate straight
+  // into the reduced space through Placement().
+  int IsSingle() const { return single; }
+  // Unknown u's parameter and multiple (parameter -1 for a zero unknown);
+  // meaningful when IsSingle().
+  UnknownPlacement Placement() const { return UnknownPlacement{parameterOf.data(), multipleOf.data()}; }
 
   // x := T y (nvt entries from nv).
   void Expand(const double* y, double* x) const;
@@ -44,6 +52,9 @@ class FreeParameterMap {
   std::vector<int> columnStart;  // nv + 1 entries into dependent and weight
   std::vector<int> dependent;    // the unknown of each nonzero
   std::vector<double> weight;    // its entry of Z
+  int single = 1;
+  std::vector<int> parameterOf;    // nvt entries, when single
+  std::vector<double> multipleOf;  // nvt entries, when single
 };
 
 #endif

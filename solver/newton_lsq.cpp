@@ -49,7 +49,7 @@ struct BlockFactor {
 // entry add through M_xy (x = y for a diagonal entry: mirror 0; x < y for
 // an off-diagonal one, whose transpose M_yx adds the mirror image).
 void addDiagonalBlockRows(const BlockFactor& U, const TermList& entry, GenMatrixD& A, int row, int J, int x, int y,
-                          int mirror) {
+                          int mirror, const UnknownPlacement& at) {
   const int D = U.block.Size();
   forEachOrientedTerm(entry, 0, [&](const OrientedTerm& t) {
     const GenMatrixD P = U.Left(J, x, t.L);
@@ -58,9 +58,10 @@ void addDiagonalBlockRows(const BlockFactor& U, const TermList& entry, GenMatrix
       const GenMatrixD P2 = U.Left(J, x, t.R.Transposed());
       const GenMatrixD Q2 = U.Right(t.L.Transposed(), J, y);
       svecAccumulateGen4(A, row, P, Q, P2, Q2, t.base, t.p, t.q, t.transposed, U.Offset(J), D, U.Height(J), mirror,
-                         t.scale);
+                         t.scale, at);
     } else {
-      svecAccumulateGen2(A, row, P, Q, t.base, t.p, t.q, t.transposed, U.Offset(J), D, U.Height(J), mirror, t.scale);
+      svecAccumulateGen2(A, row, P, Q, t.base, t.p, t.q, t.transposed, U.Offset(J), D, U.Height(J), mirror, t.scale,
+                         at);
     }
   });
 }
@@ -69,7 +70,7 @@ void addDiagonalBlockRows(const BlockFactor& U, const TermList& entry, GenMatrix
 // one entry add through M_xy, the entry being flipped when M_xy is the
 // transpose of its value.
 void addOffDiagonalBlockRows(const BlockFactor& U, const TermList& entry, int flipped, GenMatrixD& A, int row, int J,
-                             int K, int x, int y) {
+                             int K, int x, int y, const UnknownPlacement& at) {
   const int D = U.block.Size();
   forEachOrientedTerm(entry, flipped, [&](const OrientedTerm& t) {
     const GenMatrixD P = U.Left(J, x, t.L);
@@ -78,10 +79,10 @@ void addOffDiagonalBlockRows(const BlockFactor& U, const TermList& entry, int fl
       const GenMatrixD P2 = U.Left(J, x, t.R.Transposed());
       const GenMatrixD Q2 = U.Right(t.L.Transposed(), K, y);
       svecAccumulateGen4Offset(A, row, P, Q, P2, Q2, t.base, t.p, t.q, U.Offset(J), U.Offset(K), D, U.Height(J),
-                               U.Height(K), t.transposed, t.scale);
+                               U.Height(K), t.transposed, t.scale, at);
     } else {
       svecAccumulateGen2Offset(A, row, P, Q, t.base, t.p, t.q, U.Offset(J), U.Offset(K), D, U.Height(J), U.Height(K),
-                               t.transposed, t.scale);
+                               t.transposed, t.scale, at);
     }
   });
 }
@@ -110,7 +111,7 @@ UTrMatrixD identityFactor(int d) {
 
 }  // namespace
 
-void addTermBlockRows(const TermBlock& block, GenMatrixD& A, UTrMatrixD& U, int& row) {
+void addTermBlockRows(const TermBlock& block, GenMatrixD& A, UTrMatrixD& U, int& row, const UnknownPlacement& at) {
   const int d = U.Rows();
   const int start = row;
   const GenMatrixD Uf = U.ToGenMatrixD();
@@ -130,12 +131,12 @@ void addTermBlockRows(const TermBlock& block, GenMatrixD& A, UTrMatrixD& U, int&
     }
     int local = start;
     svecAccumulateSym(A, local, t.L.m != nullptr ? P : Uf, t.R.m != nullptr ? Q : Ut, t.base, t.p, t.q, t.transposed,
-                      t.symmetric, t.scale);
+                      t.symmetric, t.scale, at);
   });
   row = start + svecLength(d);
 }
 
-void addBlockLmiRows(const BlockLmi& block, GenMatrixD& A, UTrMatrixD& U, int& row) {
+void addBlockLmiRows(const BlockLmi& block, GenMatrixD& A, UTrMatrixD& U, int& row, const UnknownPlacement& at) {
   const int n = block.N();
   const GenMatrixD Uf = U.ToGenMatrixD();
   const BlockFactor factor{Uf, block};
@@ -143,8 +144,8 @@ void addBlockLmiRows(const BlockLmi& block, GenMatrixD& A, UTrMatrixD& U, int& r
   // U_Jx M_xy U_Ky', U being upper triangular.
   for (int J = 0; J < n; ++J) {
     for (int l = J; l < n; ++l)
-      for (int k = J; k < l; ++k) addDiagonalBlockRows(factor, block.SubBlockAt(l, k), A, row, J, k, l, 1);
-    for (int k = J; k < n; ++k) addDiagonalBlockRows(factor, block.SubBlockAt(k, k), A, row, J, k, k, 0);
+      for (int k = J; k < l; ++k) addDiagonalBlockRows(factor, block.SubBlockAt(l, k), A, row, J, k, l, 1, at);
+    for (int k = J; k < n; ++k) addDiagonalBlockRows(factor, block.SubBlockAt(k, k), A, row, J, k, k, 0, at);
   }
   for (int J = 1; J < n; ++J)
     for (int K = 0; K < J; ++K)
@@ -153,50 +154,61 @@ void addBlockLmiRows(const BlockLmi& block, GenMatrixD& A, UTrMatrixD& U, int& r
           // M_xy is the value of the entry stored at (y, x) when y >= x, and
           // the transpose of the one stored at (x, y) otherwise.
           if (y >= x)
-            addOffDiagonalBlockRows(factor, block.SubBlockAt(y, x), 0, A, row, J, K, x, y);
+            addOffDiagonalBlockRows(factor, block.SubBlockAt(y, x), 0, A, row, J, K, x, y, at);
           else
-            addOffDiagonalBlockRows(factor, block.SubBlockAt(x, y), 1, A, row, J, K, x, y);
+            addOffDiagonalBlockRows(factor, block.SubBlockAt(x, y), 1, A, row, J, K, x, y, at);
         }
   row += svecLength(block.Size());
 }
 
-void addTermBlockRowsObjective(const TermBlock& block, GenMatrixD& A0, int& row) {
+void addTermBlockRowsObjective(const TermBlock& block, GenMatrixD& A0, int& row, const UnknownPlacement& at) {
   UTrMatrixD I = identityFactor(block.Size());
-  addTermBlockRows(block, A0, I, row);
+  addTermBlockRows(block, A0, I, row, at);
 }
 
-void addBlockLmiRowsObjective(const BlockLmi& block, GenMatrixD& A0, int& row) {
+void addBlockLmiRowsObjective(const BlockLmi& block, GenMatrixD& A0, int& row, const UnknownPlacement& at) {
   UTrMatrixD I = identityFactor(block.Size());
-  addBlockLmiRows(block, A0, I, row);
+  addBlockLmiRows(block, A0, I, row, at);
 }
 
-void fillInequalityRows(BuiltProblem& problem, ScalingFactor* U) {
-  const int nt = problem.Nt();
-  const int nvt = problem.Nvt();
-  GenMatrixD R(nt, nvt, problem.Work().Data(), 0);
+void fillInequalityRows(BuiltProblem& problem, ScalingFactor* U, GenMatrixD& R, const UnknownPlacement& at) {
   R.Fill(0.0);
   const int td = problem.Td();
   if (td > 0) {
     const GenMatrixD& C = problem.Linear().Coefficients();
     for (int r = 0; r < td; ++r) {
       const double s = U != nullptr ? U->Diagonal()[r] : 1.0;
-      for (int u = 0; u < nvt; ++u) R(r, u) = U != nullptr ? s * C(r, u) * s : C(r, u);
+      for (int u = 0; u < C.Cols(); ++u) {
+        const int column = at.Column(u);
+        if (column >= 0 && C(r, u) != 0.0) R(r, column) += at.Weight(u) * (U != nullptr ? s * C(r, u) * s : C(r, u));
+      }
     }
   }
   int row = td;
   const int termBlocks = problem.NumTermBlocks();
   for (int k = 0; k < termBlocks; ++k) {
     if (U != nullptr)
-      addTermBlockRows(problem.TermBlockAt(k), R, U->Block(k), row);
+      addTermBlockRows(problem.TermBlockAt(k), R, U->Block(k), row, at);
     else
-      addTermBlockRowsObjective(problem.TermBlockAt(k), R, row);
+      addTermBlockRowsObjective(problem.TermBlockAt(k), R, row, at);
   }
   for (int j = 0; j < problem.NumBlockLmis(); ++j) {
     if (U != nullptr)
-      addBlockLmiRows(problem.BlockLmiAt(j), R, U->Block(termBlocks + j), row);
+      addBlockLmiRows(problem.BlockLmiAt(j), R, U->Block(termBlocks + j), row, at);
     else
-      addBlockLmiRowsObjective(problem.BlockLmiAt(j), R, row);
+      addBlockLmiRowsObjective(problem.BlockLmiAt(j), R, row, at);
   }
+}
+
+void fillReducedRows(BuiltProblem& problem, const FreeParameterMap& map, ScalingFactor* U, GenMatrixD& A) {
+  if (map.IsSingle()) {
+    fillInequalityRows(problem, U, A, map.Placement());
+    return;
+  }
+  const int nt = problem.Nt();
+  GenMatrixD R(nt, problem.Nvt(), problem.Work().Data(), 0);
+  fillInequalityRows(problem, U, R);
+  map.ReduceColumns(R.Data(), nt, nt, A.Data(), A.Rows());
 }
 
 void solveMinimumNorm(int m, int n, int nrhs, double* A, double* B, int ldb) {
@@ -220,6 +232,7 @@ LeastSquaresSystem::LeastSquaresSystem(BuiltProblem& problem, const FreeParamete
       rhsCount(rhsCount),
       t(1.0),
       deficient(0),
+      scaling(nullptr),
       A(nt + 1, nv),
       rhs(std::max(nt + 1, nv), rhsCount),
       tau(std::max(nv, 1)) {
@@ -241,28 +254,34 @@ LeastSquaresSystem::LeastSquaresSystem(BuiltProblem& problem, const FreeParamete
   work.resize(std::max({least, static_cast<LapackInt>(factorBest), static_cast<LapackInt>(applyBest)}));
 }
 
-void LeastSquaresSystem::Reduce() {
-  const int ld = nt + 1;
-  map.ReduceColumns(problem.Work().Data(), nt, nt, A.Data(), ld);
+void LeastSquaresSystem::Fill() {
+  fillReducedRows(problem, map, scaling, A);
   A(nt, 0) = t;
   for (int k = 1; k < nv; ++k) A(nt, k) = 0.0;
 }
 
 void LeastSquaresSystem::Build(ScalingFactor& U, double weight) {
-  fillInequalityRows(problem, &U);
+  scaling = &U;
   t = weight;
-  Reduce();
+  Fill();
 }
 
 void LeastSquaresSystem::Factor() {
   const LapackInt m = nt + 1;
   const LapackInt n = nv;
   deficient = m < n;
-  if (deficient) return;
-  const LapackInt lwork = static_cast<LapackInt>(work.size());
-  LapackInt info = 0;
-  dgeqrf_(&m, &n, A.Data(), &m, tau.data(), work.data(), &lwork, &info);
-  deficient = hasNegligiblePivot(A, n);
+  if (!deficient) {
+    const LapackInt lwork = static_cast<LapackInt>(work.size());
+    LapackInt info = 0;
+    dgeqrf_(&m, &n, A.Data(), &m, tau.data(), work.data(), &lwork, &info);
+    deficient = hasNegligiblePivot(A, n);
+    if (!deficient) return;
+    Fill();
+  }
+  // The minimum-norm solves overwrite their matrix: each starts from a copy
+  // of the rows, made only for such a system.
+  if (reduced.Size() != A.Size()) reduced = GenMatrixD(A.Rows(), A.Cols());
+  std::copy(A.Data(), A.Data() + A.Size(), reduced.Data());
 }
 
 void LeastSquaresSystem::Solve(const GenMatrixD& B, GenMatrixD& X) {
@@ -273,9 +292,7 @@ void LeastSquaresSystem::Solve(const GenMatrixD& B, GenMatrixD& X) {
   for (int j = 0; j < nrhs; ++j)
     for (int i = 0; i < m; ++i) rhs(i, j) = B(i, j);
   if (deficient) {
-    // The factorisation with column pivoting overwrites A: every solve
-    // starts again from the reduced rows.
-    Reduce();
+    std::copy(reduced.Data(), reduced.Data() + reduced.Size(), A.Data());
     solveMinimumNorm(m, n, nrhs, A.Data(), rhs.Data(), ldb);
   } else {
     const char side = 'L';

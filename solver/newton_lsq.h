@@ -20,18 +20,25 @@
 #include "tri_matrix.h"
 
 // Block k's svec rows, scaled by its factor U (d x d, upper triangle read),
-// added into A (one column per unknown) from `row` on; row advances by
-// d(d+1)/2. A column that no term touches is left as it is.
-void addTermBlockRows(const TermBlock& block, GenMatrixD& A, UTrMatrixD& U, int& row);
-void addBlockLmiRows(const BlockLmi& block, GenMatrixD& A, UTrMatrixD& U, int& row);
+// added into A (one column per unknown, or per place of `at`, packed.h)
+// from `row` on; row advances by d(d+1)/2. A column that no term touches is
+// left as it is.
+void addTermBlockRows(const TermBlock& block, GenMatrixD& A, UTrMatrixD& U, int& row,
+                      const UnknownPlacement& at = {});
+void addBlockLmiRows(const BlockLmi& block, GenMatrixD& A, UTrMatrixD& U, int& row, const UnknownPlacement& at = {});
 // The same rows unscaled (U the identity).
-void addTermBlockRowsObjective(const TermBlock& block, GenMatrixD& A0, int& row);
-void addBlockLmiRowsObjective(const BlockLmi& block, GenMatrixD& A0, int& row);
+void addTermBlockRowsObjective(const TermBlock& block, GenMatrixD& A0, int& row, const UnknownPlacement& at = {});
+void addBlockLmiRowsObjective(const BlockLmi& block, GenMatrixD& A0, int& row, const UnknownPlacement& at = {});
 
-// The rows of every inequality over the unknowns into the problem's work
-// matrix (nt x nvt, leading dimension nt), scaled by U or, when U is null,
-// unscaled; the linear rows first.
-void fillInequalityRows(BuiltProblem& problem, ScalingFactor* U);
+// R := the rows of every inequality in its first nt rows, scaled by U or,
+// when U is null, unscaled; the linear rows first; one column per unknown,
+// or per place of `at`.
+void fillInequalityRows(BuiltProblem& problem, ScalingFactor* U, GenMatrixD& R, const UnknownPlacement& at = {});
+// The rows reduced to the free parameters, R T, into the first nt rows of A
+// (nv columns): straight when every unknown is a multiple of one free
+// parameter, otherwise over all the unknowns in the problem's work matrix
+// (nt x nvt) and reduced from there.
+void fillReducedRows(BuiltProblem& problem, const FreeParameterMap& map, ScalingFactor* U, GenMatrixD& A);
 
 // The minimum-norm least-squares solution of A X = B through a complete
 // orthogonal factorisation with column pivoting (LAPACK DGELSY), the
@@ -60,7 +67,8 @@ class LeastSquaresSystem {
   void Solve(const GenMatrixD& B, GenMatrixD& X);
 
  private:
-  void Reduce();
+  // The reduced rows for the scaling of the last Build, and the row of t.
+  void Fill();
 
   BuiltProblem& problem;
   const FreeParameterMap& map;
@@ -69,8 +77,10 @@ class LeastSquaresSystem {
   int rhsCount;
   double t;
   int deficient;
+  ScalingFactor* scaling;
   GenMatrixD A;
-  GenMatrixD rhs;  // max(nt + 1, nv) rows
+  GenMatrixD reduced;  // a rank-deficient A's rows, kept for its solves
+  GenMatrixD rhs;      // max(nt + 1, nv) rows
   std::vector<double> tau;
   std::vector<double> work;
 };

@@ -26,8 +26,9 @@ void placeList(const TermList& list, int P, int Q, int flipped, std::vector<Plac
 // the products of one term pair.
 class PairAccumulator {
  public:
-  PairAccumulator(SymMatrixD& H, double* g, const GenMatrixD& Wf, const int* rowOffsets, GenMatrixD& scratch)
-      : H(H), g(g), Wf(Wf), rowOffsets(rowOffsets) {
+  PairAccumulator(SymMatrixD& H, double* g, const GenMatrixD& Wf, const int* rowOffsets, GenMatrixD& scratch,
+                  const UnknownPlacement& at)
+      : H(H), g(g), Wf(Wf), rowOffsets(rowOffsets), at(at) {
     const int length = scratch.Rows();
     for (int c = 0; c < 3; ++c) column[c] = scratch.Data() + static_cast<long>(2 + c) * length;
   }
@@ -68,13 +69,13 @@ class PairAccumulator {
     const int P = tau.P, Q = tau.Q;
     GenMatrixD M = Product(tau.R, Q, P, tau.L, column[0]);
     if (tau.OnDiagonal()) {
-      accumulateScaledSubBlock(g, M, tau.base, tau.p, tau.q, tau.transposed, (1 + tau.symmetric) * tau.scale);
+      accumulateScaledSubBlock(g, M, tau.base, tau.p, tau.q, tau.transposed, (1 + tau.symmetric) * tau.scale, at);
       return;
     }
-    accumulateScaledSubBlock(g, M, tau.base, tau.p, tau.q, tau.transposed, tau.scale);
+    accumulateScaledSubBlock(g, M, tau.base, tau.p, tau.q, tau.transposed, tau.scale, at);
     if (tau.symmetric) {
       GenMatrixD N = Product(tau.L.Transposed(), Q, P, tau.R.Transposed(), column[0]);
-      accumulateScaledSubBlock(g, N, tau.base, tau.p, tau.q, !tau.transposed, tau.scale);
+      accumulateScaledSubBlock(g, N, tau.base, tau.p, tau.q, !tau.transposed, tau.scale, at);
     }
   }
 
@@ -109,17 +110,18 @@ class PairAccumulator {
                   const Factor& a2, const Factor* b1, int I2, int J2, const Factor& b2, int t1, int t2, double f) {
     GenMatrixD A = Product(a1, I1, J1, a2, column[0]);
     if (b1 == nullptr) {
-      accumulateScaledSymmetric(H, A, A, tau.base, sigma.base, tau.p, tau.q, sigma.p, sigma.q, t1, t2, f);
+      accumulateScaledSymmetric(H, A, A, tau.base, sigma.base, tau.p, tau.q, sigma.p, sigma.q, t1, t2, f, at);
       return;
     }
     GenMatrixD B = Product(*b1, I2, J2, b2, column[1]);
-    accumulateScaledSymmetric(H, A, B, tau.base, sigma.base, tau.p, tau.q, sigma.p, sigma.q, t1, t2, f);
+    accumulateScaledSymmetric(H, A, B, tau.base, sigma.base, tau.p, tau.q, sigma.p, sigma.q, t1, t2, f, at);
   }
 
   SymMatrixD& H;
   double* g;
   const GenMatrixD& Wf;
   const int* rowOffsets;
+  const UnknownPlacement& at;
   double* column[3];
 };
 
@@ -179,18 +181,20 @@ double innerProduct(const GenMatrixD& A, const GenMatrixD& B) {
   return sum;
 }
 
-void addScalarTerms(const std::vector<ScalarTerm>& terms, const GenMatrixD& Wf, SymMatrixD& H, double* g) {
+void addScalarTerms(const std::vector<ScalarTerm>& terms, const GenMatrixD& Wf, SymMatrixD& H, double* g,
+                    const UnknownPlacement& at) {
   GenMatrixD& h = H.AsGenMatrixD();
   for (const ScalarTerm& tau : terms) {
-    g[tau.base] += innerProduct(tau.F, Wf);
+    at.Add(g, tau.base, innerProduct(tau.F, Wf));
     for (const ScalarTerm& sigma : terms)
-      if (sigma.base >= tau.base) h(tau.base, sigma.base) += innerProduct(tau.G, sigma.F);
+      if (sigma.base >= tau.base) at.AddPair(h, tau.base, sigma.base, innerProduct(tau.G, sigma.F));
   }
 }
 
 }  // namespace
 
-void addTermBlockNormal(const TermBlock& block, SymMatrixD& H, double* g, SymMatrixD& Wk, GenMatrixD& scratch) {
+void addTermBlockNormal(const TermBlock& block, SymMatrixD& H, double* g, SymMatrixD& Wk, GenMatrixD& scratch,
+                        const UnknownPlacement& at) {
   const int n = block.Size();
   if (block.NumTerms() == 0 || n == 0) return;
   const GenMatrixD Wf = Wk.ToGenMatrixD();
@@ -199,14 +203,15 @@ void addTermBlockNormal(const TermBlock& block, SymMatrixD& H, double* g, SymMat
   std::vector<ScalarTerm> scalars;
   for (const PlacedTerm& term : placed)
     if (term.IsScalar()) scalars.push_back(scalarTerm(term, Wf));
-  addScalarTerms(scalars, Wf, H, g);
+  addScalarTerms(scalars, Wf, H, g, at);
   if (scalars.size() == placed.size()) return;
   const int rowOffsets[2] = {0, n};
-  PairAccumulator pairs(H, g, Wf, rowOffsets, scratch);
+  PairAccumulator pairs(H, g, Wf, rowOffsets, scratch, at);
   addPlacedTerms(pairs, placed, 1);
 }
 
-void addBlockLmiNormal(const BlockLmi& block, SymMatrixD& H, double* g, SymMatrixD& Wk, GenMatrixD& scratch) {
+void addBlockLmiNormal(const BlockLmi& block, SymMatrixD& H, double* g, SymMatrixD& Wk, GenMatrixD& scratch,
+                       const UnknownPlacement& at) {
   const int n = block.N();
   if (n == 0 || block.Size() == 0) return;
   const GenMatrixD Wf = Wk.ToGenMatrixD();
@@ -225,17 +230,13 @@ void addBlockLmiNormal(const BlockLmi& block, SymMatrixD& H, double* g, SymMatri
     }
   std::vector<int> rowOffsets(n + 1);
   for (int i = 0; i <= n; ++i) rowOffsets[i] = block.RowOffset(i);
-  PairAccumulator pairs(H, g, Wf, rowOffsets.data(), scratch);
+  PairAccumulator pairs(H, g, Wf, rowOffsets.data(), scratch, at);
   addPlacedTerms(pairs, placed, 0);
 }
 
 NormalSystem::NormalSystem(BuiltProblem& problem, const FreeParameterMap& map)
-    : problem(problem),
-      map(map),
-      Hred(map.Nv()),
-      gred(map.Nv(), 1),
-      product(map.Nvt(), map.Nv()),
-      rowStart(1, 0) {
+    : problem(problem), map(map), Hred(map.Nv()), gred(map.Nv(), 1), rowStart(1, 0) {
+  if (!map.IsSingle()) product = GenMatrixD(map.Nvt(), map.Nv());
   if (!problem.HasLinear()) return;
   const GenMatrixD& C = problem.Linear().Coefficients();
   for (int r = 0; r < C.Rows(); ++r) {
@@ -248,8 +249,8 @@ NormalSystem::NormalSystem(BuiltProblem& problem, const FreeParameterMap& map)
   }
 }
 
-void NormalSystem::AddLinearRows(const BlockDiagonalMatrix& W, double* h, double* g) {
-  const int nvt = map.Nvt();
+void NormalSystem::AddLinearRows(const BlockDiagonalMatrix& W, GenMatrixD& h, double* g,
+                                 const UnknownPlacement& at) {
   const GenMatrixD& w = W.Diagonal();
   std::vector<double> a;
   for (int r = 0; r + 1 < static_cast<int>(rowStart.size()); ++r) {
@@ -258,38 +259,46 @@ void NormalSystem::AddLinearRows(const BlockDiagonalMatrix& W, double* h, double
     a.resize(count);
     for (int e = 0; e < count; ++e) {
       a[e] = w[r] * coefficient[first + e];
-      g[column[first + e]] += a[e];
+      at.Add(g, column[first + e], a[e]);
     }
     // The columns ascend, so (column e, column f) for e <= f is on or
     // above the diagonal.
-    for (int f = 0; f < count; ++f) {
-      double* hColumn = h + static_cast<long>(column[first + f]) * nvt;
-      for (int e = 0; e <= f; ++e) hColumn[column[first + e]] += a[e] * a[f];
-    }
+    for (int f = 0; f < count; ++f)
+      for (int e = 0; e <= f; ++e) at.AddPair(h, column[first + e], column[first + f], a[e] * a[f]);
   }
 }
 
-void NormalSystem::Build(BlockDiagonalMatrix& W, double t) {
-  const int nvt = map.Nvt();
-  GenMatrixD& work = problem.Work();
-  double* h = work.Data();
-  double* g = work.Data() + static_cast<long>(nvt) * work.Rows();
-  SymMatrixD H;
-  H.Share(GenMatrixD(nvt, nvt, h, 0));
-  std::fill(h, h + static_cast<long>(nvt) * nvt, 0.0);
-  std::fill(g, g + nvt, 0.0);
-
-  AddLinearRows(W, h, g);
+void NormalSystem::Accumulate(BlockDiagonalMatrix& W, SymMatrixD& H, double* g, const UnknownPlacement& at) {
+  AddLinearRows(W, H.AsGenMatrixD(), g, at);
   const int termBlocks = problem.NumTermBlocks();
-  for (int k = 0; k < termBlocks; ++k) addTermBlockNormal(problem.TermBlockAt(k), H, g, W.Block(k), problem.Scratch());
+  for (int k = 0; k < termBlocks; ++k)
+    addTermBlockNormal(problem.TermBlockAt(k), H, g, W.Block(k), problem.Scratch(), at);
   for (int j = 0; j < problem.NumBlockLmis(); ++j)
-    addBlockLmiNormal(problem.BlockLmiAt(j), H, g, W.Block(termBlocks + j), problem.Scratch());
+    addBlockLmiNormal(problem.BlockLmiAt(j), H, g, W.Block(termBlocks + j), problem.Scratch(), at);
+}
 
-  // H as a full symmetric matrix for the reduction.
-  for (int j = 0; j < nvt; ++j)
-    for (int i = j + 1; i < nvt; ++i) h[i + static_cast<long>(j) * nvt] = h[j + static_cast<long>(i) * nvt];
-  map.ReduceSymmetric(h, nvt, Hred, product);
-  map.ReduceVector(g, gred.Data());
+void NormalSystem::Build(BlockDiagonalMatrix& W, double t) {
+  if (map.IsSingle()) {
+    // Every unknown a multiple of one free parameter: straight into H_red.
+    Hred.AsGenMatrixD().Fill(0.0);
+    gred.Fill(0.0);
+    Accumulate(W, Hred, gred.Data(), map.Placement());
+  } else {
+    const int nvt = map.Nvt();
+    GenMatrixD& work = problem.Work();
+    double* h = work.Data();
+    double* g = work.Data() + static_cast<long>(nvt) * work.Rows();
+    SymMatrixD H;
+    H.Share(GenMatrixD(nvt, nvt, h, 0));
+    std::fill(h, h + static_cast<long>(nvt) * nvt, 0.0);
+    std::fill(g, g + nvt, 0.0);
+    Accumulate(W, H, g, UnknownPlacement());
+    // H as a full symmetric matrix for the reduction.
+    for (int j = 0; j < nvt; ++j)
+      for (int i = j + 1; i < nvt; ++i) h[i + static_cast<long>(j) * nvt] = h[j + static_cast<long>(i) * nvt];
+    map.ReduceSymmetric(h, nvt, Hred, product);
+    map.ReduceVector(g, gred.Data());
+  }
   Hred(0, 0) += t * t;
   gred[0] += t;
 }

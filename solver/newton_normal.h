@@ -23,17 +23,23 @@
 #include "built_problem.h"
 #include "free_parameters.h"
 #include "gen_matrix.h"
+#include "packed.h"
 #include "tri_matrix.h"
 
 // Block k's share of H and g for the scaling block Wk (upper triangle read;
 // its lower triangle is made equal to it). scratch: the constraint set's
-// work area.
-void addTermBlockNormal(const TermBlock& block, SymMatrixD& H, double* g, SymMatrixD& Wk, GenMatrixD& scratch);
-void addBlockLmiNormal(const BlockLmi& block, SymMatrixD& H, double* g, SymMatrixD& Wk, GenMatrixD& scratch);
+// work area. The unknowns are placed by `at` (packed.h): the identity over
+// all the unknowns, or straight into the reduced system.
+void addTermBlockNormal(const TermBlock& block, SymMatrixD& H, double* g, SymMatrixD& Wk, GenMatrixD& scratch,
+                        const UnknownPlacement& at = {});
+void addBlockLmiNormal(const BlockLmi& block, SymMatrixD& H, double* g, SymMatrixD& Wk, GenMatrixD& scratch,
+                       const UnknownPlacement& at = {});
 
-// The reduced system of one phase call. H and g over the unknowns live in
-// the problem's work matrix (its first nvt * nvt elements and its column
-// nvt).
+// The reduced system of one phase call. When every unknown is a multiple
+// of one free parameter (the equalities of structures and masks) the
+// blocks add straight into H_red and g_red; otherwise H and g over the
+// unknowns live in the problem's work matrix (its first nvt * nvt elements
+// and its column nvt) and are reduced after.
 class NormalSystem {
  public:
   NormalSystem(BuiltProblem& problem, const FreeParameterMap& map);
@@ -48,13 +54,15 @@ class NormalSystem {
   const GenMatrixD& RightSide() const { return gred; }
 
  private:
-  void AddLinearRows(const BlockDiagonalMatrix& W, double* h, double* g);
+  void AddLinearRows(const BlockDiagonalMatrix& W, GenMatrixD& h, double* g, const UnknownPlacement& at);
+  // Every block's share, placed by at.
+  void Accumulate(BlockDiagonalMatrix& W, SymMatrixD& H, double* g, const UnknownPlacement& at);
 
   BuiltProblem& problem;
   const FreeParameterMap& map;
   SymMatrixD Hred;
   GenMatrixD gred;
-  GenMatrixD product;  // H T, nvt x nv
+  GenMatrixD product;  // H T, nvt x nv, without a single-parameter placement
   // The nonzero entries of C, row by row.
   std::vector<int> rowStart;
   std::vector<int> column;

@@ -183,11 +183,20 @@ OptimizationRun::OptimizationRun(NewtonForm form, BuiltProblem& problem, const G
 int OptimizationRun::SetUpObjective() {
   const int nt = problem.Nt();
   const LapackInt nv = map.Nv();
-  fillInequalityRows(problem, nullptr);
   GenMatrixD A0(nt, nv);
-  map.ReduceColumns(problem.Work().Data(), nt, nt, A0.Data(), nt);
+  fillReducedRows(problem, map, nullptr, A0);
+  // H0 = A0'A0: its upper triangle by BLAS, the lower one mirrored for the
+  // minimum-norm fallback and the residual below.
   GenMatrixD H0(nv, nv);
-  multiplyGenT(A0, A0, H0, 1, 0);
+  const char upper = 'U';
+  const char transposed = 'T';
+  const LapackInt rows = nt;
+  const LapackInt ld = std::max(nt, 1);
+  const double alpha = 1.0;
+  const double beta = 0.0;
+  dsyrk_(&upper, &transposed, &nv, &rows, &alpha, A0.Data(), &ld, &beta, H0.Data(), &nv, 1, 1);
+  for (int j = 0; j < nv; ++j)
+    for (int i = j + 1; i < nv; ++i) H0(i, j) = H0(j, i);
   H0(0, 0) += 1.0;
   GenMatrixD yK(q);
   const GenMatrixD normalMatrix(H0);

@@ -135,11 +135,13 @@ int innerLength(const GenMatrixD& left, const GenMatrixD& right) { return std::m
 // diagonal block, for every entry of the variable.
 void diagonalBlockRows(GenMatrixD& A, int row, const GenMatrixD& P, const GenMatrixD& Q, const GenMatrixD* R,
                        const GenMatrixD* S4, int base, int p, int q, int transposed, int rowOff, int D, int m,
-                       int mirror, double s) {
-  const double s2 = s * std::sqrt(2.0);
+                       int mirror, double scale, const UnknownPlacement& at) {
   if (p == 1 && q == 1) {
     // Scalar shortcut: T = P Q (+ R S4), one outer product per inner index.
-    double* col = columnAt(A, base, row);
+    if (at.Column(base) < 0) return;
+    const double s = scale * at.Weight(base);
+    const double s2 = s * std::sqrt(2.0);
+    double* col = columnAt(A, at.Column(base), row);
     const int pq = innerLength(P, Q);
     const int rs = R != nullptr ? innerLength(*R, *S4) : 0;
     const int both = std::min(pq, rs);
@@ -150,7 +152,10 @@ void diagonalBlockRows(GenMatrixD& A, int row, const GenMatrixD& P, const GenMat
     return;
   }
   forEachEntry(base, p, q, transposed, [&](int c, int a, int b) {
-    double* col = columnAt(A, c, row);
+    if (at.Column(c) < 0) return;
+    const double s = scale * at.Weight(c);
+    const double s2 = s * std::sqrt(2.0);
+    double* col = columnAt(A, at.Column(c), row);
     if (R != nullptr)
       addDiagonalSvec(col, D, rowOff, m, mirror, s, s2, TwoOuterProducts{outer(P, a, Q, b), outer(*R, b, *S4, a)});
     else
@@ -161,10 +166,11 @@ void diagonalBlockRows(GenMatrixD& A, int row, const GenMatrixD& P, const GenMat
 // The same for an off-diagonal block below the diagonal.
 void offDiagonalBlockRows(GenMatrixD& A, int row, const GenMatrixD& P, const GenMatrixD& Q, const GenMatrixD* R,
                           const GenMatrixD* S4, int base, int p, int q, int rowOffA, int rowOffB, int D, int mA, int mB,
-                          int transposed, double s) {
-  const double s2 = s * std::sqrt(2.0);
+                          int transposed, double s, const UnknownPlacement& at) {
   if (p == 1 && q == 1) {
-    double* col = columnAt(A, base, row);
+    if (at.Column(base) < 0) return;
+    const double s2 = s * at.Weight(base) * std::sqrt(2.0);
+    double* col = columnAt(A, at.Column(base), row);
     const int pq = innerLength(P, Q);
     const int rs = R != nullptr ? innerLength(*R, *S4) : 0;
     const int both = std::min(pq, rs);
@@ -176,7 +182,9 @@ void offDiagonalBlockRows(GenMatrixD& A, int row, const GenMatrixD& P, const Gen
     return;
   }
   forEachEntry(base, p, q, transposed, [&](int c, int a, int b) {
-    double* col = columnAt(A, c, row);
+    if (at.Column(c) < 0) return;
+    const double s2 = s * at.Weight(c) * std::sqrt(2.0);
+    double* col = columnAt(A, at.Column(c), row);
     if (R != nullptr)
       addOffDiagonalSvec(col, D, rowOffA, rowOffB, mA, mB, s2,
                          TwoOuterProducts{outer(P, a, Q, b), outer(*R, b, *S4, a)});
@@ -254,30 +262,33 @@ void multiplySubBlockRight(const GenMatrixD& A, const GenMatrixD& B, GenMatrixD&
   stridedProduct(a, s, C.Data(), rows, cols, inner);
 }
 
-void accumulateScaledSubBlock(double* g, const GenMatrixD& M, int base, int p, int q, int transposed, double s) {
+void accumulateScaledSubBlock(double* g, const GenMatrixD& M, int base, int p, int q, int transposed, double s,
+                              const UnknownPlacement& at) {
   if (p == 1 && q == 1) {
     const int diagonal = std::min(M.Rows(), M.Cols());
     double trace = 0.0;
     for (int k = 0; k < diagonal; ++k) trace += M(k, k);
-    g[base] += s * trace;
+    at.Add(g, base, s * trace);
     return;
   }
   for (int j = 0; j < q; ++j)
-    for (int i = 0; i < p; ++i) g[base + i + j * p] += s * (transposed ? M(i, j) : M(j, i));
+    for (int i = 0; i < p; ++i) at.Add(g, base + i + j * p, s * (transposed ? M(i, j) : M(j, i)));
 }
 
 void accumulateScaledSymmetric(SymMatrixD& H, const GenMatrixD& P, const GenMatrixD& Q, int base1, int base2, int p1,
-                               int q1, int p2, int q2, int transposed1, int transposed2, double s) {
+                               int q1, int p2, int q2, int transposed1, int transposed2, double s,
+                               const UnknownPlacement& at) {
   GenMatrixD& h = H.AsGenMatrixD();
   const int scalar1 = p1 == 1 && q1 == 1;
   const int scalar2 = p2 == 1 && q2 == 1;
   if (scalar1 && scalar2) {
     if (base1 > base2) return;
-    double& target = h(base1, base2);
+    double sum = 0.0;
     const int kEnd = std::min(Q.Cols(), P.Rows());
     const int lEnd = std::min(P.Cols(), Q.Rows());
     for (int k = 0; k < kEnd; ++k)
-      for (int l = 0; l < lEnd; ++l) target += s * P(k, l) * Q(l, k);
+      for (int l = 0; l < lEnd; ++l) sum += s * P(k, l) * Q(l, k);
+    at.AddPair(h, base1, base2, sum);
     return;
   }
   if (scalar1) {
@@ -289,8 +300,9 @@ void accumulateScaledSymmetric(SymMatrixD& H, const GenMatrixD& P, const GenMatr
         if (base1 > t) continue;
         const int v = transposed2 ? j2 : i2;
         const int w = transposed2 ? i2 : j2;
-        double& target = h(base1, t);
-        for (int k = 0; k < kEnd; ++k) target += s * P(k, v) * Q(w, k);
+        double sum = 0.0;
+        for (int k = 0; k < kEnd; ++k) sum += s * P(k, v) * Q(w, k);
+        at.AddPair(h, base1, t, sum);
       }
     return;
   }
@@ -302,56 +314,74 @@ void accumulateScaledSymmetric(SymMatrixD& H, const GenMatrixD& P, const GenMatr
         if (r > base2) continue;
         const int u = transposed1 ? i1 : j1;
         const int z = transposed1 ? j1 : i1;
-        double& target = h(r, base2);
-        for (int k = 0; k < kEnd; ++k) target += s * P(u, k) * Q(k, z);
+        double sum = 0.0;
+        for (int k = 0; k < kEnd; ++k) sum += s * P(u, k) * Q(k, z);
+        at.AddPair(h, r, base2, sum);
       }
     return;
   }
   // Column t of H at a time; its rows r <= t are the first entries of the
   // first variable in storage order.
+  const int ld = h.Rows();
   for (int j2 = 0; j2 < q2; ++j2)
     for (int i2 = 0; i2 < p2; ++i2) {
       const int t = base2 + i2 + j2 * p2;
+      const int b = at.Column(t);
+      if (b < 0) continue;
+      const double st = s * at.Weight(t);
+      double* columnB = h.Data() + static_cast<long>(b) * ld;
       const int v = transposed2 ? j2 : i2;
       const int w = transposed2 ? i2 : j2;
       const int last = t - base1;  // entries e <= last of the first variable
       for (int j1 = 0; j1 < q1 && j1 * p1 <= last; ++j1) {
         const int iEnd = std::min(p1, last - j1 * p1 + 1);
-        double* column = &h(base1 + j1 * p1, t);
+        const int r0 = base1 + j1 * p1;
         for (int i1 = 0; i1 < iEnd; ++i1) {
+          const int r = r0 + i1;
+          const int a = at.Column(r);
+          if (a < 0) continue;
           const int u = transposed1 ? i1 : j1;
           const int z = transposed1 ? j1 : i1;
-          column[i1] += s * P(u, v) * Q(w, z);
+          const double value = st * at.Weight(r) * P(u, v) * Q(w, z);
+          // As UnknownPlacement::AddPair, with t's place taken once.
+          if (a < b)
+            columnB[a] += value;
+          else if (a > b)
+            h.Data()[b + static_cast<long>(a) * ld] += value;
+          else
+            columnB[a] += r != t ? value + value : value;
         }
       }
     }
 }
 
 void svecAccumulateSym(GenMatrixD& A, int& row, const GenMatrixD& U, const GenMatrixD& V, int base, int p, int q,
-                       int transposed, int symmetric, double s) {
+                       int transposed, int symmetric, double s, const UnknownPlacement& at) {
   const int d = U.Rows();
-  diagonalBlockRows(A, row, U, V, nullptr, nullptr, base, p, q, transposed, 0, d, d, symmetric, s);
+  diagonalBlockRows(A, row, U, V, nullptr, nullptr, base, p, q, transposed, 0, d, d, symmetric, s, at);
   row += svecLength(d);
 }
 
 void svecAccumulateGen2(GenMatrixD& A, int row, const GenMatrixD& P, const GenMatrixD& Q, int base, int p, int q,
-                        int transposed, int rowOff, int D, int m, int mirror, double s) {
-  diagonalBlockRows(A, row, P, Q, nullptr, nullptr, base, p, q, transposed, rowOff, D, m, mirror, s);
+                        int transposed, int rowOff, int D, int m, int mirror, double s,
+                        const UnknownPlacement& at) {
+  diagonalBlockRows(A, row, P, Q, nullptr, nullptr, base, p, q, transposed, rowOff, D, m, mirror, s, at);
 }
 
 void svecAccumulateGen4(GenMatrixD& A, int row, const GenMatrixD& P, const GenMatrixD& Q, const GenMatrixD& R,
                         const GenMatrixD& S4, int base, int p, int q, int transposed, int rowOff, int D, int m,
-                        int mirror, double s) {
-  diagonalBlockRows(A, row, P, Q, &R, &S4, base, p, q, transposed, rowOff, D, m, mirror, s);
+                        int mirror, double s, const UnknownPlacement& at) {
+  diagonalBlockRows(A, row, P, Q, &R, &S4, base, p, q, transposed, rowOff, D, m, mirror, s, at);
 }
 
 void svecAccumulateGen2Offset(GenMatrixD& A, int row, const GenMatrixD& P, const GenMatrixD& Q, int base, int p, int q,
-                              int rowOffA, int rowOffB, int D, int mA, int mB, int transposed, double s) {
-  offDiagonalBlockRows(A, row, P, Q, nullptr, nullptr, base, p, q, rowOffA, rowOffB, D, mA, mB, transposed, s);
+                              int rowOffA, int rowOffB, int D, int mA, int mB, int transposed, double s,
+                              const UnknownPlacement& at) {
+  offDiagonalBlockRows(A, row, P, Q, nullptr, nullptr, base, p, q, rowOffA, rowOffB, D, mA, mB, transposed, s, at);
 }
 
 void svecAccumulateGen4Offset(GenMatrixD& A, int row, const GenMatrixD& P, const GenMatrixD& Q, const GenMatrixD& R,
                               const GenMatrixD& S4, int base, int p, int q, int rowOffA, int rowOffB, int D, int mA,
-                              int mB, int transposed, double s) {
-  offDiagonalBlockRows(A, row, P, Q, &R, &S4, base, p, q, rowOffA, rowOffB, D, mA, mB, transposed, s);
+                              int mB, int transposed, double s, const UnknownPlacement& at) {
+  offDiagonalBlockRows(A, row, P, Q, &R, &S4, base, p, q, rowOffA, rowOffB, D, mA, mB, transposed, s, at);
 }

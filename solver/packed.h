@@ -25,6 +25,39 @@
 #include "gen_matrix.h"
 #include "tri_matrix.h"
 
+// Where the Newton systems put what unknown u contributes: into row and
+// column Column(u) of the system, times Weight(u), and nowhere when
+// Column(u) is negative. Without arrays it is the identity, the system over
+// all the unknowns; with the equality basis's parameter and multiple of
+// each unknown (when every unknown is a multiple of one free parameter) the
+// systems come out reduced to the free parameters, T'HT and R T, at once.
+struct UnknownPlacement {
+  const int* column = nullptr;
+  const double* weight = nullptr;
+
+  int Column(int u) const { return column != nullptr ? column[u] : u; }
+  double Weight(int u) const { return weight != nullptr ? weight[u] : 1.0; }
+  // H(r, t) += v, r <= t, placed into H's upper triangle: the pair of two
+  // unknowns of one parameter adds twice to its diagonal (for H(r, t) and
+  // H(t, r)).
+  void AddPair(GenMatrixD& h, int r, int t, double v) const {
+    const int a = Column(r);
+    const int b = Column(t);
+    if (a < 0 || b < 0) return;
+    v *= Weight(r) * Weight(t);
+    if (a == b && r != t) v += v;
+    if (a <= b)
+      h(a, b) += v;
+    else
+      h(b, a) += v;
+  }
+  // g[u] += v, placed.
+  void Add(double* g, int u, double v) const {
+    const int a = Column(u);
+    if (a >= 0) g[a] += Weight(u) * v;
+  }
+};
+
 inline int svecLength(int d) { return d * (d + 1) / 2; }
 // Position of entry (k, l), l <= k, of a d x d symmetric matrix.
 inline int svecIndex(int d, int k, int l) { return k == l ? k : d + k * (k - 1) / 2 + l; }
@@ -56,8 +89,10 @@ void multiplySubBlockRight(const GenMatrixD& A, const GenMatrixD& B, GenMatrixD&
 
 // Right side of the normal equations: g[base + i + j p] += s M(i, j) when
 // transposed is set (M p x q), s M(j, i) otherwise (M q x p); a 1 x 1
-// variable adds s times the trace of M.
-void accumulateScaledSubBlock(double* g, const GenMatrixD& M, int base, int p, int q, int transposed, double s);
+// variable adds s times the trace of M. Every unknown placed by `at`, as in
+// the kernels below.
+void accumulateScaledSubBlock(double* g, const GenMatrixD& M, int base, int p, int q, int transposed, double s,
+                              const UnknownPlacement& at = {});
 
 // Gram matrix of the normal equations: for entry (i1, j1) of the first
 // variable (unknown r) and (i2, j2) of the second (unknown t), r <= t:
@@ -65,30 +100,33 @@ void accumulateScaledSubBlock(double* g, const GenMatrixD& M, int base, int p, i
 // (u, z) = (j1, i1), or (i1, j1) when transposed1, and (v, w) = (i2, j2),
 // or (j2, i2) when transposed2. Only H's upper triangle is written.
 void accumulateScaledSymmetric(SymMatrixD& H, const GenMatrixD& P, const GenMatrixD& Q, int base1, int base2, int p1,
-                               int q1, int p2, int q2, int transposed1, int transposed2, double s);
+                               int q1, int p2, int q2, int transposed1, int transposed2, double s,
+                               const UnknownPlacement& at = {});
 
 // Least-squares rows of a whole block of dimension d = U.Rows(): for every
 // entry, s svec(S) into its column of A from `row`, T = U op(E_ij) V and
 // S = T + T' when symmetric, else T read through its lower triangle.
 // row += d(d+1)/2.
 void svecAccumulateSym(GenMatrixD& A, int& row, const GenMatrixD& U, const GenMatrixD& V, int base, int p, int q,
-                       int transposed, int symmetric, double s);
+                       int transposed, int symmetric, double s, const UnknownPlacement& at = {});
 
 // The svec entries of an m x m diagonal block at rows and columns rowOff of
 // a block matrix of dimension D, T = P op(E_ij) Q, S = T + T' when mirror.
 void svecAccumulateGen2(GenMatrixD& A, int row, const GenMatrixD& P, const GenMatrixD& Q, int base, int p, int q,
-                        int transposed, int rowOff, int D, int m, int mirror, double s);
+                        int transposed, int rowOff, int D, int m, int mirror, double s,
+                        const UnknownPlacement& at = {});
 // The same with T = P op(E_ij) Q + R op(E_ij)' S4.
 void svecAccumulateGen4(GenMatrixD& A, int row, const GenMatrixD& P, const GenMatrixD& Q, const GenMatrixD& R,
                         const GenMatrixD& S4, int base, int p, int q, int transposed, int rowOff, int D, int m,
-                        int mirror, double s);
+                        int mirror, double s, const UnknownPlacement& at = {});
 // The svec entries of an mA x mB block at rows rowOffA and columns rowOffB,
 // wholly below the diagonal: every entry s sqrt(2) T(k, l), T = P op(E_ij) Q.
 void svecAccumulateGen2Offset(GenMatrixD& A, int row, const GenMatrixD& P, const GenMatrixD& Q, int base, int p, int q,
-                              int rowOffA, int rowOffB, int D, int mA, int mB, int transposed, double s);
+                              int rowOffA, int rowOffB, int D, int mA, int mB, int transposed, double s,
+                              const UnknownPlacement& at = {});
 // The same with T = P op(E_ij) Q + R op(E_ij)' S4.
 void svecAccumulateGen4Offset(GenMatrixD& A, int row, const GenMatrixD& P, const GenMatrixD& Q, const GenMatrixD& R,
                               const GenMatrixD& S4, int base, int p, int q, int rowOffA, int rowOffB, int D, int mA,
-                              int mB, int transposed, double s);
+                              int mB, int transposed, double s, const UnknownPlacement& at = {});
 
 #endif

@@ -29,6 +29,14 @@ double maxAbs(const GenMatrixD& m) {
   return largest;
 }
 
+// Every entry of Z, kept or not.
+GenMatrixD dense(const EqualityBasis& Z) {
+  GenMatrixD m(Z.Rows(), Z.Cols(), 0.0, 0);
+  for (int i = 0; i < Z.Rows(); ++i)
+    for (int k = 0; k < Z.Cols(); ++k) m(i, k) = Z(i, k);
+  return m;
+}
+
 class BuilderTest : public SolverFixture {
  protected:
   int build() {
@@ -42,7 +50,7 @@ class BuilderTest : public SolverFixture {
   static GenMatrixD expand(const GenMatrixD& y) {
     const BuiltProblem& p = problem();
     GenMatrixD x(p.Nvt(), 1, 0.0, 0);
-    const GenMatrixD& Z = p.Basis();
+    const EqualityBasis& Z = p.Basis();
     for (int k = 0; k < p.Nv(); ++k) x[p.FreeIndex()[k]] = y[k];
     for (int i = 0; i < Z.Rows(); ++i) {
       double sum = 0.0;
@@ -262,6 +270,14 @@ const ProblemCase kProblems[] = {
      2, 2, {2}},
     {"objective", "var sym X(2)\nvar x\nlmi = X - eye(2);\nlmi = x;\nobj = trace(X) + 3*x + 5;", 6, 5, 1, {2}},
     {"objective_with_lme", "var x\nvar y\nvar z\nlme = x - 2*y;\nlmi = [1; 0; 0]*x + [0; 1; 0]*y + [0; 0; 1]*z;\nobj = x + y + z;", 4, 3, 3, {}},
+    // LMEs on entries that the structure ties or fixes: the LMEs see one
+    // column per group of tied entries, none for an entry fixed at zero.
+    // X(0,1) and X(1,0) are one unknown; the LME fixes it, and both follow.
+    {"lme_on_tied_entries", "var sym X(3)\nlme = [1 0 0]*X*[0; 1; 0] - 2;\nlmi = X;", 10, 6, 0, {3}},
+    // X(0,0), X(1,0), X(0,1) tied, X(1,1) on its own; the trace ties them.
+    {"lme_on_masked_group", "var X(2)\nmask(X) = [1 1; 1 2];\nlme = trace(X) - 1;\nlmi = X + X';", 5, 2, 0, {2}},
+    // The zero entries' equations 0 = 0 add no rank.
+    {"lme_on_zero_entries", "var X(2)\nmask(X) = [1 0; 0 1];\nlme = X - eye(2);\nlmi = X + eye(2);", 5, 1, 0, {2}},
     {"mixed", "var sym P(2)\nvar x\nlme = [1 0]*P*[1; 0] - x;\nlmi = [1; -1]*x + [0; 1];\nlmi = P;\nlmi = block(P; [1 2], x);", 6,
      4, 2, {2, 3}},
 };
@@ -276,11 +292,60 @@ TEST_F(BuilderTest, SymmetricVariableMakesItsLowerEntryDependent) {
   ASSERT_EQ(run("var sym X(2)\nlmi = X;"), 0);
   ASSERT_EQ(build(), 0) << output.str();
   const BuiltProblem& p = problem();
-  // X(1,0) is unknown 2, X(0,1) unknown 3: of the two columns of equal
-  // norm the first is pivoted, and X(1,0) = X(0,1).
+  // X(1,0) is unknown 2, X(0,1) unknown 3: the later entry of the tied
+  // pair stays free, and X(1,0) = X(0,1).
   ASSERT_EQ(p.DependentIndex().Size(), 1);
   EXPECT_EQ(p.DependentIndex()[0], 2);
   for (int k = 0; k < p.Nv(); ++k) EXPECT_EQ(p.Basis()(0, k), p.FreeIndex()[k] == 3 ? 1.0 : 0.0) << k;
+}
+
+// Tied entries are copies of one free parameter, not the result of a
+// solve: at any point they are equal to the last bit, and entries fixed at
+// zero are zero. A basis row of the structure holds a single 1 or nothing.
+TEST_F(BuilderTest, TiedEntriesComeOutExactlyEqual) {
+  ASSERT_EQ(run("var sym P(4)\nvar X(3)\nmask(X) = [1 1 0; 2 1 2; 0 2 1];\nlmi = P;\nlmi = X + X';"), 0);
+  ASSERT_EQ(build(), 0) << output.str();
+  const BuiltProblem& p = problem();
+  const std::vector<int> counts = p.Basis().RowCounts();
+  for (int i = 0; i < p.Basis().Rows(); ++i) {
+    EXPECT_LE(counts[i], 1) << i;
+    for (int k = 0; k < p.Nv() && counts[i] == 1; ++k)
+      EXPECT_TRUE(p.Basis()(i, k) == 0.0 || p.Basis()(i, k) == 1.0) << i << ", " << k;
+  }
+  for (int trial = 0; trial < 3; ++trial) {
+    const GenMatrixD y = randomPoint();
+    GenMatrixD x(p.Nvt(), 1);
+    p.ExpandInto(y, x);
+    // P is unknowns 1 .. 16 (4 x 4), X 17 .. 25: variables in name order.
+    for (int r = 0; r < 4; ++r)
+      for (int c = 0; c < 4; ++c) EXPECT_EQ(x[1 + r + 4 * c], x[1 + c + 4 * r]) << r << ", " << c;
+    const int X = 17;
+    EXPECT_EQ(x[X + 0], x[X + 3]);  // mask 1: (0,0), (0,1), (1,1), (2,2)
+    EXPECT_EQ(x[X + 0], x[X + 4]);
+    EXPECT_EQ(x[X + 0], x[X + 8]);
+    EXPECT_EQ(x[X + 1], x[X + 5]);  // mask 2: (1,0), (2,1), (1,2)
+    EXPECT_EQ(x[X + 1], x[X + 7]);
+    EXPECT_EQ(x[X + 2], 0.0);  // mask 0: (2,0), (0,2)
+    EXPECT_EQ(x[X + 6], 0.0);
+    EXPECT_NE(x[X + 0], x[X + 1]);
+  }
+}
+
+// An LME that asks of tied entries what their tie forbids.
+TEST_F(BuilderTest, LmeAgainstTheStructureIsIllConditioned) {
+  const char* const scripts[] = {
+      // X(0,1) - X(1,0) = 1 for a symmetric X.
+      "var sym X(2)\nlme = [1 0]*X*[0; 1] - [0 1]*X*[1; 0] - 1;\nlmi = X;",
+      // X(1,0) = 1 where the mask fixes it at zero.
+      "var X(2)\nmask(X) = [1 0; 0 1];\nlme = [0 1]*X*[1; 0] - 1;\nlmi = X + X';",
+  };
+  for (const char* script : scripts) {
+    SCOPED_TRACE(script);
+    freshWorkspace();
+    ASSERT_EQ(run(script), 0) << output.str();
+    EXPECT_EQ(build(), 1);
+    EXPECT_EQ(lastMessage(), "LME set is ill conditionated.");
+  }
 }
 
 TEST_F(BuilderTest, DiagonalVariableFixesItsOffDiagonalEntriesToZero) {
@@ -288,7 +353,7 @@ TEST_F(BuilderTest, DiagonalVariableFixesItsOffDiagonalEntriesToZero) {
   ASSERT_EQ(build(), 0) << output.str();
   const BuiltProblem& p = problem();
   ASSERT_EQ(p.DependentIndex().Size(), 6);
-  EXPECT_EQ(maxAbs(p.Basis()), 0.0);
+  EXPECT_EQ(maxAbs(dense(p.Basis())), 0.0);
   std::vector<int> dependent;
   for (int i = 0; i < 6; ++i) dependent.push_back(p.DependentIndex()[i]);
   std::sort(dependent.begin(), dependent.end());
@@ -314,7 +379,7 @@ TEST_F(BuilderTest, RepeatedLmeAddsNoRank) {
 TEST_F(BuilderTest, NegligibleBasisEntriesAreZero) {
   ASSERT_EQ(run("var x\nvar y\nlme = x - 1e-12*y;\nlmi = [1; 0]*x + [0; 1]*y;"), 0);
   ASSERT_EQ(build(), 0) << output.str();
-  const GenMatrixD& Z = problem().Basis();
+  const GenMatrixD Z = dense(problem().Basis());
   for (int e = 0; e < Z.Rows() * Z.Cols(); ++e) EXPECT_TRUE(Z[e] == 0.0 || std::fabs(Z[e]) >= 1e-10);
 }
 

@@ -313,7 +313,7 @@ TEST_F(BuiltProblemTest, ExpansionIsTheBasisTimesTheFreeParameters) {
   const int dependentList[] = {7, 2, 5};
   for (int j = 0; j < 5; ++j) freeIndex[j] = freeList[j];
   for (int i = 0; i < 3; ++i) dependentIndex[i] = dependentList[i];
-  problem->SetBasis(Z);
+  problem->SetBasis(EqualityBasis(Z));
   problem->SetFreeIndex(freeIndex);
   problem->SetDependentIndex(dependentIndex);
   problem->FinalizeSizes();
@@ -403,7 +403,7 @@ class EvaluateAtTest : public BuiltProblemTest {
     SharedArray<int> freeIndex(11);
     for (int j = 0; j < 11; ++j) freeIndex[j] = j < 8 ? j : j + 1;
     SharedArray<int> dependentIndex(1, 8);
-    problem->SetBasis(Z);
+    problem->SetBasis(EqualityBasis(Z));
     problem->SetFreeIndex(freeIndex);
     problem->SetDependentIndex(dependentIndex);
     problem->FinalizeSizes();

@@ -71,7 +71,28 @@ const char* const kScalarValues =
     "lmi = B*X + X'*B' - S;\n"
     "lmi = block(x; [1 2]*X*[1;1]*[1;1], [1 1]*X*[1;0] + [2 1; 1 2]);";
 
-const char* const kProblems[] = {kTermBlocks, kBlockLmis, kLinearAndEqualities, kScalarValues};
+// Entries tied in threes and fours by a numbered mask, entries fixed at
+// zero by the mask and by a diagonal structure, and an LME that makes x a
+// multiple (2) of the homogenising parameter: every unknown is a multiple
+// of one free parameter, so the systems accumulate straight into the
+// reduced space, with a multiple other than 1 among them.
+const char* const kTiesAndMultiples =
+    "var X(3,3) x y\n"
+    "var diag D(2)\n"
+    "mask(X) = [1 1 0; 2 1 2; 0 2 3];\n"
+    "lme = x - 2;\n"
+    "lmi = X + X' + x*eye(3) + y*[1 0 0; 0 2 0; 0 0 3] + 2;\n"
+    "M = [1 2; 2 1];\n"
+    "lmi = D*M + M*D + 3*eye(2) + y*M;\n"
+    "lmi = [1; 2]*x + [0; 1]*y + [1; 1];";
+
+struct NewtonCase {
+  const char* script;
+  int single;  // every unknown a multiple of one free parameter
+};
+
+const NewtonCase kProblems[] = {
+    {kTermBlocks, 1}, {kBlockLmis, 1}, {kLinearAndEqualities, 0}, {kScalarValues, 1}, {kTiesAndMultiples, 1}};
 
 double trace(const GenMatrixD& A, const GenMatrixD& B) {
   double sum = 0.0;
@@ -182,7 +203,8 @@ class NewtonTest : public SolverFixture {
 };
 
 TEST_F(NewtonTest, BlockShareOfTheNormalEquationsIsTheTraceFormula) {
-  for (const char* script : kProblems) {
+  for (const NewtonCase& c : kProblems) {
+    const char* const script = c.script;
     SCOPED_TRACE(script);
     freshWorkspace();
     ASSERT_NO_FATAL_FAILURE(Build(script));
@@ -214,7 +236,8 @@ TEST_F(NewtonTest, BlockShareOfTheNormalEquationsIsTheTraceFormula) {
 }
 
 TEST_F(NewtonTest, LeastSquaresRowsAreTheScaledSvecOfEachCoefficient) {
-  for (const char* script : kProblems) {
+  for (const NewtonCase& c : kProblems) {
+    const char* const script = c.script;
     SCOPED_TRACE(script);
     freshWorkspace();
     ASSERT_NO_FATAL_FAILURE(Build(script));
@@ -254,12 +277,13 @@ TEST_F(NewtonTest, LeastSquaresRowsAreTheScaledSvecOfEachCoefficient) {
 }
 
 TEST_F(NewtonTest, BothFormsSolveTheReducedNewtonSystem) {
-  for (const char* script : kProblems) {
-    SCOPED_TRACE(script);
+  for (const NewtonCase& c : kProblems) {
+    SCOPED_TRACE(c.script);
     freshWorkspace();
-    ASSERT_NO_FATAL_FAILURE(Build(script));
+    ASSERT_NO_FATAL_FAILURE(Build(c.script));
     const double t = 0.75;
     const FreeParameterMap map(*problem);
+    EXPECT_EQ(map.IsSingle(), c.single);
     const int nv = map.Nv();
     // T, column by column: the expansion of each unit free parameter.
     GenMatrixD T(nvt, nv, 0.0, 0);
