@@ -2,10 +2,14 @@
 // to its end without an error or a warning and reaches the answer that its
 // comment states, checked against the mathematics behind it (optimal values
 // and matrices known in closed form, inequalities by their eigenvalues).
+// The tutorial's LMI parts and the whole tutorial run through `exec` to
+// their end, and each problem of the LMI parts, run up to where the next
+// one begins, reaches the answer its comments give.
 #include <dirent.h>
 
 #include <algorithm>
 #include <cmath>
+#include <fstream>
 #include <functional>
 #include <set>
 #include <string>
@@ -71,11 +75,24 @@ void expectMinimum(double value, double optimum, const std::string& what) {
 
 class ExamplesTest : public SolverFixture {
  protected:
+  void TearDown() override {
+    searchPath.clear();
+    SolverFixture::TearDown();
+  }
+
   // Runs the script file at path through `exec`, in a fresh workspace;
   // the status of the statement.
   int execFile(const std::string& path) {
     freshWorkspace();
     return run("exec \"" + path + "\"");
+  }
+
+  // Runs `exec name` with the tutorial directory as the example directory,
+  // as the program does when VARNEL_PATH names the project.
+  int execTutorial(const std::string& name) {
+    freshWorkspace();
+    searchPath.assign(1, kProjectDir + "/TUTORIAL/");
+    return run("exec " + name);
   }
 
   // The example's stated answer, checked on the workspace it left.
@@ -161,6 +178,79 @@ class ExamplesTest : public SolverFixture {
          }},
     };
   }
+
+  // The text of TUTORIAL/name.lmi before its count-th line that begins
+  // with start (all of it when there is no such line).
+  static std::string tutorialUpTo(const std::string& name, const std::string& start, int count) {
+    std::ifstream file(kProjectDir + "/TUTORIAL/" + name + ".lmi");
+    EXPECT_TRUE(file.is_open()) << name;
+    std::string text, line;
+    while (std::getline(file, line)) {
+      if (line.rfind(start, 0) == 0 && --count == 0) break;
+      text += line + "\n";
+    }
+    return text;
+  }
+
+  // The problems of the tutorial's LMI parts, each run up to where the
+  // next one begins, and the answers their comments give.
+  struct TutorialProblem {
+    std::string name;
+    std::string part;
+    std::string stopAt;  // the problem ends before the count-th line that begins so
+    int count;
+    std::function<void()> check;
+  };
+
+  std::vector<TutorialProblem> tutorialProblems() {
+    return {
+        {"masked Lyapunov matrix", "variables", "format verbose", 1,
+         [] {
+           // Q(1,3) and Q(2,3) are zero, Q(1,1) = Q(2,2), and Q proves A
+           // stable.
+           const GenMatrixD Q = valueOf("Q");
+           const double rounding = 1e-12 * std::fabs(Q(0, 0));
+           for (const auto& zero : {std::make_pair(0, 2), std::make_pair(1, 2)}) {
+             EXPECT_NEAR(Q(zero.first, zero.second), 0.0, rounding);
+             EXPECT_NEAR(Q(zero.second, zero.first), 0.0, rounding);
+           }
+           EXPECT_NEAR(Q(0, 0), Q(1, 1), rounding);
+           EXPECT_GT(smallestEigenvalue(Q), 0.0);
+           EXPECT_GT(smallestEigenvalue(lyapunovSlack(valueOf("A"), Q)), 0.0);
+         }},
+        {"Lyapunov matrix", "inequalities", "clear", 2,
+         [] {
+           const GenMatrixD P = valueOf("P");
+           EXPECT_EQ(valueOf("status")[0], 0.0);
+           EXPECT_GT(smallestEigenvalue(P), 0.0);
+           EXPECT_GT(smallestEigenvalue(lyapunovSlack(valueOf("A"), P)), 0.0);
+         }},
+        {"no solution", "inequalities", "clear", 3,
+         [this] {
+           EXPECT_NE(valueOf("status")[0], 0.0);
+           EXPECT_EQ(occurrences(output.str(), "Problem may have no feasible solution."), 1);
+         }},
+        {"Schur complement", "inequalities", "lme", 1,
+         [] {
+           // X = inv(D) = [2 -1; -1 2]/3, trace 4/3.
+           const GenMatrixD X = valueOf("X");
+           EXPECT_EQ(valueOf("status")[0], 0.0);
+           expectMinimum(traceOf(X), 4.0 / 3.0, "trace(X)");
+           EXPECT_TRUE(nearMatrix(X, make(2, 2, {2.0 / 3, -1.0 / 3, -1.0 / 3, 2.0 / 3}), 10.0 * kEps * 4.0 / 3.0));
+           EXPECT_NEAR(valueOf("ans")[0], traceOf(X), 1e-12) << "eval(obj)";
+         }},
+        {"Schur complement with X(1,2) = 0", "inequalities", "format verbose", 1,
+         [] {
+           // X = I, trace 2.
+           const GenMatrixD X = valueOf("X");
+           EXPECT_EQ(valueOf("status")[0], 0.0);
+           EXPECT_NEAR(X(0, 1), 0.0, 1e-12);
+           expectMinimum(traceOf(X), 2.0, "trace(X)");
+           EXPECT_TRUE(nearMatrix(X, identityMatrix(2), 10.0 * kEps * 2.0));
+           expectSemidefinite(blockMatrix({{X}, {identityMatrix(2), valueOf("D")}}), "[X I; I D]");
+         }},
+    };
+  }
 };
 
 TEST_F(ExamplesTest, EveryExampleReachesItsStatedAnswer) {
@@ -184,6 +274,31 @@ TEST_F(ExamplesTest, EveryShippedExampleHasItsAnswerChecked) {
     }
   }
   closedir(folder);
+}
+
+TEST_F(ExamplesTest, TutorialRunsToItsEnd) {
+  const struct {
+    const char* name;
+    int infeasibleRuns;  // feasibility runs that are meant to fail
+  } parts[] = {{"variables", 0}, {"inequalities", 1}, {"tutorial", 1}};
+  for (const auto& part : parts) {
+    SCOPED_TRACE(part.name);
+    ASSERT_EQ(execTutorial(part.name), 0) << output.str();
+    EXPECT_EQ(occurrences(output.str(), "#> Error"), 0) << output.str();
+    EXPECT_EQ(occurrences(output.str(), "Problem may have no feasible solution."), part.infeasibleRuns)
+        << output.str();
+    // The compact format that the LMI parts use ends with them.
+    EXPECT_EQ(verboseFormat, 1);
+  }
+}
+
+TEST_F(ExamplesTest, TutorialProblemsReachTheAnswersTheirCommentsGive) {
+  for (const TutorialProblem& problem : tutorialProblems()) {
+    SCOPED_TRACE(problem.name);
+    freshWorkspace();
+    ASSERT_EQ(runLines(tutorialUpTo(problem.part, problem.stopAt, problem.count)), 0) << output.str();
+    problem.check();
+  }
 }
 
 }  // namespace
