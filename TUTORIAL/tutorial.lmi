@@ -3,3 +3,5 @@
 % holds TUTORIAL/.
 exec matrices
 exec loops
+exec variables
+exec inequalities

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "lapack.h"
+#include "test_matrices.h"
 
 // LAPACK reports an illegal argument through XERBLA, whose stock version
 // stops the process with a zero exit status: a test would vanish and still
@@ -36,12 +37,6 @@ GenMatrixD fromRows(Rows rows) {
     ++i;
   }
   return A;
-}
-
-GenMatrixD identity(int n) {
-  GenMatrixD I(n, n, 0.0, 0);
-  for (int i = 0; i < n; ++i) I(i, i) = 1.0;
-  return I;
 }
 
 double maxAbsDifference(const GenMatrixD& A, const GenMatrixD& B) {
@@ -155,11 +150,11 @@ TEST_P(QRFactorTest, FactorsWithColumnPivotingAndAppliesQ) {
 
   // Applied from the right to I, Q comes out explicitly; it is orthogonal
   // and the same as when applied from the left.
-  GenMatrixD Q = identity(m);
+  GenMatrixD Q = identityMatrix(m);
   ASSERT_EQ(qr.ApplyQ(Q, 'R', 'N'), 0);
-  GenMatrixD QLeft = identity(m);
+  GenMatrixD QLeft = identityMatrix(m);
   ASSERT_EQ(qr.ApplyQ(QLeft, 'L', 'N'), 0);
-  EXPECT_LT(maxAbsDifference(transpose(Q) * Q, identity(m)), 1e-13);
+  EXPECT_LT(maxAbsDifference(transpose(Q) * Q, identityMatrix(m)), 1e-13);
   EXPECT_LT(maxAbsDifference(Q, QLeft), 1e-13);
 
   // Pivoting takes the column of largest norm first, and the diagonal of R
@@ -276,8 +271,8 @@ TEST_F(LapackTest, LUInvertGivesTheInverseInTheSharedMatrix) {
   LUFactor lu(B, 1);
   ASSERT_EQ(lu.Factor(), 0);
   ASSERT_EQ(lu.Invert(), 0);
-  EXPECT_LT(maxAbsDifference(B * A, identity(3)), 1e-14);
-  EXPECT_LT(maxAbsDifference(A * B, identity(3)), 1e-14);
+  EXPECT_LT(maxAbsDifference(B * A, identityMatrix(3)), 1e-14);
+  EXPECT_LT(maxAbsDifference(A * B, identityMatrix(3)), 1e-14);
 }
 
 // ---------------------------------------------------------------- Cholesky
@@ -543,7 +538,7 @@ TEST_F(LapackTest, EmptyOperandsReturnWithoutCallingLapack) {
   GenMatrixD B;
   EXPECT_EQ(solveLinear(empty, B, 'N'), 0);
   GenMatrixD noRightHandSide(2, 0, dummy, 0);
-  EXPECT_EQ(solveLinear(identity(2), noRightHandSide, 'N'), 0);
+  EXPECT_EQ(solveLinear(identityMatrix(2), noRightHandSide, 'N'), 0);
 
   GenMatrixD A(empty), W, V;
   EXPECT_EQ(computeEigenvalues(A, W), 0);

@@ -23,12 +23,6 @@ GenMatrixD product(const GenMatrixD& A, const GenMatrixD& B, bool transposeA = f
   return C;
 }
 
-GenMatrixD identity(int n) {
-  GenMatrixD I(n, n, 0.0, 0);
-  for (int i = 0; i < n; ++i) I(i, i) = 1.0;
-  return I;
-}
-
 void expectNear(const GenMatrixD& actual, const GenMatrixD& expected, double tol) {
   ASSERT_EQ(actual.Rows(), expected.Rows());
   ASSERT_EQ(actual.Cols(), expected.Cols());
@@ -93,8 +87,8 @@ TEST(InvValue, InvertsMatricesAndScalars) {
   const GenMatrixD A = make(3, 3, {4, -2, 1, 3, 6, -4, 2, 1, 8});
   const Value in(A);
   ASSERT_EQ(invValue(in, out), 0);
-  expectNear(product(asMatrix(out), A), identity(3), 1e-14);
-  expectNear(product(A, asMatrix(out)), identity(3), 1e-14);
+  expectNear(product(asMatrix(out), A), identityMatrix(3), 1e-14);
+  expectNear(product(A, asMatrix(out)), identityMatrix(3), 1e-14);
   expectSame(in, make(3, 3, {4, -2, 1, 3, 6, -4, 2, 1, 8}));
   EXPECT_EQ(out.Matrix()->Storage().RefCount(), 1);
 
@@ -167,7 +161,7 @@ void expectNullBasis(const GenMatrixD& A, double tol, int nullity) {
   ASSERT_EQ(N.Rows(), A.Cols());
   ASSERT_EQ(N.Cols(), nullity);
   expectNear(product(A, N), GenMatrixD(A.Rows(), nullity, 0.0, 0), 1e-12);
-  expectNear(product(N, N, true), identity(nullity), 1e-12);
+  expectNear(product(N, N, true), identityMatrix(nullity), 1e-12);
 }
 
 TEST(NullValue, OrthonormalBasisOfTheNullSpace) {

@@ -44,12 +44,6 @@ double maxDifference(const GenMatrixD& a, const GenMatrixD& b) {
   return d;
 }
 
-GenMatrixD identity(int n) {
-  GenMatrixD I(n, n, 0.0, 0);
-  for (int i = 0; i < n; ++i) I(i, i) = 1.0;
-  return I;
-}
-
 // ---- Sizes: eye, zeros, ones and parseSizeArgs ------------------------------
 
 struct SizeCase {
@@ -187,7 +181,7 @@ TEST_F(BuiltinTest, FactorisationsSatisfyTheirDefiningIdentities) {
   setParameter("A", Value(A));
 
   const GenMatrixD X = asMatrix(value(primaryInv, "inv(A)"));
-  EXPECT_LT(maxDifference(A * X, identity(3)), 1e-12);
+  EXPECT_LT(maxDifference(A * X, identityMatrix(3)), 1e-12);
 
   const GenMatrixD R = asMatrix(value(primaryChol, "chol(A)"));
   EXPECT_LT(maxDifference(transpose(R) * R, A), 1e-12);
@@ -198,7 +192,7 @@ TEST_F(BuiltinTest, FactorisationsSatisfyTheirDefiningIdentities) {
   ASSERT_EQ(N.Rows(), 3);
   ASSERT_EQ(N.Cols(), 2);
   EXPECT_LT(maxDifference(make(2, 3, {1, 1, 1, 2, 2, 2}) * N, GenMatrixD(2, 2, 0.0, 0)), 1e-12);
-  EXPECT_LT(maxDifference(transpose(N) * N, identity(2)), 1e-12);
+  EXPECT_LT(maxDifference(transpose(N) * N, identityMatrix(2)), 1e-12);
 
   // A symmetric matrix has real eigenvalues: a column; each one makes
   // A - lambda I singular, and each eigenvector column v satisfies A v = lambda v.

@@ -12,6 +12,7 @@
 
 #include <gtest/gtest.h>
 
+#include "eigenvalues.h"
 #include "factor.h"
 #include "solver_fixture.h"
 
@@ -56,21 +57,6 @@ std::string literal(const GenMatrixD& m) {
     }
   }
   return text + "]";
-}
-
-GenMatrixD identity(int n) {
-  GenMatrixD I(n, n, 0.0, 0);
-  for (int i = 0; i < n; ++i) I(i, i) = 1.0;
-  return I;
-}
-
-double largestRealPart(const GenMatrixD& A) {
-  GenMatrixD copy(A);
-  GenMatrixD W(A.Rows(), 2);
-  EXPECT_EQ(computeEigenvalues(copy, W), 0);
-  double largest = W(0, 0);
-  for (int i = 1; i < A.Rows(); ++i) largest = std::max(largest, W(i, 0));
-  return largest;
 }
 
 // trace(X) for the solution of A'X + XA + I = 0, through the Kronecker
@@ -126,7 +112,7 @@ Problem commonLyapunov(uint64_t seed, int n, int k, int equalDamping) {
   for (int i = 0; i < k; ++i) {
     const double c = equalDamping ? 1.0 : 0.5 + normal.Uniform();
     smallest = i == 0 ? c : std::min(smallest, c);
-    GenMatrixD A = -c * identity(n);
+    GenMatrixD A = -c * identityMatrix(n);
     if (i > 0) {
       const GenMatrixD M = normal.Matrix(n, n);
       A = A + M - transpose(M);
@@ -150,7 +136,7 @@ Problem boundedRealLemma(uint64_t seed, int n, double d) {
   Normal normal(seed);
   GenMatrixD T = normal.Matrix(n, n);
   for (int i = 0; i < n; ++i) T(i, i) += n;  // well away from singular
-  GenMatrixD Tinv = identity(n);
+  GenMatrixD Tinv = identityMatrix(n);
   EXPECT_EQ(solveLinear(T, Tinv, 'N'), 0);
   GenMatrixD Lambda(n, n, 0.0, 0);
   double norm = d;
@@ -173,13 +159,9 @@ Problem largestEigenvalue(uint64_t seed, int n) {
   Normal normal(seed);
   const GenMatrixD R = normal.Matrix(n, n);
   const GenMatrixD M = R + transpose(R);
-  GenMatrixD copy(M);
-  GenMatrixD W(n, 2);
-  EXPECT_EQ(computeEigenvalues(copy, W), 0);
-  double largest = W(0, 0);
-  for (int i = 1; i < n; ++i) largest = std::max(largest, W(i, 0));
   return {"largest eigenvalue n " + std::to_string(n),
-          "M = " + literal(M) + ";\nvar t\nlmi = t*eye(" + std::to_string(n) + ") - M;\nobj = t;", 1, largest};
+          "M = " + literal(M) + ";\nvar t\nlmi = t*eye(" + std::to_string(n) + ") - M;\nobj = t;", 1,
+          largestRealPart(M)};
 }
 
 std::vector<Problem> problems() {
@@ -215,16 +197,9 @@ class KnownOptimaTest : public SolverFixture {
   // The smallest eigenvalue of a symmetric matrix relative to its largest
   // absolute entry (at least 1).
   static double relativeSmallestEigenvalue(const GenMatrixD& M) {
-    GenMatrixD copy(M);
-    GenMatrixD W(M.Rows(), 2);
-    EXPECT_EQ(computeEigenvalues(copy, W), 0);
-    double smallest = W(0, 0);
     double scale = 1.0;
-    for (int i = 0; i < M.Rows(); ++i) {
-      smallest = std::min(smallest, W(i, 0));
-      for (int j = 0; j < M.Cols(); ++j) scale = std::max(scale, std::fabs(M(i, j)));
-    }
-    return smallest / scale;
+    for (int k = 0; k < M.Size(); ++k) scale = std::max(scale, std::fabs(M[k]));
+    return smallestEigenvalue(M) / scale;
   }
 };
 

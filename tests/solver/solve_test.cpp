@@ -12,26 +12,10 @@
 #include <gtest/gtest.h>
 
 #include "drivers.h"
-#include "factor.h"
+#include "eigenvalues.h"
 #include "solver_fixture.h"
 
 namespace {
-
-// The smallest eigenvalue of a symmetric matrix.
-double smallestEigenvalue(const GenMatrixD& M) {
-  GenMatrixD A(M);
-  GenMatrixD W(M.Rows(), 2);
-  computeEigenvalues(A, W);
-  double smallest = W[0];
-  for (int i = 1; i < M.Rows(); ++i) smallest = std::min(smallest, W[i]);
-  return smallest;
-}
-
-int occurrences(const std::string& text, const std::string& part) {
-  int count = 0;
-  for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++count;
-  return count;
-}
 
 class SolveTest : public SolverFixture {
  protected:

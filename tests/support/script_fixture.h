@@ -15,6 +15,13 @@
 #include "statements.h"
 #include "workspace.h"
 
+// How often part occurs in text (overlapping occurrences counted).
+inline int occurrences(const std::string& text, const std::string& part) {
+  int count = 0;
+  for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++count;
+  return count;
+}
+
 class ScriptFixture : public ::testing::Test {
  protected:
   void SetUp() override {

@@ -18,6 +18,13 @@ inline GenMatrixD make(int rows, int cols, std::initializer_list<double> rowMajo
   return m;
 }
 
+// The n x n identity.
+inline GenMatrixD identityMatrix(int n) {
+  GenMatrixD I(n, n, 0.0, 0);
+  for (int i = 0; i < n; ++i) I(i, i) = 1.0;
+  return I;
+}
+
 inline Value matrixValue(int rows, int cols, std::initializer_list<double> rowMajor) {
   return Value(make(rows, cols, rowMajor));
 }
