@@ -65,7 +65,8 @@ int parseIndexArg(int& k);
 int parseIntegerArg(int& k);
 
 // 1 when a matrix of elementCount doubles can be made: the count fits a
-// matrix's int size and its storage fits the machine's memory. Sizes the
+// matrix's int size, its storage fits the machine's memory and it stays
+// within runLimits.elements. Sizes the
 // user writes are refused with an error above this instead of ending the
 // process in a failed allocation.
 int isAllocatableCount(double elementCount);
