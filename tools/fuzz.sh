@@ -42,6 +42,9 @@ else
   cp "$VARNEL_ROOT/tests/golden/matfile/sample.mat" "$seeds/"
 fi
 
+# The inputs kept from earlier crashes, when there are any.
+corpora=("$work/corpus" "$seeds")
+[ -d "$VARNEL_ROOT/tests/fuzz/corpus/$target" ] && corpora+=("$VARNEL_ROOT/tests/fuzz/corpus/$target")
+
 "$VARNEL_ROOT/build-fuzz/tests/fuzz/fuzz_$target" -max_total_time="$seconds" -timeout=30 -rss_limit_mb=2048 \
-  -artifact_prefix="$work/artifacts/" ${options[@]+"${options[@]}"} "$@" \
-  "$work/corpus" "$seeds" "$VARNEL_ROOT/tests/fuzz/corpus/$target"
+  -artifact_prefix="$work/artifacts/" ${options[@]+"${options[@]}"} "$@" "${corpora[@]}"
