@@ -5,8 +5,9 @@
 #
 # TARGET is `statements` (scripts run through the statement loop) or
 # `matfile` (the MAT-file reader). Builds build-fuzz/ with clang first. The
-# fuzzer starts from the target's seeds (the script cases, or the MAT-file
-# fixtures, and the inputs in tests/fuzz/corpus/TARGET/) and keeps what it
+# fuzzer starts from the target's seeds (the script cases, examples and
+# tutorials, or the MAT-file fixtures, and the inputs in
+# tests/fuzz/corpus/TARGET/) and keeps what it
 # finds in build-fuzz/fuzz-runs/TARGET/corpus/, which later runs go on from.
 # An input that crashes the target is written to
 # build-fuzz/fuzz-runs/TARGET/artifacts/; once it is understood, put it (or a
@@ -37,6 +38,7 @@ if [ "$target" = statements ]; then
     topic=$(basename "$(dirname "$script")")
     cp "$script" "$seeds/$topic-$(basename "$script")"
   done
+  cp "$VARNEL_ROOT"/examples/*.lmi "$VARNEL_ROOT"/TUTORIAL/*.lmi "$seeds/"
   options+=(-dict="$VARNEL_ROOT/tests/fuzz/statements.dict")
 else
   cp "$VARNEL_ROOT/tests/golden/matfile/sample.mat" "$seeds/"
