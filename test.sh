@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds, and runs the whole suite twice: in Release
-# and under AddressSanitizer + UndefinedBehaviorSanitizer.
+# and under AddressSanitizer + UndefinedBehaviorSanitizer. Where clang with
+# libFuzzer is installed, the fuzz targets then run over their corpus.
 set -euo pipefail
 VARNEL_ROOT=$(cd "$(dirname "$0")" && pwd)
 . "$VARNEL_ROOT/tools/deps.sh"
@@ -15,3 +16,11 @@ varnel_build build-sanitize -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVARNEL_SANITIZE=
 ASAN_OPTIONS=halt_on_error=1:detect_leaks=1 \
 UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
   ctest --test-dir "$VARNEL_ROOT/build-sanitize" --output-on-failure -j "$(nproc)"
+
+if varnel_have_libfuzzer; then
+  echo "== Fuzz targets over their corpus (clang, libFuzzer)"
+  varnel_build_fuzz
+  ctest --test-dir "$VARNEL_ROOT/build-fuzz" --output-on-failure -j "$(nproc)"
+else
+  echo "== Fuzz targets skipped: clang with libFuzzer is not installed"
+fi

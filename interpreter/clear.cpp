@@ -37,20 +37,6 @@ bool isReservedParameter(const std::string& name) {
 // The variables table always holds the hidden variable of constant terms.
 void seedAffineVariable() { variableTable.Insert(kAffineVariableName, VarRecord(kScl, Value(0.0))); }
 
-void clearObjective() {
-  objective = VLmiBlock(1);
-  objectiveText.clear();
-}
-
-void clearConstraints() {
-  lmiStarts.Clear();
-  lmiBlocks.Clear();
-  lmiTexts.Clear();
-  lmeBlocks.Clear();
-  lmeTexts.Clear();
-  clearObjective();
-}
-
 // Removes elements start..end-1 in one walk; end may be the list's size.
 template <class T>
 void removeRange(List<T>& list, int start, int end) {
@@ -179,7 +165,7 @@ int clearEverything() {
   builtVariableCount = 0;
   releaseBuiltResults();
   objectiveVector = GenMatrixD();
-  clearConstraints();
+  clearStoredConstraints();
   if (checkReservedParameters()) return 1;
   parameterTable.Clear();
   seedReservedParameters();

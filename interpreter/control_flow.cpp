@@ -18,6 +18,7 @@ const char kForEndOfInput[] = "End of file reached inside a for loop.";
 const char kWhileEndOfInput[] = "End of file reached inside a while loop.";
 const char kIfEndOfInput[] = "End of file reached inside an if statement.";
 const char kTooDeepMessage[] = "Too many nested statements.";
+const char kTooManyPassesMessage[] = "Too many loop passes.";
 
 using TokenNode = ListNode<Token>;
 
@@ -189,7 +190,12 @@ class LoopTokens {
 enum PassResult { kPassComplete, kPassBroken, kPassFailed };
 
 // Runs one pass of a loop body from the front of the queue to the loop's end.
+// A pass past runLimits.loopPasses fails before it begins.
 PassResult runPass() {
+  if (++loopPassesRun > runLimits.loopPasses) {
+    reportError(kTooManyPassesMessage);
+    return kPassFailed;
+  }
   for (;;) {
     // Every pass ends with its end; were it taken by a statement, the scanner
     // would give line ends for ever.

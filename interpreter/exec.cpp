@@ -106,7 +106,12 @@ int takeFileName(int keyword, std::string& fileName) {
     reportError("Expected file name.");
     return 1;
   }
-  return expectTokenText(kName, fileName);
+  if (expectTokenText(kName, fileName)) return 1;
+  if (runLimits.confineFiles && (fileName.find('/') != std::string::npos || fileName == "..")) {
+    reportError("File \"" + fileName + "\" is outside the working directory.");
+    return 1;
+  }
+  return 0;
 }
 
 int execStatement() {

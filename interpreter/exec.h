@@ -18,8 +18,9 @@ int execStatement();
 bool openScriptFile(const std::string& path, std::ifstream& script);
 
 // Takes the keyword and the file name that follows it (a plain name: an
-// identifier or a quoted text that names no variable or parameter). Returns
-// 0, or 1 after an error report.
+// identifier or a quoted text that names no variable or parameter). Under
+// runLimits.confineFiles a name outside the working directory is refused.
+// Returns 0, or 1 after an error report.
 int takeFileName(int keyword, std::string& fileName);
 
 #endif

@@ -57,34 +57,20 @@ int main(int argc, char** argv) {
   setHistoryLimit(40);
   searchPath.assign(1, exampleDirectory() + "TUTORIAL/");
 
-  const bool script = argc >= 2;
-  std::ifstream scriptFile;
-  if (script) {
-    inputFileName = argv[1];
-    if (!openScript(inputFileName, scriptFile)) {
-      std::cout << "Can't open file \"" << inputFileName << "\".\n";
+  if (argc >= 2) {
+    const std::string name = argv[1];
+    std::ifstream scriptFile;
+    if (!openScript(name, scriptFile)) {
+      std::cout << "Can't open file \"" << name << "\".\n";
       return -1;
     }
-    inputStream = &scriptFile;
-  }
-
-  printBanner();
-  if (script) {
-    std::cout << "Input file: \"" << inputFileName << "\"\n\n";
-    modeFlags = kModeScript;
+    printBanner();
+    runScript(scriptFile, name);
   } else {
+    printBanner();
     std::cout << "Interpreter mode.\n\n";
     modeFlags = kModePrompt;
-  }
-
-  const int status = runSession();
-
-  if (script) {
-    scriptFile.close();
-    inputStream = &std::cin;
-    std::cout << "\nFile \"" << inputFileName << "\""
-              << (status != 0 ? " presents errors." : " succesfully processed.") << '\n';
-  } else {
+    runSession();
     std::cout << "\nExiting interpreter.\n";
   }
   printBanner();

@@ -482,5 +482,5 @@ int parseIntegerArg(int& k) {
 
 int isAllocatableCount(double elementCount) {
   static const double limit = elementLimit();
-  return elementCount >= 0.0 && elementCount <= limit;
+  return elementCount >= 0.0 && elementCount <= limit && elementCount <= runLimits.elements;
 }

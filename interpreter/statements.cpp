@@ -163,6 +163,17 @@ int runSession() {
   return status;
 }
 
+int runScript(std::istream& script, const std::string& name) {
+  inputFileName = name;
+  inputStream = &script;
+  modeFlags = kModeScript;
+  std::cout << "Input file: \"" << name << "\"\n\n";
+  const int status = runSession();
+  inputStream = &std::cin;
+  std::cout << "\nFile \"" << name << "\"" << (status != 0 ? " presents errors." : " succesfully processed.") << '\n';
+  return status;
+}
+
 int runStatements() {
   int result = 0;
   bool running = true;

@@ -4,6 +4,9 @@
 #ifndef VARNEL_STATEMENTS_H
 #define VARNEL_STATEMENTS_H
 
+#include <iosfwd>
+#include <string>
+
 #include "token.h"
 
 // A statement handler is called with the statement's first token still
@@ -21,6 +24,12 @@ extern const StatementHandler StatementDispatchTable[kTokenKindCount];
 // current input and frees what the run left. Returns the status of the last
 // statement run.
 int runSession();
+
+// Runs script (named name, as typed) as the program runs the script named on
+// its command line: "Input file: " and the name, the interpreter run in
+// script mode, and the end message that tells whether it failed. The
+// workspace is expected fresh. Returns the run's status.
+int runScript(std::istream& script, const std::string& name);
 
 // Runs statements until end or quit, the end of the input, or (in a script
 // or inside exec) the first failing statement. Returns the status of the

@@ -48,6 +48,8 @@ std::vector<std::string> searchPath;
 std::istream* inputStream = &std::cin;
 std::ostream* textRecorder = nullptr;
 struct termios savedTerminal;
+RunLimits runLimits;
+long loopPassesRun = 0;
 
 namespace {
 
@@ -124,4 +126,47 @@ void releaseBuiltResults() {
   builtVariableValues.shrink_to_fit();
   delete builtProblem;
   builtProblem = nullptr;
+}
+
+void clearObjective() {
+  objective = VLmiBlock(1);
+  objectiveText.clear();
+}
+
+void clearStoredConstraints() {
+  lmiStarts.Clear();
+  lmiBlocks.Clear();
+  lmiTexts.Clear();
+  lmeBlocks.Clear();
+  lmeTexts.Clear();
+  clearObjective();
+}
+
+void resetWorkspace() {
+  variableTable.Clear();
+  parameterTable.Clear();
+  tokenQueue.Clear();
+  inlineNames.Clear();
+  clearStoredConstraints();
+  objectiveVector = GenMatrixD();
+  builtVariableCount = 0;
+  releaseBuiltResults();
+  statementText.clear();
+  inputFileName.clear();
+  resultName.clear();
+  execFileName.clear();
+  lineNumber = 0;
+  columnNumber = 0;
+  verboseFormat = 1;
+  needsRebuild = 1;
+  showResults = 1;
+  insideBrackets = 0;
+  recordingText = 0;
+  echoInput = 0;
+  newStatement = 0;
+  solverSettings = SolverSettings();
+  modeFlags = 0;
+  inputStream = &std::cin;
+  textRecorder = nullptr;
+  loopPassesRun = 0;
 }

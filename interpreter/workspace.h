@@ -3,6 +3,8 @@
 #ifndef VARNEL_WORKSPACE_H
 #define VARNEL_WORKSPACE_H
 
+#include <climits>
+#include <cmath>
 #include <iosfwd>
 #include <string>
 #include <vector>
@@ -103,6 +105,21 @@ extern std::ostream* textRecorder;
 struct termios;
 extern struct termios savedTerminal;
 
+// Bounds that a host running scripts it does not trust (the fuzz driver) puts
+// on one run, beyond what the machine allows; the program leaves them open.
+struct RunLimits {
+  // The most elements that one matrix of computed size may hold.
+  double elements = HUGE_VAL;
+  // The most passes that the for and while loops of a run make together.
+  long loopPasses = LONG_MAX;
+  // When set, a file or directory name in a statement must name an entry of
+  // the working directory: a name holding "/" and the name ".." are refused.
+  int confineFiles = 0;
+};
+extern RunLimits runLimits;
+// Loop passes made since the workspace was last reset.
+extern long loopPassesRun;
+
 // Validates the reserved parameters in the order eps, rank_eps, max_iter,
 // noprog, display, fact and carries valid changes into solverSettings.
 // Returns 0, or 1 after reporting the first invalid one.
@@ -110,6 +127,15 @@ int checkReservedParameters();
 
 // Stores the settings' current values as the reserved parameters.
 void seedReservedParameters();
+
+// Empties the stored constraints: no LMI, no LME and a zero objective.
+void clearStoredConstraints();
+void clearObjective();
+
+// Returns every object above to the value it has when the process starts,
+// the tables empty (a run seeds them): what one run left cannot reach the
+// next. searchPath and runLimits, set up by the host, stay.
+void resetWorkspace();
 
 // Frees what the last build left: the arrays of built variable names and
 // values (last element first) and the built problem.

@@ -23,3 +23,21 @@ varnel_build() {
   cmake -S "$VARNEL_ROOT" -B "$VARNEL_ROOT/$dir" "$@" >/dev/null || return 1
   cmake --build "$VARNEL_ROOT/$dir" -j "$(nproc)" || return 1
 }
+
+# Succeeds when clang++ can link a libFuzzer target, which the fuzz build
+# tree (tests/fuzz) needs.
+varnel_have_libfuzzer() {
+  command -v clang++ >/dev/null 2>&1 || return 1
+  local probe
+  probe=$(mktemp -d) || return 1
+  printf 'extern "C" int LLVMFuzzerTestOneInput(const unsigned char*, unsigned long) { return 0; }\n' >"$probe/probe.cpp"
+  clang++ -fsanitize=fuzzer "$probe/probe.cpp" -o "$probe/probe" >/dev/null 2>&1
+  local status=$?
+  rm -rf "$probe"
+  return $status
+}
+
+# Configures and builds the fuzz build tree build-fuzz/ with clang.
+varnel_build_fuzz() {
+  CC=clang CXX=clang++ varnel_build build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVARNEL_FUZZ=ON
+}

@@ -417,4 +417,28 @@ TEST_F(ControlFlowTest, LongBodyRunsWithoutQuadraticTokenWalks) {
   EXPECT_EQ(scalar("n"), 40000.0);
 }
 
+// A host's limit on loop passes counts the passes of every loop of the run
+// together; the pass past it fails before its body runs.
+TEST_F(ControlFlowTest, LoopPassLimitOfTheRunEndsTheLoopThatPassesIt) {
+  const struct {
+    long limit;
+    const char* script;
+    int status;
+    double n;  // the counter when the run ended
+  } cases[] = {
+      {10, "n = 0; while n < 10; n = n + 1; end\n", 0, 10},
+      {3, "n = 0; while n < 10; n = n + 1; end\n", 1, 3},
+      {5, "n = 0; for i = 1:2; n = n + 1; for j = 1:2; n = n + 1; end; end\n", 1, 5},
+      {4, "n = 0; for i = 1:2; n = n + 1; end; for i = 1:3; n = n + 1; end\n", 1, 4},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.script);
+    resetWorkspace();
+    runLimits.loopPasses = c.limit;
+    EXPECT_EQ(run(c.script), c.status);
+    EXPECT_EQ(scalar("n"), c.n);
+    EXPECT_EQ(lastMessage(), c.status != 0 ? "Too many loop passes." : "");
+  }
+}
+
 }  // namespace

@@ -872,4 +872,23 @@ TEST_F(EvaluatorTest, AssignSubscriptAndAssignAllKeepTheTargetsShape) {
   EXPECT_TRUE(empty.IsEmpty());
 }
 
+// A host's element limit bounds every matrix of computed size, as the
+// machine's memory does: the sizes a user writes are refused up to it.
+TEST_F(OperatorTest, ElementLimitOfTheRunRefusesLargerResults) {
+  runLimits.elements = 100;
+  EXPECT_EQ(isAllocatableCount(100), 1);
+  EXPECT_EQ(isAllocatableCount(101), 0);
+  expectValues({
+      {"size(ones(10,10))", row({10, 10})},
+      {"size(1:100)", row({1, 100})},
+      {"size([1:60 1:40])", row({1, 100})},
+  });
+  expectErrors({
+      {"ones(10,11)", "Invalid size."},
+      {"zeros(101)", "Invalid size."},
+      {"1:101", "Invalid size."},
+      {"[1:60 1:41]", "Invalid size."},
+  });
+}
+
 }  // namespace

@@ -262,4 +262,33 @@ TEST_F(ExecTest, FileIsClosedOnEveryPath) {
   }
 }
 
+// With the host's confinement, file names of cd, exec, import and export
+// reach only entries of the working directory.
+TEST_F(ExecTest, ConfinedFileNamesStayInTheWorkingDirectory) {
+  runLimits.confineFiles = 1;
+  ASSERT_EQ(mkdir("sub", 0755), 0);
+  write("sub/inner.lmi", "which = 5;\n");
+  for (const char* line : {"cd \"..\"", "cd \"/\"", "cd \"sub/..\"", "exec \"sub/inner\"", "import \"../x\"",
+                           "export \"sub/out\"", "export \"/tmp/out\""}) {
+    SCOPED_TRACE(line);
+    EXPECT_EQ(run(std::string(line) + "\n"), 1);
+    const std::string name = std::string(line).substr(std::string(line).find('"'));
+    EXPECT_EQ(lastMessage(), "File " + name + " is outside the working directory.");
+  }
+  struct stat info;
+  EXPECT_NE(stat("sub/out.mat", &info), 0);
+  EXPECT_NE(stat("sub/out", &info), 0);
+
+  // The entries of the working directory stay in reach.
+  EXPECT_EQ(run("x = 3; export out; clear x; import out\n"), 0);
+  EXPECT_EQ(scalar("x"), 3.0);
+  write("inner.lmi", "which = 6;\n");
+  EXPECT_EQ(run("exec inner\n"), 0);
+  EXPECT_EQ(scalar("which"), 6.0);
+  EXPECT_EQ(run("cd sub\n"), 0);
+  EXPECT_EQ(run("exec inner\n"), 0);
+  EXPECT_EQ(scalar("which"), 5.0);
+  EXPECT_EQ(chdir(scratch.c_str()), 0);
+}
+
 }  // namespace

@@ -4,6 +4,7 @@
 #include "statements.h"
 
 #include <iostream>
+#include <sstream>
 #include <string>
 
 #include <gtest/gtest.h>
@@ -115,6 +116,38 @@ TEST_F(StatementLoopTest, RunSeedsTheHiddenVariableAndTheReservedParameters) {
   EXPECT_EQ(*parameterTable.Lookup("display").Scalar(), 1.0);
   EXPECT_EQ(*parameterTable.Lookup("fact").Scalar(), 1.0);
   EXPECT_TRUE(parameterTable.Lookup(kAnsName).IsEmpty());
+}
+
+// A script run as the program runs the file named on its command line: the
+// name as given frames the output and heads the error reports, and the end
+// message tells whether the last statement failed.
+TEST_F(StatementLoopTest, ScriptRunFramesItsOutputWithTheScriptName) {
+  const struct {
+    const char* text;
+    int status;
+    const char* ending;
+  } cases[] = {
+      {"x = 1;\n", 0, "\nFile \"demo\" succesfully processed.\n"},
+      {"x = 1;\ny = )\nz = 3;\n", 1, "\nFile \"demo\" presents errors.\n"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.text);
+    ::resetWorkspace();
+    output.str("");
+    std::istringstream script(c.text);
+    EXPECT_EQ(::runScript(script, "demo"), c.status);
+    const std::string out = output.str();
+    const std::string opening = "Input file: \"demo\"\n\n";
+    EXPECT_EQ(out.substr(0, opening.size()), opening);
+    ASSERT_GE(out.size(), std::string(c.ending).size());
+    EXPECT_EQ(out.substr(out.size() - std::string(c.ending).size()), c.ending);
+    if (c.status != 0) {
+      EXPECT_NE(out.find("#> Error in \"demo\" (line 2) at:\n"), std::string::npos) << out;
+    }
+    EXPECT_EQ(scalar("x"), 1.0);
+    EXPECT_FALSE(has("z"));
+    EXPECT_EQ(inputStream, &std::cin);
+  }
 }
 
 }  // namespace

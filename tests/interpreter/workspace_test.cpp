@@ -95,4 +95,56 @@ TEST(VarRecord, AssignmentSharesTheValueAndCopiesTheMask) {
   EXPECT_EQ((*second.GetValue().Matrix())(1, 1), 1.0);
 }
 
+// After a run that leaves something in every part of the workspace, a reset
+// gives the state of a process that has run nothing; what the host set up
+// (the search path, the limits of a run) stays.
+TEST_F(ReservedParameters, ResetReturnsEveryPartToItsStartingValue) {
+  searchPath.assign(1, "ex/");
+  runLimits.loopPasses = 50;
+  const std::string script =
+      "format compact; echo on; eps = 1e-3; p = 2; inline p; var sym X(2); var y\n"
+      "lmi = X - p*eye(2); lme = y - 1; obj = trace(X) + y; for i = 1:2; end; build\n"
+      "[1 ...\n";
+  variableTable.Insert(kAffineVariableName, VarRecord(kScl, Value(0.0)));
+  runLines(script);
+  ASSERT_NE(builtProblem, nullptr) << output.str();
+  ::resetWorkspace();
+
+  EXPECT_EQ(variableTable.Count(), 0);
+  EXPECT_EQ(parameterTable.Count(), 0);
+  EXPECT_EQ(tokenQueue.Count(), 0);
+  EXPECT_EQ(inlineNames.Count(), 0);
+  EXPECT_EQ(lmiStarts.Count(), 0);
+  EXPECT_EQ(lmiBlocks.Count(), 0);
+  EXPECT_EQ(lmiTexts.Count(), 0);
+  EXPECT_EQ(lmeBlocks.Count(), 0);
+  EXPECT_EQ(lmeTexts.Count(), 0);
+  EXPECT_EQ(objective.NumTerms(), 1);
+  EXPECT_EQ(objectiveText, "");
+  EXPECT_EQ(objectiveVector.Rows(), 0);
+  EXPECT_EQ(builtProblem, nullptr);
+  EXPECT_EQ(builtVariableCount, 0);
+  EXPECT_TRUE(builtVariableNames.empty());
+  EXPECT_TRUE(builtVariableValues.empty());
+  EXPECT_EQ(statementText, "");
+  EXPECT_EQ(inputFileName, "");
+  EXPECT_EQ(execFileName, "");
+  EXPECT_EQ(lineNumber, 0);
+  EXPECT_EQ(columnNumber, 0);
+  EXPECT_EQ(verboseFormat, 1);
+  EXPECT_EQ(needsRebuild, 1);
+  EXPECT_EQ(showResults, 1);
+  EXPECT_EQ(insideBrackets, 0);
+  EXPECT_EQ(recordingText, 0);
+  EXPECT_EQ(echoInput, 0);
+  EXPECT_EQ(solverSettings.eps, SolverSettings().eps);
+  EXPECT_EQ(modeFlags, 0);
+  EXPECT_EQ(inputStream, &std::cin);
+  EXPECT_EQ(loopPassesRun, 0);
+
+  ASSERT_EQ(searchPath.size(), 1u);
+  EXPECT_EQ(runLimits.loopPasses, 50);
+  searchPath.clear();
+}
+
 }  // namespace

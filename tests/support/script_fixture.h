@@ -45,41 +45,21 @@ class ScriptFixture : public ::testing::Test {
   }
 
   // The state a script run starts from: no variables, the reserved
-  // parameters and an empty `ans`, script mode reading `input`.
+  // parameters and an empty `ans`, script mode reading `input`, no limits
+  // on the run.
   void resetWorkspace() {
+    ::resetWorkspace();
+    runLimits = RunLimits();
     modeFlags = kModeScript;
     inputFileName = "t.lmi";
-    execFileName.clear();
     inputStream = &input;
-    lineNumber = 0;
-    columnNumber = 0;
-    statementText.clear();
-    recordingText = 0;
-    textRecorder = nullptr;
-    insideBrackets = 0;
-    echoInput = 0;
-    newStatement = 0;
-    verboseFormat = 1;
-    tokenQueue.Clear();
-    inlineNames.Clear();
-    variableTable.Clear();
-    parameterTable.Clear();
-    solverSettings = SolverSettings();
     seedReservedParameters();
     parameterTable.Insert(kAnsName, Value());
     needsRebuild = 0;
   }
 
   // Empties the stored constraints: no LMI, no LME and a zero objective.
-  static void resetConstraints() {
-    lmiStarts.Clear();
-    lmiBlocks.Clear();
-    lmiTexts.Clear();
-    lmeBlocks.Clear();
-    lmeTexts.Clear();
-    objective = VLmiBlock(1);
-    objectiveText.clear();
-  }
+  static void resetConstraints() { clearStoredConstraints(); }
 
   // Makes text, as it stands, what the script reads next.
   void setInput(const std::string& text) {
