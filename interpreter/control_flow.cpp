@@ -420,10 +420,7 @@ int ifConstruct() {
 
 // Runs a construct whose keyword has been taken one nesting level deeper.
 int runNested(int (*construct)()) {
-  if (NestingLevel::Full()) {
-    reportError(kTooDeepMessage);
-    return 1;
-  }
+  if (NestingLevel::Refuses()) return 1;
   NestingLevel level;
   return construct();
 }
@@ -431,6 +428,12 @@ int runNested(int (*construct)()) {
 }  // namespace
 
 int NestingLevel::depth = 0;
+
+bool NestingLevel::Refuses() {
+  if (!Full()) return false;
+  reportError(kTooDeepMessage);
+  return true;
+}
 
 bool conditionHolds(const Value& condition) {
   if (condition.IsScalar()) return *condition.Scalar() != 0.0;

@@ -40,6 +40,8 @@ class NestingLevel {
 
   // Whether one more level would pass the limit.
   static bool Full() { return depth >= kMaxNestingDepth; }
+  // As Full, after reporting "Too many nested statements." when it is.
+  static bool Refuses();
 
  private:
   static int depth;

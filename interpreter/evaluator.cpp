@@ -298,7 +298,7 @@ Value neValues(const Value& a, const Value& b) { return elementwiseValues(a, b, 
 const char* powerOperandError(const Value& base, const Value& exponent) {
   if (!base.IsScalar() && !exponent.IsScalar()) return "Not implemented operation.";
   if (base.IsMatrix()) return "Not yet implemented function.";
-  if (exponent.IsMatrix()) return "Undefined operation: Matrix ^ Matrix";
+  if (!exponent.IsScalar()) return "Undefined operation: Matrix ^ Matrix";
   return nullptr;
 }
 

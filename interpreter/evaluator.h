@@ -89,8 +89,9 @@ Value neValues(const Value& a, const Value& b);
 
 // The message that refuses base ^ exponent, or null when the power can be
 // computed: two non-scalars are not implemented at all, and of the mixed
-// pairs only scalar ^ scalar is (a matrix base or a matrix exponent fails).
-// An empty operand beside a scalar is left to powerValues.
+// pairs only scalar ^ scalar is (a matrix base, or an exponent that is a
+// matrix or empty, fails). An empty base under a scalar exponent is left to
+// powerValues, which gives the empty value.
 const char* powerOperandError(const Value& base, const Value& exponent);
 
 // The number of elements of the range start:step:end, counted with a

@@ -88,8 +88,10 @@ int evaluateLmi(int k, Value& result) {
 }
 
 // The value of a stored LME or objective text; message when the text no
-// longer involves a variable.
+// longer involves a variable, or when nothing was stated (an objective's
+// text is then empty, and reading it would report on a line never typed).
 int evaluateText(const std::string& text, const char* constantMessage, ScalarReading reading, Value& result) {
+  if (text.empty()) return fail(constantMessage);
   VLmiBlock block(1);
   if (evalLmiText(block, text)) return 1;
   if (block.NumTerms() == 1) return fail(constantMessage);

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <iostream>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -167,12 +169,19 @@ TEST_F(OperatorTest, SizeTestsReportTheLevelsMessage) {
 }
 
 // A matrix power that powerValues cannot compute fails the statement with
-// the same words, instead of yielding an empty value.
+// the same words, instead of yielding an empty value; an empty exponent is
+// no scalar either. Nothing goes to the error stream.
 TEST_F(OperatorTest, UnimplementedPowersFailTheExpression) {
+  std::ostringstream errors;
+  std::streambuf* const savedErrors = std::cerr.rdbuf(errors.rdbuf());
   expectErrors({
       {"A ^ 2", "Not yet implemented function."},
       {"2 ^ R", "Undefined operation: Matrix ^ Matrix"},
+      {"2 ^ E", "Undefined operation: Matrix ^ Matrix"},
+      {"2 ^ []", "Undefined operation: Matrix ^ Matrix"},
   });
+  std::cerr.rdbuf(savedErrors);
+  EXPECT_EQ(errors.str(), "");
   EXPECT_EQ(powerOperandError(Value(2.0), Value(3.0)), nullptr);
   EXPECT_EQ(powerOperandError(Value(), Value(3.0)), nullptr);
 }

@@ -461,6 +461,7 @@ TEST_F(LmiEvaluatorTest, EachErrorIsReportedOnceAndFails) {
       {"[1 2] == [1 2 3]", "Cannot compare matrices with different sizes!"},
       {"[1 2]^2", "Not yet implemented function."},
       {"2^[1 2]", "Undefined operation: Matrix ^ Matrix"},
+      {"2^[]", "Undefined operation: Matrix ^ Matrix"},
       {"[1 2]^[1 2]", "Not implemented operation."},
       {"1:[2 3]", "Expected scalar."},
       {"1:1:[2 3]", "Expected scalar expression."},
