@@ -13,6 +13,7 @@
 
 #include <gtest/gtest.h>
 
+#include "affine_coefficients.h"
 #include "block_diagonal.h"
 #include "built_problem.h"
 #include "constraints.h"
@@ -528,6 +529,45 @@ TEST_F(BuilderTest, ObjectiveThatIsNoLongerScalarIsRefused) {
   ASSERT_EQ(run("var x\nlmi = x;\np = 1;\nobj = p*x;\np = [1 2];"), 0);
   EXPECT_EQ(build(), 1);
   EXPECT_EQ(lastMessage(), "Objective must be a scalar function.");
+}
+
+// A parameter that has become empty since its constraint was stated leaves
+// a product with no element for the variable to enter: the build refuses
+// the text as the statement would have, instead of building an empty block
+// that names a variable.
+TEST_F(BuilderTest, ConstraintWhoseParameterBecameEmptyIsRefused) {
+  const char* scripts[] = {
+      "var x\nlmi = x;\np = 1;\nlme = x*p;\np = [];",
+      "var x\nlmi = x;\np = 1;\nlme = p*x;\np = [];",
+      "var x\np = 1;\nlmi = x*p;\np = [];",
+      "var x\nlmi = x;\np = 1;\nobj = x/p;\np = [];",
+  };
+  for (const char* script : scripts) {
+    SCOPED_TRACE(script);
+    resetProblem();
+    variableTable.Clear();
+    variableTable.Insert(kAffineVariableName, VarRecord(kScl, Value(0.0)));
+    ASSERT_EQ(run(script), 0) << output.str();
+    EXPECT_EQ(build(), 1);
+    EXPECT_EQ(lastMessage(), "Can not multiply or divide LMI by matrices with different number of collumns/lines!");
+    EXPECT_EQ(needsRebuild, 1);
+  }
+}
+
+// The coefficient code meets only terms the algebra made, which have no
+// empty coefficient; one that had would add nothing rather than read a
+// matrix that is not there.
+TEST(AffineCoefficients, TermWithAnEmptyCoefficientAddsNothing) {
+  VMatTerm term;
+  term.name = "z";
+  term.leftIsIdentity = 0;  // left stays the empty value
+  const GenMatrixD z(1, 1, 0.0, 0);
+  for (int size : {0, 2}) {
+    SCOPED_TRACE(size);
+    GenMatrixD out(4, 3, 0.0, 0);
+    addTermCoefficients(term, z, size, size, out, 0, 1);
+    EXPECT_EQ(maxAbs(out), 0.0);
+  }
 }
 
 // ---------------------------------------------------------------------------
