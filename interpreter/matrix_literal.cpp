@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <utility>
 
+#include "allocation.h"
 #include "evaluator.h"
 #include "lexer.h"
 #include "line_input.h"

@@ -1,13 +1,11 @@
 #include "primaries.h"
 
-#include <unistd.h>
-
 #include <algorithm>
-#include <climits>
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
 
+#include "allocation.h"
 #include "evaluator.h"
 #include "lexer.h"
 #include "report.h"
@@ -26,18 +24,6 @@ void takeSeparator(int kind) {
   skipSpaces();
   expectToken(kind);
   skipSpaces();
-}
-
-// The largest element count whose storage fits the machine's memory and
-// whose size fits a matrix's int.
-double elementLimit() {
-  double limit = INT_MAX;
-  const long pages = sysconf(_SC_PHYS_PAGES);
-  const long pageSize = sysconf(_SC_PAGE_SIZE);
-  if (pages > 0 && pageSize > 0) {
-    limit = std::min(limit, static_cast<double>(pages) * static_cast<double>(pageSize) / sizeof(double));
-  }
-  return limit;
 }
 
 // One index of a subscript: a bare ":" (colon set) or an expression.
@@ -480,7 +466,3 @@ int parseIntegerArg(int& k) {
   return 0;
 }
 
-int isAllocatableCount(double elementCount) {
-  static const double limit = elementLimit();
-  return elementCount >= 0.0 && elementCount <= limit;
-}

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "allocation.h"
 #include "block_eval.h"
 
 namespace {
@@ -224,7 +225,7 @@ GenMatrixD& ConstraintSet::SetVariable(int i, const GenMatrixD& m) {
   return variables[i];
 }
 
-void ConstraintSet::SetUp() {
+int ConstraintSet::SetUp() {
   int total = 0;
   for (int v = 0; v < numVariables; ++v) {
     offsets[v] = total;
@@ -232,11 +233,13 @@ void ConstraintSet::SetUp() {
   }
   for (int k = 0; k < numBlockLmis; ++k) blockLmis[k].ComputeRowOffsets();
   const int m = MaxDimension();
+  if (!isAllocatableCount(6.0 * elementCount(m, m))) return 1;
   scratch = GenMatrixD(m * m, 6);
   double* valueColumn = scratch.Data();
   double* firstColumn = valueColumn + m * m;
   for (int k = 0; k < numTermBlocks; ++k) termBlocks[k].BindScratch(valueColumn, firstColumn);
   for (int k = 0; k < numBlockLmis; ++k) blockLmis[k].BindScratch(valueColumn, firstColumn);
+  return 0;
 }
 
 int ConstraintSet::MaxDimension() const {
@@ -264,8 +267,8 @@ void ConstraintSet::EvaluateBlocks(BlockDiagonalMatrix& out) const {
 // ---------------------------------------------------------------------------
 // BuiltProblem
 
-void BuiltProblem::FinalizeSizes() {
-  SetUp();
+int BuiltProblem::FinalizeSizes() {
+  if (SetUp()) return 1;
   nvt = 0;
   for (int v = 0; v < NumVariables(); ++v) nvt += Variable(v).Rows() * Variable(v).Cols();
   nb = NumTermBlocks() + NumBlockLmis();
@@ -273,18 +276,24 @@ void BuiltProblem::FinalizeSizes() {
   for (int k = 0; k < NumTermBlocks(); ++k) blockSizes[k] = TermBlockAt(k).Size();
   for (int j = 0; j < NumBlockLmis(); ++j) blockSizes[NumTermBlocks() + j] = BlockLmiAt(j).Size();
   td = HasLinear() ? Linear().Rows() : 0;
+  // The solver holds every block as a square matrix, the packed triangles
+  // of all of them (nt) and the work matrix: each must be one it can make.
+  double triangles = td;
+  for (int k = 0; k < nb; ++k) {
+    if (!isAllocatableSize(blockSizes[k], blockSizes[k])) return 1;
+    triangles += elementCount(blockSizes[k], blockSizes[k] + 1) / 2.0;
+  }
+  if (!isAllocatableCount(std::max(triangles, static_cast<double>(nvt)) * (nvt + 1.0))) return 1;
   nv = basis.Cols() != 0 ? basis.Cols() : nvt;
   if (basis.Cols() == 0 && freeIndex.Size() == 0) {
     freeIndex.Resize(nvt);
     for (int u = 0; u < nvt; ++u) freeIndex[u] = u;
   }
-  nt = td;
+  nt = static_cast<int>(triangles);
   sumSizes = td;
-  for (int k = 0; k < nb; ++k) {
-    nt += blockSizes[k] * (blockSizes[k] + 1) / 2;
-    sumSizes += blockSizes[k];
-  }
+  for (int k = 0; k < nb; ++k) sumSizes += blockSizes[k];
   work = GenMatrixD(std::max(nt, nvt), nvt + 1);
+  return 0;
 }
 
 void BuiltProblem::ExpandInto(const GenMatrixD& y, GenMatrixD& x) const {

@@ -208,8 +208,10 @@ class ConstraintSet {
   GenMatrixD& Scratch() { return scratch; }
 
   // Offsets, row offsets of the block LMIs, and the scratch with the terms'
-  // views on it. Call after every variable and term is set.
-  void SetUp();
+  // views on it. Call after every variable and term is set. 0, or 1 when
+  // the scratch is more than can be allocated (isAllocatableCount); the
+  // terms are then not bound to any.
+  int SetUp();
   // The largest dimension of any block, position, factor or product.
   int MaxDimension() const;
   // Writes the nvt unknowns of x into the variables' storage, variable by
@@ -245,8 +247,10 @@ class BuiltProblem : public ConstraintSet {
 
   // SetUp, then the sizes, the block sizes and the work matrix. A problem
   // without equalities and without a free-index list gets the list of all
-  // unknowns.
-  void FinalizeSizes();
+  // unknowns. 0, or 1 when the scratch, a block's square, the packed
+  // triangles or the work matrix is more than can be allocated; the problem
+  // must then not be solved.
+  int FinalizeSizes();
 
   int Nv() const { return nv; }
   int Nb() const { return nb; }

@@ -116,9 +116,12 @@ const LmiOperator kMultiplicativeOperators[] = {{kTimes, nullptr, VLmiBlock::Mul
                                                 {kSlash, nullptr, VLmiBlock::Slash}};
 const LmiOperator kPowerOperators[] = {{kPower, nullptr, VLmiBlock::Pow}};
 
-// block = block op right after the level's check.
+// block = block op right after the level's check and the test of the
+// result's size: a block whose value could not be held is refused before
+// a constant of that size is computed or the build meets it.
 int applyOperator(const LmiOperator& op, LmiCheck check, VLmiBlock& block, const VLmiBlock& right) {
   if (const char* message = check(op.kind, block, right)) return fail(message);
+  if (!isAllocatableCount(resultElementCount(op.kind, block, right))) return fail("Invalid size.");
   if (op.elementwise != nullptr) {
     block = op.elementwise(block, right);
     resultName = kAnsName;
@@ -408,6 +411,7 @@ int lmiPrimaryNull(VLmiBlock& block) {
   VLmiBlock argument(1);
   if (evalLmiExpression(argument)) return 1;
   if (!argument.IsConstant()) return fail(kNotLinear);
+  if (!nullValueFits(lmiConstantPart(argument))) return fail("Invalid size.");
   Value basis;
   if (nullValue(lmiConstantPart(argument), basis, solverSettings.rank_eps)) return fail("'svd' failed.");
   setLmiConstant(block, basis);

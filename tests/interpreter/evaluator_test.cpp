@@ -12,6 +12,7 @@
 #include "lexer.h"
 #include "matrix_literal.h"
 #include "primaries.h"
+#include "process_memory.h"
 #include "script_fixture.h"
 #include "test_matrices.h"
 #include "workspace.h"
@@ -186,6 +187,40 @@ TEST_F(OperatorTest, UnimplementedPowersFailTheExpression) {
   EXPECT_EQ(powerOperandError(Value(), Value(3.0)), nullptr);
 }
 
+// A result with more elements than a matrix can count is refused before it
+// is made, whatever its operands' sizes: the statement fails and assigns
+// nothing.
+TEST_F(OperatorTest, ResultTooLargeToHoldIsRefused) {
+  setParameter("V", Value(65536, 1, 1.0));
+  setParameter("H", Value(1, 65536, 1.0));
+  setParameter("S", Value(46341, 1, 1.0));  // 46341^2 is just past the largest int
+  const char* lines[] = {"w = V * V'", "w = S * S'", "w = V / V", "w = H \\ H", "w = null(H)", "w = 1 + V * H"};
+  for (const char* line : lines) {
+    SCOPED_TRACE(line);
+    EXPECT_EQ(run(line), 1);
+    EXPECT_EQ(lastMessage(), "Invalid size.");
+    EXPECT_EQ(errorCount(), 1);
+    EXPECT_FALSE(has("w"));
+  }
+  // Sizes the operators keep within an operand's are made.
+  EXPECT_EQ(run("w = V' * V"), 0) << output.str();
+  EXPECT_TRUE(sameValue(parameter("w"), Value(65536.0)));
+}
+
+// ones(20000, 20000) would take 3.2 GB: where a limit on the process leaves
+// it 64 MiB, the matrix is refused as too large instead of ending the
+// process in a failed allocation.
+TEST_F(EvaluatorTest, MatrixBeyondTheMemoryLeftIsRefused) {
+  if (processStatusKb("VmSize:") < 0) GTEST_SKIP() << "no /proc/self/status";
+  EXPECT_EXIT(
+      {
+        if (leaveAddressSpace(64.0 * 1024 * 1024)) std::_Exit(2);
+        const int status = run("z = ones(20000, 20000)");
+        std::_Exit(status == 1 && lastMessage() == "Invalid size." && !has("z") ? 0 : 1);
+      },
+      ::testing::ExitedWithCode(0), "");
+}
+
 TEST_F(OperatorTest, PrefixOperatorsTakeOneOperatorOnly) {
   expectErrors({
       {"- -1", "'-' is not a primary."},
@@ -289,15 +324,6 @@ TEST(RangeElementCount, CountsWithToleranceAndRefusesWhatCannotBeHeld) {
   EXPECT_EQ(rangeElementCount(5, -INFINITY, 5), 1);
   EXPECT_EQ(rangeElementCount(1, 1, 3e9), -1);
   EXPECT_EQ(rangeElementCount(-1e308, 1, 1e308), -1);
-}
-
-TEST(IsAllocatableCount, AcceptsWhatAMatrixCanHold) {
-  EXPECT_EQ(isAllocatableCount(0), 1);
-  EXPECT_EQ(isAllocatableCount(1e6), 1);
-  EXPECT_EQ(isAllocatableCount(2147483648.0), 0);
-  EXPECT_EQ(isAllocatableCount(NAN), 0);
-  EXPECT_EQ(isAllocatableCount(INFINITY), 0);
-  EXPECT_EQ(isAllocatableCount(-1), 0);
 }
 
 // Inside a literal's element a sign glued to what follows ends the element.

@@ -554,6 +554,35 @@ TEST_F(BuilderTest, ConstraintWhoseParameterBecameEmptyIsRefused) {
   }
 }
 
+// A 20000 x 20000 inequality of one term holds only its two factors, but
+// the work areas of the build would count 20000^2 * 6 elements, past the
+// int range: the build refuses it instead of making them too small.
+TEST_F(BuilderTest, WorkMatricesTooLargeToHoldAreRefused) {
+  ASSERT_EQ(run("var x\nlmi = ones(20000, 1)*x*ones(1, 20000);"), 0) << output.str();
+  EXPECT_EQ(build(), 1);
+  EXPECT_EQ(lastMessage(), "Invalid size.");
+  EXPECT_EQ(needsRebuild, 1);
+}
+
+// eval(lmi(k)) of a block LMI assembles the whole symmetric matrix: 47
+// diagonal blocks of 1000 would make it 47000 x 47000, more elements than an
+// int counts, though every block is small. It is refused before any block
+// is shown.
+TEST_F(BuilderTest, EvalOfAnLmiTooLargeToAssembleIsRefused) {
+  const int blocks = 47;
+  const std::string term = "ones(1000, 1)*x*ones(1, 1000)";
+  std::string script = "var x\nlmi = block(";
+  for (int i = 0; i < blocks; ++i) {
+    for (int j = 0; j <= i; ++j) script += term + (j < i ? ", " : "");
+    script += i + 1 < blocks ? ";\n" : ");";
+  }
+  ASSERT_EQ(run(script), 0) << output.str().substr(0, 400);
+  output.str("");
+  EXPECT_EQ(run("eval(lmi(1));"), 1);
+  EXPECT_EQ(lastMessage(), "Invalid size.");
+  EXPECT_EQ(output.str().find("tmpLmi"), std::string::npos);
+}
+
 // The coefficient code meets only terms the algebra made, which have no
 // empty coefficient; one that had would add nothing rather than read a
 // matrix that is not there.

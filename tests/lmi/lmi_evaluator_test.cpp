@@ -460,6 +460,12 @@ TEST_F(LmiEvaluatorTest, EachErrorIsReportedOnceAndFails) {
       {"x/[]", "Can not multiply or divide LMI by matrices with different number of collumns/lines!"},
       {"[]\\x", "Can not multiply or divide LMI by matrices with different number of collumns/lines!"},
       {"x*P([])", "Can not multiply or divide LMI by matrices with different number of collumns/lines!"},
+      // Blocks whose value could not be held, and null's work matrix for
+      // 65536 columns: more elements than an int counts.
+      {"ones(65536, 1)*x*ones(1, 65536)", "Invalid size."},
+      {"ones(65536, 1)*ones(1, 65536)", "Invalid size."},
+      {"x + ones(65536, 1)*ones(1, 65536)", "Invalid size."},
+      {"null(ones(1, 65536))", "Invalid size."},
       {"[1 2] | [1 2 3]", "Can not perform '|' on matrices with different sizes!"},
       {"[1 2] & [1 2 3]", "Can not perform '&' on matrices with different sizes!"},
       {"[1 2] < [1 2 3]", "Can not compare matrices with different sizes!"},
