@@ -54,6 +54,11 @@ class Value {
   // As Assign, but a matrix gets its own copy of the elements (also when
   // src is this value).
   Value& DeepCopy(const Value& src);
+  // As DeepCopy, except that a matrix whose elements no one but src holds
+  // shares them: a freshly computed result is stored without a second copy
+  // of its elements. Whatever writes a result's elements in place makes them
+  // private first (MakePrivate), so the stored value never changes with it.
+  Value& StoreResult(const Value& src);
   // 0 rows or columns: empty; 1 x 1: the scalar; else shares m's elements.
   // m may be this value's own matrix.
   Value& operator=(const GenMatrixD& m);

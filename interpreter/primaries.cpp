@@ -197,7 +197,7 @@ int assignParameter(ParameterEntry& entry, Subscript* subscript, Value& result) 
   if (subscriptMode(subscript) == kWholeValue) {
     turnInlineOff(name, stored, rhs);
     result = std::move(rhs);
-    stored.DeepCopy(result);
+    stored.StoreResult(result);
   } else {
     // The written value replaces the stored one, so while the stored value
     // still holds the same elements they are written in place rather than
@@ -272,7 +272,7 @@ int assignVariable(VariableEntry& entry, Subscript* subscript, Value& result) {
     next = Value(m, n, *rhs.Scalar());
   }
   if (checkVariableValue(name, record.GetType(), m, n, next)) return 1;
-  record.GetValue().DeepCopy(next);
+  record.GetValue().StoreResult(next);
   result = std::move(next);
   resultName = name;
   needsRebuild = 1;
@@ -338,10 +338,10 @@ int primaryNewName(Value& result) {
   // The right-hand side may have bound the name itself (x = 1 + (x = 2));
   // the value of the whole assignment replaces that one.
   if (parameterTable.Find(name).index >= 0) {
-    parameterTable.Lookup(name).DeepCopy(result);
+    parameterTable.Lookup(name).StoreResult(result);
   } else {
     Value stored;
-    stored.DeepCopy(result);
+    stored.StoreResult(result);
     parameterTable.Insert(name, stored);
   }
   resultName = name;

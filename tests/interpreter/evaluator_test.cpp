@@ -221,6 +221,24 @@ TEST_F(EvaluatorTest, MatrixBeyondTheMemoryLeftIsRefused) {
       ::testing::ExitedWithCode(0), "");
 }
 
+// Assigning a value just computed stores its elements as they are: the
+// 160 MB of 1:2e7 are held once, not copied into the parameter while the
+// result still holds them. (Measured in a child process, whose peak starts
+// at what it holds when it begins.)
+TEST_F(EvaluatorTest, FreshValueIsStoredWithoutACopy) {
+  const double bytes = 2e7 * sizeof(double);
+  EXPECT_EXIT(
+      {
+        const double before = peakResidentBytes();
+        const int status = run("x = 1:2e7;");
+        const double rise = peakResidentBytes() - before;
+        const Value& x = parameter("x");
+        const bool stored = status == 0 && x.ElementCount() == 20000000 && (*x.Matrix())[19999999] == 2e7;
+        std::_Exit(stored && rise > 0.9 * bytes && rise < 1.5 * bytes ? 0 : 1);
+      },
+      ::testing::ExitedWithCode(0), "");
+}
+
 TEST_F(OperatorTest, PrefixOperatorsTakeOneOperatorOnly) {
   expectErrors({
       {"- -1", "'-' is not a primary."},
@@ -615,7 +633,10 @@ TEST_F(SubscriptTest, StoredValuesArePrivate) {
   EXPECT_TRUE(sameValue(result, row({2, 3})));
   EXPECT_TRUE(sameValue(parameter("p"), row({4, 9})));
 
+  // The stored value may share its elements with the statement's own value
+  // (a result is stored without a copy), but with nothing that outlives it.
   ASSERT_EQ(run("p = q"), 0);
+  result.Release();
   EXPECT_EQ(parameter("p").Matrix()->Storage().RefCount(), 1);
   EXPECT_EQ(parameter("q").Matrix()->Storage().RefCount(), 1);
 }

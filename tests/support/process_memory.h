@@ -30,4 +30,11 @@ inline int leaveAddressSpace(double headroomBytes) {
   return setrlimit(RLIMIT_AS, &limit) != 0;
 }
 
+// The largest resident size the process has had, in bytes (getrusage).
+inline double peakResidentBytes() {
+  struct rusage usage;
+  getrusage(RUSAGE_SELF, &usage);
+  return usage.ru_maxrss * 1024.0;
+}
+
 #endif
