@@ -47,6 +47,7 @@ TEST(GenMatrixSize, CountNoStorageCanIndexFailsAsAnAllocation) {
 TEST(IsAllocatableCountDeathTest, FollowsWhatTheProcessLimitLeaves) {
   if (processStatusKb("VmSize:") < 0) GTEST_SKIP() << "no /proc/self/status";
   const double mib = 1024.0 * 1024.0;
+  GTEST_FLAG_SET(death_test_style, "threadsafe");  // the process has BLAS threads
   EXPECT_EXIT(
       {
         if (leaveAddressSpace(64.0 * mib)) std::_Exit(2);

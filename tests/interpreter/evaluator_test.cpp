@@ -212,6 +212,7 @@ TEST_F(OperatorTest, ResultTooLargeToHoldIsRefused) {
 // process in a failed allocation.
 TEST_F(EvaluatorTest, MatrixBeyondTheMemoryLeftIsRefused) {
   if (processStatusKb("VmSize:") < 0) GTEST_SKIP() << "no /proc/self/status";
+  GTEST_FLAG_SET(death_test_style, "threadsafe");  // the process has BLAS threads
   EXPECT_EXIT(
       {
         if (leaveAddressSpace(64.0 * 1024 * 1024)) std::_Exit(2);
@@ -227,6 +228,7 @@ TEST_F(EvaluatorTest, MatrixBeyondTheMemoryLeftIsRefused) {
 // at what it holds when it begins.)
 TEST_F(EvaluatorTest, FreshValueIsStoredWithoutACopy) {
   const double bytes = 2e7 * sizeof(double);
+  GTEST_FLAG_SET(death_test_style, "threadsafe");  // the process has BLAS threads
   EXPECT_EXIT(
       {
         const double before = peakResidentBytes();
