@@ -39,6 +39,14 @@ class BuilderTest : public SolverFixture {
 
   static BuiltProblem& problem() { return *builtProblem; }
 
+  // Runs script with no problem built and no variable but the hidden one.
+  int runAfresh(const std::string& script) {
+    resetProblem();
+    variableTable.Clear();
+    variableTable.Insert(kAffineVariableName, VarRecord(kScl, Value(0.0)));
+    return run(script);
+  }
+
   // x = T y by the definition of the basis.
   static GenMatrixD expand(const GenMatrixD& y) {
     const BuiltProblem& p = problem();
@@ -493,10 +501,7 @@ TEST_F(BuilderTest, AsymmetryAlongAFreeParameterIsRefused) {
   };
   for (const char* script : scripts) {
     SCOPED_TRACE(script);
-    resetProblem();
-    variableTable.Clear();
-    variableTable.Insert(kAffineVariableName, VarRecord(kScl, Value(0.0)));
-    ASSERT_EQ(run(script), 0) << output.str();
+    ASSERT_EQ(runAfresh(script), 0) << output.str();
     EXPECT_EQ(build(), 1);
     EXPECT_EQ(lastMessage(), "Constraint set is not symmetric.");
     // The test point stays in the variables.
@@ -544,10 +549,7 @@ TEST_F(BuilderTest, ConstraintWhoseParameterBecameEmptyIsRefused) {
   };
   for (const char* script : scripts) {
     SCOPED_TRACE(script);
-    resetProblem();
-    variableTable.Clear();
-    variableTable.Insert(kAffineVariableName, VarRecord(kScl, Value(0.0)));
-    ASSERT_EQ(run(script), 0) << output.str();
+    ASSERT_EQ(runAfresh(script), 0) << output.str();
     EXPECT_EQ(build(), 1);
     EXPECT_EQ(lastMessage(), "Can not multiply or divide LMI by matrices with different number of collumns/lines!");
     EXPECT_EQ(needsRebuild, 1);
