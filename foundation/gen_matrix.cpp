@@ -1,20 +1,31 @@
 #include "gen_matrix.h"
 
+#include <climits>
+#include <new>
 #include <utility>
 
+#include "allocation.h"
 #include "kernels.h"
 
 namespace {
 // Every constructor but the wrapping one makes a 0-row or 0-column request
-// a 0 x 0 matrix.
-int elementCount(int rows, int cols) { return rows == 0 || cols == 0 ? 0 : rows * cols; }
+// a 0 x 0 matrix. The count is formed without wrapping around: callers pass
+// only sizes that isAllocatableCount has let through, and a count no
+// storage can index fails as an allocation does rather than giving a
+// matrix too small for its sizes.
+int storageCount(int rows, int cols) {
+  if (rows == 0 || cols == 0) return 0;
+  const double count = elementCount(rows, cols);
+  if (!(count > 0.0 && count <= INT_MAX)) throw std::bad_alloc();
+  return static_cast<int>(count);
+}
 int normalised(int size, int other) { return size == 0 || other == 0 ? 0 : size; }
 }  // namespace
 
 GenMatrixD::GenMatrixD(int shallow) : storage(0), rows(0), cols(0), shallow(shallow) {}
 
 GenMatrixD::GenMatrixD(int rows, int cols, int shallow)
-    : storage(elementCount(rows, cols)), rows(normalised(rows, cols)), cols(normalised(cols, rows)), shallow(shallow) {}
+    : storage(storageCount(rows, cols)), rows(normalised(rows, cols)), cols(normalised(cols, rows)), shallow(shallow) {}
 
 GenMatrixD::GenMatrixD(int rows, int cols, double fill, int shallow) : GenMatrixD(rows, cols, shallow) {
   storage.Fill(fill);
@@ -71,7 +82,7 @@ void GenMatrixD::Copy(const GenMatrixD& m) {
 void GenMatrixD::Resize(int newRows, int newCols) {
   rows = normalised(newRows, newCols);
   cols = normalised(newCols, newRows);
-  storage.Resize(elementCount(newRows, newCols));
+  storage.Resize(storageCount(newRows, newCols));
 }
 
 void GenMatrixD::Share(const GenMatrixD& m) {

@@ -54,6 +54,11 @@ class Value {
   // As Assign, but a matrix gets its own copy of the elements (also when
   // src is this value).
   Value& DeepCopy(const Value& src);
+  // As DeepCopy, except that a matrix whose elements no one but src holds
+  // shares them: a freshly computed result is stored without a second copy
+  // of its elements. Whatever writes a result's elements in place makes them
+  // private first (MakePrivate), so the stored value never changes with it.
+  Value& StoreResult(const Value& src);
   // 0 rows or columns: empty; 1 x 1: the scalar; else shares m's elements.
   // m may be this value's own matrix.
   Value& operator=(const GenMatrixD& m);
@@ -154,6 +159,9 @@ int cholValue(const Value& in, Value& out);
 // An orthonormal basis of the null space: the right singular vectors whose
 // singular values are below tol.
 int nullValue(const Value& in, Value& out, double tol);
+// 1 when nullValue can make its work matrices for in: the basis of all n
+// singular vectors, n x n for in's n columns (isAllocatableCount).
+int nullValueFits(const Value& in);
 // The eigenvalues as a column of real parts when the imaginary parts sum to
 // less than n * 1e-6 in absolute value, otherwise n x 2 (real, imaginary).
 int eigValue(const Value& in, Value& out);

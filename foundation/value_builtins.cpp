@@ -3,6 +3,7 @@
 #include <cmath>
 #include <limits>
 
+#include "allocation.h"
 #include "factor.h"
 #include "lapack.h"
 #include "tri_matrix.h"
@@ -121,6 +122,8 @@ int nullValue(const Value& in, Value& out, double tol) {
   }
   return 0;
 }
+
+int nullValueFits(const Value& in) { return isAllocatableSize(in.Cols(), in.Cols()); }
 
 int eigValue(const Value& in, Value& out) {
   out.DeepCopy(in);

@@ -4,6 +4,7 @@
 #include <ctime>
 #include <string>
 
+#include "allocation.h"
 #include "evaluator.h"
 #include "lexer.h"
 #include "primaries.h"
@@ -263,6 +264,7 @@ int primaryNull(Value& result) {
   skipSpaces();
   Value argument;
   if (evalExpression(argument)) return 1;
+  if (!nullValueFits(argument)) return fail(kInvalidSize);
   if (nullValue(argument, result, solverSettings.rank_eps)) return fail("'svd' failed.");
   return closeCall();
 }

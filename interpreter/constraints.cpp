@@ -43,7 +43,7 @@ struct BlockList {
 int skipBlockLineEnds() {
   while (peekKind(0) == kEol) {
     expectToken(kEol);
-    if (tokenQueue.Size() == 0 && !readLine()) {
+    if (tokenQueue.NothingPending() && !readLine()) {
       // A failed input stream has been reported where it failed.
       if (!inputFailed()) reportError("End of file reached inside a block lmi loop.");
       return 1;

@@ -32,21 +32,50 @@ int reportEndOfInput(const char* message) {
 // Reads the next line once the line end that was pending has been taken and
 // nothing else is pending; 1 after reporting message at the end of the input.
 int readLineIfNothingPending(const char* message) {
-  if (tokenQueue.Size() == 0 && !readLine()) return reportEndOfInput(message);
+  if (tokenQueue.NothingPending() && !readLine()) return reportEndOfInput(message);
   return 0;
 }
 
-// The pending token after node (the front one when node is null), scanned
-// when it is not pending yet. A line end that is the last pending token has
-// the next input line read first, since the scanner would only repeat the
-// line end. Null when the input has no further line.
-TokenNode* nextPendingToken(TokenNode* node) {
-  TokenNode* next = node != nullptr ? node->next : tokenQueue.NodeAt(0);
-  if (next != nullptr) return next;
+// The token scanned after node (the front one when node is null), which is
+// the list's last. A line end that is the last pending token has the next
+// input line read first, since the scanner would only repeat the line end.
+// Null when the input has no further line.
+TokenNode* scanAfter(TokenNode* node) {
   if (node != nullptr && node->value.kind == kEol && !readLine()) return nullptr;
   peekKind(tokenQueue.Size());
   return tokenQueue.NodeAt(tokenQueue.Size() - 1);
 }
+
+// A walk over the pending tokens from the front that takes none of them:
+// the queue's list, then its rest (read where it lies, not copied), then
+// tokens scanned as the walk needs them, reading lines. Scanned tokens go to
+// the end of the list, after the rest's, so a walk that runs past the rest
+// first moves the rest's tokens into the list.
+class PendingWalk {
+ public:
+  // The next token, null when the input has no further line.
+  const Token* Next() {
+    if (inRest) {
+      if (index < tokenQueue.rest.end) return &tokenQueue.rest.At(index++);
+      tokenQueue.MaterializeRest();
+      inRest = false;
+      node = tokenQueue.NodeAt(tokenQueue.Size() - 1);
+    }
+    TokenNode* following = node != nullptr ? node->next : tokenQueue.Front();
+    if (following == nullptr && tokenQueue.rest.Size() > 0) {
+      inRest = true;
+      index = tokenQueue.rest.next;
+      return Next();
+    }
+    node = following != nullptr ? following : scanAfter(node);
+    return node != nullptr ? &node->value : nullptr;
+  }
+
+ private:
+  TokenNode* node = nullptr;  // the last list token walked
+  bool inRest = false;
+  int index = 0;  // of the next rest token
+};
 
 // What a scan to the matching end does with an else at the construct's own
 // depth.
@@ -57,23 +86,25 @@ enum ElseRule {
   kElsePassedOnce,  // after a first branch left by break: the if's own else
 };
 
-enum ScanResult { kScanAtEnd, kScanAtElse, kScanStrayElse, kScanInputEnded };
+enum ScanResult { kScanAtEnd, kScanAtElse, kScanStrayElse, kScanInputEnded, kScanTooDeep };
 
 // Walks the pending tokens from the front, scanning and reading lines as
 // needed but taking nothing, to the end that closes the construct the walk
 // begins in: for, if and while open a construct, end closes one. count
 // receives the number of tokens walked, the closing end (or the else that
-// stopped the walk) included.
+// stopped the walk) included. A construct that would run past the nesting
+// limit stops the walk where it opens, before the rest of the input is read.
 ScanResult scanToMatchingEnd(ElseRule rule, int& count) {
   int depth = 1;
   count = 0;
-  for (TokenNode* node = nextPendingToken(nullptr); node != nullptr; node = nextPendingToken(node)) {
+  PendingWalk walk;
+  for (const Token* token = walk.Next(); token != nullptr; token = walk.Next()) {
     ++count;
-    switch (node->value.kind) {
+    switch (token->kind) {
       case kFor:
       case kIf:
       case kWhile:
-        ++depth;
+        if (NestingLevel::Depth() + depth++ > kMaxNestingDepth) return kScanTooDeep;
         break;
       case kEnd:
         if (--depth == 0) return kScanAtEnd;
@@ -91,20 +122,18 @@ ScanResult scanToMatchingEnd(ElseRule rule, int& count) {
   return kScanInputEnded;
 }
 
-// Removes the first count pending tokens; nodes are relinked, not copied.
-void dropPendingTokens(int count) {
-  TokenQueue rest;
-  tokenQueue.SplitAt(rest, count);
-  rest.SplitAt(tokenQueue, 0);
-}
-
-// Removes the pending tokens 1 to count - 1, keeping the front one.
-void dropTokensAfterFront(int count) {
-  TokenQueue dropped;
-  if (count < tokenQueue.Size())
-    tokenQueue.MoveRange(dropped, 1, count);
-  else
-    tokenQueue.SplitAt(dropped, 1);
+// The report of a scan that did not reach the end of its construct (or the
+// else it looked for): 1.
+int reportScanFailure(ScanResult result, const char* endOfInputMessage) {
+  if (result == kScanTooDeep) {
+    reportError(kTooDeepMessage);
+    return 1;
+  }
+  if (result == kScanStrayElse) {
+    reportError(kElseMessage);
+    return 1;
+  }
+  return reportEndOfInput(endOfInputMessage);
 }
 
 // The end of a header (or of an else): blanks, an optional ";" or ",", and
@@ -153,36 +182,60 @@ int takeStatementSeparator() {
 // (a while's condition, the body and the closing end), whose copy every pass
 // replays, and the tokens that were already pending after it, which follow
 // once the loop is over.
+//
+// The construct's tokens are kept once, in an array that its passes and the
+// loops nested in it share: a nested loop's construct is a stretch of the
+// same array, so the tokens held for all levels together grow with the
+// script, not with its depth.
 class LoopTokens {
  public:
   // Scans to the loop's end and moves its tokens out of the queue; 1 after
-  // reporting endOfInputMessage when the input ends first.
+  // reporting endOfInputMessage when the input ends first, or the nesting
+  // limit when the body nests too deep.
   int Take(const char* endOfInputMessage) {
     int count;
-    if (scanToMatchingEnd(kElseIgnored, count) != kScanAtEnd) return reportEndOfInput(endOfInputMessage);
-    tokenQueue.SplitAt(after, count);
-    tokenQueue.SplitAt(construct, 0);
+    const ScanResult scan = scanToMatchingEnd(kElseIgnored, count);
+    if (scan != kScanAtEnd) return reportScanFailure(scan, endOfInputMessage);
+    tokenQueue.SplitPending(count, construct);
+    tokenQueue.SplitPending(tokenQueue.Size() + tokenQueue.rest.Size(), after);
+    if (construct.rest.Size() == 0) share();
     return 0;
   }
 
-  // Makes a fresh copy of the construct the pending tokens. Each token is
-  // copied once into its new node (a list assignment would first fill the
-  // node with the default token and then assign it). A name is classified
-  // in the saved copy first, so that the classification carries over to
-  // every pass for as long as the workspace keeps its names.
+  // Makes the construct the pending tokens: a copy of the few tokens kept in
+  // its list, the shared rest after them. A name is classified in the saved
+  // tokens first, so that the classification carries over to every pass
+  // for as long as the workspace keeps its names.
   void Replay() {
     discardTokenQueue();
     for (TokenNode* node = construct.NodeAt(0); node != nullptr; node = node->next) {
       classifiedKind(node->value);
       tokenQueue.Append(node->value);
     }
+    tokenQueue.rest = construct.rest;
   }
 
   // Drops what is left of the last pass (after a break or a false condition)
   // and lets the queue go on with what followed the loop's end.
-  void Finish() { after.SplitAt(tokenQueue, 0); }
+  void Finish() {
+    discardTokenQueue();
+    after.SplitAt(tokenQueue, 0);
+    tokenQueue.rest = after.rest;
+  }
 
  private:
+  // A construct read from the input (none of it from an enclosing loop's
+  // array) moves into an array of its own.
+  void share() {
+    auto tokens = std::make_shared<std::vector<Token>>();
+    tokens->reserve(construct.Size());
+    for (TokenNode* node = construct.NodeAt(0); node != nullptr; node = node->next)
+      tokens->push_back(std::move(node->value));
+    construct.Clear();
+    construct.rest.end = static_cast<int>(tokens->size());
+    construct.rest.tokens = std::move(tokens);
+  }
+
   TokenQueue construct;
   TokenQueue after;
 };
@@ -199,7 +252,7 @@ PassResult runPass() {
   for (;;) {
     // Every pass ends with its end; were it taken by a statement, the scanner
     // would give line ends for ever.
-    if (tokenQueue.Size() == 0) return kPassComplete;
+    if (tokenQueue.NothingPending()) return kPassComplete;
     skipSpaces();
     const int kind = peekKind(0);
     if (kind == kEol) {
@@ -336,8 +389,8 @@ BranchEnd runBranch(bool firstBranch) {
 int skipFirstBranch(bool& elseFound) {
   int count;
   const ScanResult skipped = scanToMatchingEnd(kElseStops, count);
-  if (skipped == kScanInputEnded) return reportEndOfInput(kIfEndOfInput);
-  dropPendingTokens(count);
+  if (skipped != kScanAtEnd && skipped != kScanAtElse) return reportScanFailure(skipped, kIfEndOfInput);
+  tokenQueue.DropPending(0, count);
   elseFound = skipped == kScanAtElse;
   if (elseFound) takeElseSeparator();
   return 0;
@@ -349,15 +402,8 @@ int dropRestOfIf(BranchEnd branchEnd, bool firstBranch) {
   const bool broken = branchEnd == kBranchAtBreak;
   int count;
   const ScanResult rest = scanToMatchingEnd(broken && firstBranch ? kElsePassedOnce : kElseRefused, count);
-  if (rest == kScanInputEnded) return reportEndOfInput(kIfEndOfInput);
-  if (rest == kScanStrayElse) {
-    reportError(kElseMessage);
-    return 1;
-  }
-  if (broken)
-    dropTokensAfterFront(count);
-  else
-    dropPendingTokens(count);
+  if (rest != kScanAtEnd) return reportScanFailure(rest, kIfEndOfInput);
+  tokenQueue.DropPending(broken ? 1 : 0, count);
   return 0;
 }
 
@@ -426,10 +472,7 @@ int ifConstruct() {
 
 // Runs a construct whose keyword has been taken one nesting level deeper.
 int runNested(int (*construct)()) {
-  if (NestingLevel::Full()) {
-    reportError(kTooDeepMessage);
-    return 1;
-  }
+  if (NestingLevel::Refuses()) return 1;
   NestingLevel level;
   return construct();
 }
@@ -437,6 +480,12 @@ int runNested(int (*construct)()) {
 }  // namespace
 
 int NestingLevel::depth = 0;
+
+bool NestingLevel::Refuses() {
+  if (!Full()) return false;
+  reportError(kTooDeepMessage);
+  return true;
+}
 
 bool conditionHolds(const Value& condition) {
   if (condition.IsScalar()) return *condition.Scalar() != 0.0;

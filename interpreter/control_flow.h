@@ -25,10 +25,10 @@ int elseOutsideIf();
 int breakOutsideLoop();
 
 // for, while, if and exec run further statements through the recursion of
-// the statement handlers, and every running loop keeps its own copy of its
-// body. Each of them holds a NestingLevel while it runs; past
-// kMaxNestingDepth levels a further one is refused, before the stack or the
-// copies outgrow the process.
+// the statement handlers. Each of them holds a NestingLevel while it runs;
+// past kMaxNestingDepth levels a further one is refused, before the stack
+// outgrows the process. A construct whose text nests deeper than that is
+// refused as soon as the scan of an enclosing construct meets it.
 constexpr int kMaxNestingDepth = 1000;
 
 class NestingLevel {
@@ -38,8 +38,12 @@ class NestingLevel {
   NestingLevel(const NestingLevel&) = delete;
   NestingLevel& operator=(const NestingLevel&) = delete;
 
+  // The levels running now.
+  static int Depth() { return depth; }
   // Whether one more level would pass the limit.
   static bool Full() { return depth >= kMaxNestingDepth; }
+  // As Full, after reporting "Too many nested statements." when it is.
+  static bool Refuses();
 
  private:
   static int depth;

@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "allocation.h"
 #include "builtins.h"
 #include "lexer.h"
 #include "matrix_literal.h"
@@ -99,10 +100,15 @@ const BinaryOperator kMultiplicativeOperators[] = {
     {kTimes, multiplyValues}, {kBackslash, leftDivideValues}, {kSlash, rightDivideValues}};
 const BinaryOperator kPowerOperators[] = {{kPower, powerValues}};
 
-// result = result op right after the level's size test.
+// result = result op right after the level's size test and the test of
+// the result's size.
 int applyOperator(const BinaryOperator& op, SizeTest test, Value& result, const Value& right) {
   if (const char* message = test(op.kind, result, right)) {
     reportError(message);
+    return 1;
+  }
+  if (!isAllocatableCount(resultElementCount(op.kind, result, right))) {
+    reportError("Invalid size.");
     return 1;
   }
   result = op.apply(result, right);
@@ -298,7 +304,7 @@ Value neValues(const Value& a, const Value& b) { return elementwiseValues(a, b, 
 const char* powerOperandError(const Value& base, const Value& exponent) {
   if (!base.IsScalar() && !exponent.IsScalar()) return "Not implemented operation.";
   if (base.IsMatrix()) return "Not yet implemented function.";
-  if (exponent.IsMatrix()) return "Undefined operation: Matrix ^ Matrix";
+  if (!exponent.IsScalar()) return "Undefined operation: Matrix ^ Matrix";
   return nullptr;
 }
 

@@ -13,6 +13,9 @@
 #ifndef VARNEL_EVALUATOR_H
 #define VARNEL_EVALUATOR_H
 
+#include <algorithm>
+
+#include "allocation.h"
 #include "token.h"
 #include "value.h"
 
@@ -28,6 +31,24 @@ const Operator* findOperator(int kind, const Operator (&operators)[N]) {
 
 // Takes the operator that peekNonSpace has seen, with the blanks around it.
 void takeOperator(int kind);
+
+// The element count of the value of a kind b (a Value or an affine block
+// each, anything with Rows() and Cols()), as the shape rules give it: a 1 x 1
+// operand takes the other's shape, a product has a's rows and b's columns,
+// a / b a's rows and b's rows, a \ b a's columns and b's columns, and an
+// element-wise operator the larger sizes. A double, so that no product of
+// sizes wraps around; the operands' shapes must have passed their tests.
+template <class Operand>
+double resultElementCount(int kind, const Operand& a, const Operand& b) {
+  if (a.Rows() == 1 && a.Cols() == 1) return elementCount(b.Rows(), b.Cols());
+  if (b.Rows() == 1 && b.Cols() == 1) return elementCount(a.Rows(), a.Cols());
+  switch (kind) {
+    case kTimes: return elementCount(a.Rows(), b.Cols());
+    case kSlash: return elementCount(a.Rows(), b.Rows());
+    case kBackslash: return elementCount(a.Cols(), b.Cols());
+    default: return elementCount(std::max(a.Rows(), b.Rows()), std::max(a.Cols(), b.Cols()));
+  }
+}
 
 // One whole expression (the loosest level). Nested more than
 // kMaxExpressionNesting deep, it is refused with "Too many nested
@@ -89,8 +110,9 @@ Value neValues(const Value& a, const Value& b);
 
 // The message that refuses base ^ exponent, or null when the power can be
 // computed: two non-scalars are not implemented at all, and of the mixed
-// pairs only scalar ^ scalar is (a matrix base or a matrix exponent fails).
-// An empty operand beside a scalar is left to powerValues.
+// pairs only scalar ^ scalar is (a matrix base, or an exponent that is a
+// matrix or empty, fails). An empty base under a scalar exponent is left to
+// powerValues, which gives the empty value.
 const char* powerOperandError(const Value& base, const Value& exponent);
 
 // The number of elements of the range start:step:end, counted with a

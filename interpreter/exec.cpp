@@ -120,9 +120,9 @@ int execStatement() {
   std::ifstream file;
   std::string path;
   // A file that executes itself would nest until the stack overflows: past
-  // the nesting limit a further file is refused as one that cannot be
-  // opened, as it is when the process runs out of file descriptors.
-  if (NestingLevel::Full() || !openExecFile(name, file, path)) {
+  // the nesting limit a further file is refused, as a further loop is.
+  if (NestingLevel::Refuses()) return 1;
+  if (!openExecFile(name, file, path)) {
     reportError("Can't open file \"" + name + "\".");
     return 1;
   }

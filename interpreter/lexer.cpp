@@ -271,8 +271,18 @@ void scanAndNote(Token& token) {
   }
 }
 
-// Scans one token onto the end of the queue and returns its node.
+// Puts the next token onto the end of the queue's list and returns its
+// node: a copy of the first token of the queue's rest, or else a token
+// scanned from the input. A name of the rest is classified there first, so
+// that the classification carries over to every later copy for as long as
+// the workspace keeps its names.
 ListNode<Token>* appendScanned() {
+  TokenRun& rest = tokenQueue.rest;
+  if (rest.Size() > 0) {
+    Token& shared = rest.At(rest.next++);
+    classifiedKind(shared);
+    return tokenQueue.Append(shared);
+  }
   ListNode<Token>* node = tokenQueue.AppendDefault();
   scanAndNote(node->value);
   return node;

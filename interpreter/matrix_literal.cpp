@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <utility>
 
+#include "allocation.h"
 #include "evaluator.h"
 #include "lexer.h"
 #include "line_input.h"
@@ -31,7 +32,7 @@ void place(const Value& element, GenMatrixD& m, int row, int col) {
 // input ended inside the literal.
 int takeLiteralLineEnd() {
   expectToken(kEol);
-  if (tokenQueue.Size() == 0 && !readLine()) {
+  if (tokenQueue.NothingPending() && !readLine()) {
     // A failed input stream has been reported where it failed.
     if (!inputFailed()) reportError("End of file reached inside a matrix definition.");
     return 1;

@@ -1,13 +1,11 @@
 #include "primaries.h"
 
-#include <unistd.h>
-
 #include <algorithm>
-#include <climits>
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
 
+#include "allocation.h"
 #include "evaluator.h"
 #include "lexer.h"
 #include "report.h"
@@ -26,18 +24,6 @@ void takeSeparator(int kind) {
   skipSpaces();
   expectToken(kind);
   skipSpaces();
-}
-
-// The largest element count whose storage fits the machine's memory and
-// whose size fits a matrix's int.
-double elementLimit() {
-  double limit = INT_MAX;
-  const long pages = sysconf(_SC_PHYS_PAGES);
-  const long pageSize = sysconf(_SC_PAGE_SIZE);
-  if (pages > 0 && pageSize > 0) {
-    limit = std::min(limit, static_cast<double>(pages) * static_cast<double>(pageSize) / sizeof(double));
-  }
-  return limit;
 }
 
 // One index of a subscript: a bare ":" (colon set) or an expression.
@@ -211,7 +197,7 @@ int assignParameter(ParameterEntry& entry, Subscript* subscript, Value& result) 
   if (subscriptMode(subscript) == kWholeValue) {
     turnInlineOff(name, stored, rhs);
     result = std::move(rhs);
-    stored.DeepCopy(result);
+    stored.StoreResult(result);
   } else {
     // The written value replaces the stored one, so while the stored value
     // still holds the same elements they are written in place rather than
@@ -286,7 +272,7 @@ int assignVariable(VariableEntry& entry, Subscript* subscript, Value& result) {
     next = Value(m, n, *rhs.Scalar());
   }
   if (checkVariableValue(name, record.GetType(), m, n, next)) return 1;
-  record.GetValue().DeepCopy(next);
+  record.GetValue().StoreResult(next);
   result = std::move(next);
   resultName = name;
   needsRebuild = 1;
@@ -352,10 +338,10 @@ int primaryNewName(Value& result) {
   // The right-hand side may have bound the name itself (x = 1 + (x = 2));
   // the value of the whole assignment replaces that one.
   if (parameterTable.Find(name).index >= 0) {
-    parameterTable.Lookup(name).DeepCopy(result);
+    parameterTable.Lookup(name).StoreResult(result);
   } else {
     Value stored;
-    stored.DeepCopy(result);
+    stored.StoreResult(result);
     parameterTable.Insert(name, stored);
   }
   resultName = name;
@@ -480,7 +466,3 @@ int parseIntegerArg(int& k) {
   return 0;
 }
 
-int isAllocatableCount(double elementCount) {
-  static const double limit = elementLimit();
-  return elementCount >= 0.0 && elementCount <= limit && elementCount <= runLimits.elements;
-}

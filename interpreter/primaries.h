@@ -64,12 +64,6 @@ int parseIndexArg(int& k);
 // truncated toward zero. 0, or 1 after reporting "Expected integer.".
 int parseIntegerArg(int& k);
 
-// 1 when a matrix of elementCount doubles can be made: the count fits a
-// matrix's int size, its storage fits the machine's memory and it stays
-// within runLimits.elements. Sizes the user writes are refused with an error
-// above this instead of ending the process in a failed allocation.
-int isAllocatableCount(double elementCount);
-
 // A scalar parameter on the inline list that becomes a matrix leaves the
 // list, with a warning.
 void turnInlineOff(const std::string& name, const Value& current, const Value& next);

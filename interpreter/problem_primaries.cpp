@@ -4,6 +4,7 @@
 #include <iostream>
 #include <vector>
 
+#include "allocation.h"
 #include "builder.h"
 #include "constraints.h"
 #include "evaluator.h"
@@ -23,8 +24,9 @@ int fail(const std::string& message) {
 }
 
 // Evaluates the texts of LMI k (0-based) into blocks, checking each block's
-// shape as it comes; n is the sum of the diagonal blocks' rows.
-int evaluateLmiBlocks(int k, std::vector<VLmiBlock>& blocks, int& n) {
+// shape as it comes; n is the sum of the diagonal blocks' rows (a double:
+// it may pass the int range).
+int evaluateLmiBlocks(int k, std::vector<VLmiBlock>& blocks, double& n) {
   const int count = lmiBlockCount(k);
   const ListNode<std::string>* text = lmiTexts.NodeAt(lmiStarts.NodeAt(k)->value);
   blocks.assign(count, VLmiBlock(1));
@@ -51,11 +53,12 @@ int evaluateLmiBlocks(int k, std::vector<VLmiBlock>& blocks, int& n) {
 // shown as it is taken.
 int evaluateLmi(int k, Value& result) {
   std::vector<VLmiBlock> blocks;
-  int n = 0;
+  double n = 0.0;
   if (evaluateLmiBlocks(k, blocks, n)) return 1;
   const int count = static_cast<int>(blocks.size());
   const int column = count == 1 && blocks[0].Cols() == 1;
-  GenMatrixD out(n, column ? 1 : n, 0.0, 0);
+  if (!isAllocatableCount(column ? n : n * n)) return fail("Invalid size.");
+  GenMatrixD out(static_cast<int>(n), column ? 1 : static_cast<int>(n), 0.0, 0);
   int r0 = 0;
   int c0 = 0;
   int i = 0;
@@ -88,8 +91,10 @@ int evaluateLmi(int k, Value& result) {
 }
 
 // The value of a stored LME or objective text; message when the text no
-// longer involves a variable.
+// longer involves a variable, or when nothing was stated (an objective's
+// text is then empty, and reading it would report on a line never typed).
 int evaluateText(const std::string& text, const char* constantMessage, ScalarReading reading, Value& result) {
+  if (text.empty()) return fail(constantMessage);
   VLmiBlock block(1);
   if (evalLmiText(block, text)) return 1;
   if (block.NumTerms() == 1) return fail(constantMessage);

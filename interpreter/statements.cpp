@@ -178,7 +178,7 @@ int runStatements() {
   int result = 0;
   bool running = true;
   while (running) {
-    if (tokenQueue.Count() == 0) {
+    if (tokenQueue.NothingPending()) {
       newStatement = 1;
       if (!readLine()) {
         // A stream that failed before its end has been reported by readLine;

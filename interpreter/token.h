@@ -3,7 +3,9 @@
 #define VARNEL_TOKEN_H
 
 #include <cstdint>
+#include <memory>
 #include <string>
+#include <vector>
 
 #include "list.h"
 
@@ -44,6 +46,40 @@ struct Token {
   bool numberKnown = false;
 };
 
-using TokenQueue = List<Token>;
+// A stretch of tokens that several holders share without copying them: a
+// loop's body, saved once, and every part of it that a loop nested in it
+// replays. The tokens are [next, end) of the shared array.
+struct TokenRun {
+  std::shared_ptr<std::vector<Token>> tokens;
+  int next = 0;
+  int end = 0;
+
+  int Size() const { return end - next; }
+  Token& At(int i) const { return (*tokens)[i]; }
+};
+
+// The pending tokens: the list of those scanned or copied so far, then its
+// rest, tokens of a loop's body that are copied into the list only as the
+// lexer reaches them. Copying a queue copies its list and shares its rest.
+// Positions count the list's tokens first and the rest's after them.
+class TokenQueue : public List<Token> {
+ public:
+  TokenRun rest;
+
+  // Nothing is pending: the next token must be scanned from the input.
+  bool NothingPending() const { return Size() == 0 && rest.Size() == 0; }
+  // Empties the list and the rest.
+  void Clear();
+  // Moves the first count pending tokens into first (emptied before; list
+  // nodes are relinked and a stretch of the rest shared), so that this
+  // queue keeps what followed them. count is at most the list's size and
+  // the rest's together.
+  void SplitPending(int count, TokenQueue& first);
+  // Drops the pending tokens at positions from..count-1; from is 0 or a
+  // position in the list.
+  void DropPending(int from, int count);
+  // Appends copies of the rest's tokens to the list and empties the rest.
+  void MaterializeRest();
+};
 
 #endif

@@ -107,9 +107,9 @@ extern struct termios savedTerminal;
 
 // Bounds that a host running scripts it does not trust (the fuzz driver) puts
 // on one run, beyond what the machine allows; the program leaves them open.
+// (The bound on the elements of one matrix is the foundation's
+// setElementCap.)
 struct RunLimits {
-  // The most elements that one matrix of computed size may hold.
-  double elements = HUGE_VAL;
   // The most passes that the for and while loops of a run make together.
   long loopPasses = LONG_MAX;
   // When set, a file or directory name in a statement must name an entry of

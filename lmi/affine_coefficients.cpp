@@ -79,7 +79,7 @@ void addScalarVariableTerm(const VMatTerm& term, const CoefficientColumn& target
   if (term.symmetric) k = addValues(k, transposeValue(k));
   if (k.IsScalar()) {
     target.AddEverywhere(*k.Scalar());
-  } else if (k.Rows() == target.blockRows && k.Cols() == target.blockCols) {
+  } else if (k.IsMatrix() && k.Rows() == target.blockRows && k.Cols() == target.blockCols) {
     const GenMatrixD& m = *k.Matrix();
     for (int i = 0; i < m.Rows(); ++i)
       for (int j = 0; j < m.Cols(); ++j) target.Entry(i, j) += m(i, j);

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "affine_coefficients.h"
+#include "allocation.h"
 #include "block_diagonal.h"
 #include "built_problem.h"
 #include "constraints.h"
@@ -202,13 +203,14 @@ int numberVariables(BuildWork& work) {
   if (variableIndex(kAffineVariableName) != 0) return fail("Affine Variable name error. Please report.");
 
   work.offsets.resize(builtVariableCount);
-  int total = 0;
+  double total = 0.0;  // not an int: the count of every unknown may pass the int range
   for (int i = 0; i < builtVariableCount; ++i) {
     builtVariableValues[i] = valueToMatrix(variableTable.Lookup(builtVariableNames[i]).GetValue());
-    work.offsets[i] = total;
-    total += builtVariableValues[i].Rows() * builtVariableValues[i].Cols();
+    work.offsets[i] = static_cast<int>(total);
+    total += elementCount(builtVariableValues[i].Rows(), builtVariableValues[i].Cols());
+    if (!isAllocatableCount(total)) return fail("Invalid size.");
   }
-  work.nvt = total;
+  work.nvt = static_cast<int>(total);
   printBuildStep(" Ok.\n");
   return 0;
 }
@@ -481,7 +483,7 @@ void assembleBasis(const std::vector<int>& source, const LmeSolution& lme, Build
 int computeEqualityBasis(BuildWork& work) {
   printBuildStep("- LME basis.\n");
   std::vector<Value> constants;  // each LME's value at zero
-  int rows = 0;
+  double rows = 0.0;
   if (work.lmes.empty()) {
     printBuildStep("  No LMEs defined by user.\n");
   } else {
@@ -511,8 +513,9 @@ int computeEqualityBasis(BuildWork& work) {
   if (rows == 0) {
     lme.free = columns;
   } else {
-    GenMatrixD system(rows, static_cast<int>(columns.size()) + 1, 0.0, 0);
-    stackEqualities(work, constants, rows, source, columns, system);
+    if (!isAllocatableCount(rows * (columns.size() + 1.0))) return fail("Invalid size.");
+    GenMatrixD system(static_cast<int>(rows), static_cast<int>(columns.size()) + 1, 0.0, 0);
+    stackEqualities(work, constants, static_cast<int>(rows), source, columns, system);
     if (solveEqualities(system, columns, lme)) return 1;
   }
   assembleBasis(source, lme, work);
@@ -554,21 +557,22 @@ void makeProblem(const BuildWork& work) {
   for (int i = 0; i < builtVariableCount; ++i) builtProblem->SetVariable(i, builtVariableValues[i]);
 }
 
-void reduceLinearInequalities(BuildWork& work) {
+int reduceLinearInequalities(BuildWork& work) {
   if (work.vectorLmis.empty()) {
     printBuildStep("  No linear inequalities defined by user.\n");
-    return;
+    return 0;
   }
   printBuildStep("  Processing linear inequalities basis.");
   if (work.lmes.empty()) zeroVariableValues();
   std::vector<Value> constants;
-  int rows = 0;
+  double rows = 0.0;
   for (int position : work.vectorLmis) {
     constants.push_back(work.lmis[position]->Eval(variableTable, kLmiReading));
     rows += constants.back().ElementCount();
   }
+  if (!isAllocatableCount(rows * work.nvt)) return fail("Invalid size.");
   // Column 0 holds the constants, column u the coefficients of unknown u.
-  GenMatrixD C(rows, work.nvt, 0.0, 0);
+  GenMatrixD C(static_cast<int>(rows), work.nvt, 0.0, 0);
   int row = 0;
   for (size_t k = 0; k < constants.size(); ++k) {
     const VLmiBlock& block = *work.lmis[work.vectorLmis[k]];
@@ -579,6 +583,7 @@ void reduceLinearInequalities(BuildWork& work) {
   }
   builtProblem->Linear().SetCoefficients(C);
   printBuildStep(" Ok.\n");
+  return 0;
 }
 
 // A term on its way into a term list.
@@ -732,7 +737,7 @@ void reduceBlockMatrixInequalities(BuildWork& work) {
 int reduceInequalities(BuildWork& work) {
   if (sortLmis(work)) return 1;
   makeProblem(work);
-  reduceLinearInequalities(work);
+  if (reduceLinearInequalities(work)) return 1;
   reduceMatrixInequalities(work);
   reduceBlockMatrixInequalities(work);
   return 0;
@@ -798,7 +803,7 @@ int runLastChecks(const BuildWork& work) {
   builtProblem->SetBasis(work.basis);
   builtProblem->SetFreeIndex(work.freeIndex);
   builtProblem->SetDependentIndex(work.dependentIndex);
-  builtProblem->FinalizeSizes();
+  if (builtProblem->FinalizeSizes()) return fail("Invalid size.");
 
   printBuildStep("  Checking symmetry.");
   if (checkSymmetry(*builtProblem)) return 1;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "allocation.h"
 #include "block_eval.h"
 
 namespace {
@@ -224,7 +225,7 @@ GenMatrixD& ConstraintSet::SetVariable(int i, const GenMatrixD& m) {
   return variables[i];
 }
 
-void ConstraintSet::SetUp() {
+int ConstraintSet::SetUp() {
   int total = 0;
   for (int v = 0; v < numVariables; ++v) {
     offsets[v] = total;
@@ -232,11 +233,13 @@ void ConstraintSet::SetUp() {
   }
   for (int k = 0; k < numBlockLmis; ++k) blockLmis[k].ComputeRowOffsets();
   const int m = MaxDimension();
+  if (!isAllocatableCount(6.0 * elementCount(m, m))) return 1;
   scratch = GenMatrixD(m * m, 6);
   double* valueColumn = scratch.Data();
   double* firstColumn = valueColumn + m * m;
   for (int k = 0; k < numTermBlocks; ++k) termBlocks[k].BindScratch(valueColumn, firstColumn);
   for (int k = 0; k < numBlockLmis; ++k) blockLmis[k].BindScratch(valueColumn, firstColumn);
+  return 0;
 }
 
 int ConstraintSet::MaxDimension() const {
@@ -264,8 +267,8 @@ void ConstraintSet::EvaluateBlocks(BlockDiagonalMatrix& out) const {
 // ---------------------------------------------------------------------------
 // BuiltProblem
 
-void BuiltProblem::FinalizeSizes() {
-  SetUp();
+int BuiltProblem::FinalizeSizes() {
+  if (SetUp()) return 1;
   nvt = 0;
   for (int v = 0; v < NumVariables(); ++v) nvt += Variable(v).Rows() * Variable(v).Cols();
   nb = NumTermBlocks() + NumBlockLmis();
@@ -278,13 +281,25 @@ void BuiltProblem::FinalizeSizes() {
     for (int u = 0; u < nvt; ++u) freeIndex[u] = u;
   }
   nv = freeIndex.Size();
-  nt = td;
-  sumSizes = td;
+  // The solver holds every block as a square matrix, the packed triangles of
+  // all of them (nt), the reduced Newton matrix, the least-squares matrix
+  // and, when a dependent unknown combines several free parameters, the
+  // work matrix over all unknowns: each must be one it can make.
+  double triangles = td;
   for (int k = 0; k < nb; ++k) {
-    nt += blockSizes[k] * (blockSizes[k] + 1) / 2;
-    sumSizes += blockSizes[k];
+    if (!isAllocatableSize(blockSizes[k], blockSizes[k])) return 1;
+    triangles += elementCount(blockSizes[k], blockSizes[k] + 1) / 2.0;
   }
+  if (!isAllocatableSize(nv, nv) || !isAllocatableCount((triangles + 1.0) * nv)) return 1;
+  const std::vector<int> counts = basis.RowCounts();
+  if (std::any_of(counts.begin(), counts.end(), [](int c) { return c > 1; }) &&
+      !isAllocatableCount(std::max(triangles, static_cast<double>(nvt)) * (nvt + 1.0)))
+    return 1;
+  nt = static_cast<int>(triangles);
+  sumSizes = td;
+  for (int k = 0; k < nb; ++k) sumSizes += blockSizes[k];
   work = GenMatrixD();
+  return 0;
 }
 
 GenMatrixD& BuiltProblem::Work() {

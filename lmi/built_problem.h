@@ -212,8 +212,10 @@ class ConstraintSet {
   GenMatrixD& Scratch() { return scratch; }
 
   // Offsets, row offsets of the block LMIs, and the scratch with the terms'
-  // views on it. Call after every variable and term is set.
-  void SetUp();
+  // views on it. Call after every variable and term is set. 0, or 1 when
+  // the scratch is more than can be allocated (isAllocatableCount); the
+  // terms are then not bound to any.
+  int SetUp();
   // The largest dimension of any block, position, factor or product.
   int MaxDimension() const;
   // Writes the nvt unknowns of x into the variables' storage, variable by
@@ -248,8 +250,11 @@ class BuiltProblem : public ConstraintSet {
   void SetDependentIndex(const SharedArray<int>& list) { dependentIndex.Share(list); }
 
   // SetUp, then the sizes, the block sizes and the work matrix. A problem
-  // without a free-index list gets the list of all unknowns.
-  void FinalizeSizes();
+  // without a free-index list gets the list of all unknowns. 0, or 1 when
+  // the scratch, a block's square, the reduced Newton matrix, the
+  // least-squares matrix or a work matrix that the basis calls for is more
+  // than can be allocated; the problem must then not be solved.
+  int FinalizeSizes();
 
   int Nv() const { return nv; }
   int Nb() const { return nb; }

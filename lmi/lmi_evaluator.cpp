@@ -70,18 +70,22 @@ const char* equalityCheck(int, const VLmiBlock& a, const VLmiBlock& b) {
   return constantsOfOneSize(a, b, "Cannot compare matrices with different sizes!");
 }
 
+// An empty side beside a side with variable terms: an expression with
+// variable terms has no empty value to become.
+int emptyWithVariables(const VLmiBlock& a, const VLmiBlock& b) {
+  return (isEmptySized(a) || isEmptySized(b)) && !(a.IsConstant() && b.IsConstant());
+}
+
 // A 1 x 1 side stands for its value on every element of the other side,
-// except beside an empty side: an expression with variable terms has no
-// empty value to become.
+// except beside an empty side.
 const char* additiveCheck(int, const VLmiBlock& a, const VLmiBlock& b) {
   if (sameSize(a, b)) return nullptr;
-  const int oneByOne = isOneByOne(a) || isOneByOne(b);
-  const int emptyWithVariables = (isEmptySized(a) || isEmptySized(b)) && !(a.IsConstant() && b.IsConstant());
-  if (oneByOne && !emptyWithVariables) return nullptr;
+  if ((isOneByOne(a) || isOneByOne(b)) && !emptyWithVariables(a, b)) return nullptr;
   return "Can not add or subtract LMI with different sizes!";
 }
 
-// A product needs one constant side, a quotient a constant divisor.
+// A product needs one constant side, a quotient a constant divisor; neither
+// takes an empty side beside variable terms.
 const char* multiplicativeCheck(int kind, const VLmiBlock& a, const VLmiBlock& b) {
   int linear;
   switch (kind) {
@@ -90,7 +94,7 @@ const char* multiplicativeCheck(int kind, const VLmiBlock& a, const VLmiBlock& b
     default: linear = a.IsConstant(); break;
   }
   if (!linear) return kNotLinear;
-  if (isOneByOne(a) || isOneByOne(b) || a.Cols() == b.Rows()) return nullptr;
+  if (!emptyWithVariables(a, b) && (isOneByOne(a) || isOneByOne(b) || a.Cols() == b.Rows())) return nullptr;
   return "Can not multiply or divide LMI by matrices with different number of collumns/lines!";
 }
 
@@ -112,9 +116,12 @@ const LmiOperator kMultiplicativeOperators[] = {{kTimes, nullptr, VLmiBlock::Mul
                                                 {kSlash, nullptr, VLmiBlock::Slash}};
 const LmiOperator kPowerOperators[] = {{kPower, nullptr, VLmiBlock::Pow}};
 
-// block = block op right after the level's check.
+// block = block op right after the level's check and the test of the
+// result's size: a block whose value could not be held is refused before
+// a constant of that size is computed or the build meets it.
 int applyOperator(const LmiOperator& op, LmiCheck check, VLmiBlock& block, const VLmiBlock& right) {
   if (const char* message = check(op.kind, block, right)) return fail(message);
+  if (!isAllocatableCount(resultElementCount(op.kind, block, right))) return fail("Invalid size.");
   if (op.elementwise != nullptr) {
     block = op.elementwise(block, right);
     resultName = kAnsName;
@@ -404,6 +411,7 @@ int lmiPrimaryNull(VLmiBlock& block) {
   VLmiBlock argument(1);
   if (evalLmiExpression(argument)) return 1;
   if (!argument.IsConstant()) return fail(kNotLinear);
+  if (!nullValueFits(lmiConstantPart(argument))) return fail("Invalid size.");
   Value basis;
   if (nullValue(lmiConstantPart(argument), basis, solverSettings.rank_eps)) return fail("'svd' failed.");
   setLmiConstant(block, basis);

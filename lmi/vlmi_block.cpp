@@ -154,8 +154,11 @@ VLmiBlock productWithConstant(const VLmiBlock& block, const ConstantSide& side) 
   return result;
 }
 
-// The size rule of a product c * block (constantOnLeft) or block * c.
+// The size rule of a product c * block (constantOnLeft) or block * c. An
+// empty c fits no block with variable terms: the product would be an empty
+// block that still names variables, with no element for them to enter.
 int productFits(const VLmiBlock& block, const Value& c, int constantOnLeft) {
+  if (c.IsEmpty()) return 0;
   if (c.IsScalar() || isOneByOne(block)) return 1;
   return constantOnLeft ? c.Cols() == block.Rows() : block.Cols() == c.Rows();
 }

@@ -166,6 +166,31 @@ TEST(ValueAssignment, FromItselfLeavesTheValueIntact) {
   EXPECT_EQ((*v.Matrix())(0, 0), 6.0);
 }
 
+// A result that alone holds its elements is stored by sharing them; one
+// whose elements have another holder is stored as a private copy, so that
+// the other holder's writes never reach the stored value.
+TEST(ValueAssignment, StoreResultSharesOnlyWhatNoOneElseHolds) {
+  Value fresh = matrixValue(2, 2, {1, 2, 3, 4});
+  ASSERT_EQ(refCount(fresh), 1);
+  Value stored;
+  stored.StoreResult(fresh);
+  EXPECT_EQ(stored.Matrix()->Data(), fresh.Matrix()->Data());
+
+  const Value holder = fresh;  // now two hold the elements
+  Value copied;
+  copied.StoreResult(fresh);
+  EXPECT_NE(copied.Matrix()->Data(), fresh.Matrix()->Data());
+  EXPECT_EQ(refCount(copied), 1);
+  (*fresh.Matrix())[0] = 9.0;
+  EXPECT_EQ((*copied.Matrix())[0], 1.0);
+
+  Value scalar(7.0);
+  stored.StoreResult(scalar);
+  EXPECT_EQ(*stored.Scalar(), 7.0);
+  stored.StoreResult(Value());
+  EXPECT_TRUE(stored.IsEmpty());
+}
+
 TEST(ValueAssignment, MovesKeepTheSharingRule) {
   Value original(make(2, 2, {1, 2, 3, 4}));
   Value sharer(original);

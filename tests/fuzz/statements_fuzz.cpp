@@ -12,6 +12,7 @@
 #include <streambuf>
 #include <string>
 
+#include "allocation.h"
 #include "scratch_directory.h"
 #include "statements.h"
 #include "workspace.h"
@@ -45,7 +46,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
     folder.AddFile(std::string(script) + ".lmi", VARNEL_SOURCE_DIR "/tests/golden/exec/files/" + std::string(script) + ".lmi");
   folder.AddFolder("sub");
   searchPath.clear();
-  runLimits.elements = kElementLimit;
+  setElementCap(kElementLimit);
   runLimits.loopPasses = kLoopPassLimit;
   runLimits.confineFiles = 1;
   std::cout.rdbuf(&discard);

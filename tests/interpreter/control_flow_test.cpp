@@ -10,6 +10,7 @@
 #include <string>
 
 #include "lexer.h"
+#include "process_memory.h"
 #include "script_fixture.h"
 #include "statements.h"
 #include "test_matrices.h"
@@ -406,6 +407,61 @@ TEST_F(ControlFlowTest, NestingIsBounded) {
   // The levels are given back after the failure.
   EXPECT_EQ(run("for i = 1:2; while 1; if 1; break; end; end; end; z = 1\n"), 0);
   EXPECT_EQ(scalar("z"), 1.0);
+}
+
+// Loops, and ifs that skip their branch, read ahead to their end before
+// anything runs. Text nested deeper than the limit is refused where the
+// reading meets it: nothing of the enclosing loop has run, and the input
+// after that line is never read (this script has no end at all).
+TEST_F(ControlFlowTest, TooDeepNestingIsRefusedWhereTheReadingMeetsIt) {
+  const struct {
+    const char* opening;
+    const char* label;
+  } constructs[] = {{"for i = 1:1\n", "for"}, {"while k < 1\n", "while"}, {"if 0\n", "if skipping"}};
+  for (const auto& construct : constructs) {
+    SCOPED_TRACE(construct.label);
+    parameterTable.Remove("y");
+    setParameter("k", Value(0.0));
+    std::string script = std::string(construct.opening) + "y = 1;\n";
+    for (int level = 1; level <= kMaxNestingDepth; ++level) script += "for j = 1:1\n";
+    script += "x = 1;\n";
+    EXPECT_EQ(run(script), 1);
+    EXPECT_EQ(lastMessage(), "Too many nested statements.");
+    EXPECT_EQ(lineNumber, 2 + kMaxNestingDepth) << "the line of the construct past the limit";
+    EXPECT_FALSE(has("y"));
+    EXPECT_FALSE(has("x"));
+  }
+}
+
+// At the limit itself every level runs.
+TEST_F(ControlFlowTest, LoopsNestedToTheLimitRun) {
+  std::string script = "n = 0;\n";
+  for (int level = 1; level <= kMaxNestingDepth; ++level) script += level % 2 ? "for i = 1:1\n" : "while n < 1\n";
+  script += "n = n + 1;\n";
+  for (int level = 1; level <= kMaxNestingDepth; ++level) script += "end\n";
+  EXPECT_EQ(run(script + "after = n\n"), 0) << lastMessage();
+  EXPECT_EQ(scalar("after"), 1.0);
+}
+
+// The tokens of a loop's body are held once for all the loops nested in it:
+// 990 nested loops around a body of 2000 statements hold a few megabytes
+// (a copy of the body per level would be gigabytes). Measured in a child
+// process, whose peak starts at what it holds when it begins.
+TEST_F(ControlFlowTest, NestedLoopsShareTheirBodysTokens) {
+  std::string script;
+  for (int level = 0; level < 990; ++level) script += "for i = 1:1\n";
+  for (int k = 0; k < 2000; ++k) script += "z = z + 1;\n";
+  for (int level = 0; level < 990; ++level) script += "end\n";
+  setParameter("z", Value(0.0));
+  GTEST_FLAG_SET(death_test_style, "threadsafe");  // the process has BLAS threads
+  EXPECT_EXIT(
+      {
+        const double before = peakResidentBytes();
+        const int status = run(script);
+        const double rise = peakResidentBytes() - before;
+        std::_Exit(status == 0 && scalar("z") == 2000.0 && rise < 64e6 ? 0 : 1);
+      },
+      ::testing::ExitedWithCode(0), "");
 }
 
 TEST_F(ControlFlowTest, LongBodyRunsWithoutQuadraticTokenWalks) {

@@ -3,13 +3,17 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <iostream>
+#include <sstream>
 #include <string>
 #include <vector>
 
+#include "allocation.h"
 #include "builtins.h"
 #include "lexer.h"
 #include "matrix_literal.h"
 #include "primaries.h"
+#include "process_memory.h"
 #include "script_fixture.h"
 #include "test_matrices.h"
 #include "workspace.h"
@@ -167,14 +171,75 @@ TEST_F(OperatorTest, SizeTestsReportTheLevelsMessage) {
 }
 
 // A matrix power that powerValues cannot compute fails the statement with
-// the same words, instead of yielding an empty value.
+// the same words, instead of yielding an empty value; an empty exponent is
+// no scalar either. Nothing goes to the error stream.
 TEST_F(OperatorTest, UnimplementedPowersFailTheExpression) {
+  std::ostringstream errors;
+  std::streambuf* const savedErrors = std::cerr.rdbuf(errors.rdbuf());
   expectErrors({
       {"A ^ 2", "Not yet implemented function."},
       {"2 ^ R", "Undefined operation: Matrix ^ Matrix"},
+      {"2 ^ E", "Undefined operation: Matrix ^ Matrix"},
+      {"2 ^ []", "Undefined operation: Matrix ^ Matrix"},
   });
+  std::cerr.rdbuf(savedErrors);
+  EXPECT_EQ(errors.str(), "");
   EXPECT_EQ(powerOperandError(Value(2.0), Value(3.0)), nullptr);
   EXPECT_EQ(powerOperandError(Value(), Value(3.0)), nullptr);
+}
+
+// A result with more elements than a matrix can count is refused before it
+// is made, whatever its operands' sizes: the statement fails and assigns
+// nothing.
+TEST_F(OperatorTest, ResultTooLargeToHoldIsRefused) {
+  setParameter("V", Value(65536, 1, 1.0));
+  setParameter("H", Value(1, 65536, 1.0));
+  setParameter("S", Value(46341, 1, 1.0));  // 46341^2 is just past the largest int
+  const char* lines[] = {"w = V * V'", "w = S * S'", "w = V / V", "w = H \\ H", "w = null(H)", "w = 1 + V * H"};
+  for (const char* line : lines) {
+    SCOPED_TRACE(line);
+    EXPECT_EQ(run(line), 1);
+    EXPECT_EQ(lastMessage(), "Invalid size.");
+    EXPECT_EQ(errorCount(), 1);
+    EXPECT_FALSE(has("w"));
+  }
+  // Sizes the operators keep within an operand's are made.
+  EXPECT_EQ(run("w = V' * V"), 0) << output.str();
+  EXPECT_TRUE(sameValue(parameter("w"), Value(65536.0)));
+}
+
+// ones(20000, 20000) would take 3.2 GB: where a limit on the process leaves
+// it 64 MiB, the matrix is refused as too large instead of ending the
+// process in a failed allocation.
+TEST_F(EvaluatorTest, MatrixBeyondTheMemoryLeftIsRefused) {
+  if (processStatusKb("VmSize:") < 0) GTEST_SKIP() << "no /proc/self/status";
+  GTEST_FLAG_SET(death_test_style, "threadsafe");  // the process has BLAS threads
+  EXPECT_EXIT(
+      {
+        if (leaveAddressSpace(64.0 * 1024 * 1024)) std::_Exit(2);
+        const int status = run("z = ones(20000, 20000)");
+        std::_Exit(status == 1 && lastMessage() == "Invalid size." && !has("z") ? 0 : 1);
+      },
+      ::testing::ExitedWithCode(0), "");
+}
+
+// Assigning a value just computed stores its elements as they are: the
+// 160 MB of 1:2e7 are held once, not copied into the parameter while the
+// result still holds them. (Measured in a child process, whose peak starts
+// at what it holds when it begins.)
+TEST_F(EvaluatorTest, FreshValueIsStoredWithoutACopy) {
+  const double bytes = 2e7 * sizeof(double);
+  GTEST_FLAG_SET(death_test_style, "threadsafe");  // the process has BLAS threads
+  EXPECT_EXIT(
+      {
+        const double before = peakResidentBytes();
+        const int status = run("x = 1:2e7;");
+        const double rise = peakResidentBytes() - before;
+        const Value& x = parameter("x");
+        const bool stored = status == 0 && x.ElementCount() == 20000000 && (*x.Matrix())[19999999] == 2e7;
+        std::_Exit(stored && rise > 0.9 * bytes && rise < 1.5 * bytes ? 0 : 1);
+      },
+      ::testing::ExitedWithCode(0), "");
 }
 
 TEST_F(OperatorTest, PrefixOperatorsTakeOneOperatorOnly) {
@@ -280,15 +345,6 @@ TEST(RangeElementCount, CountsWithToleranceAndRefusesWhatCannotBeHeld) {
   EXPECT_EQ(rangeElementCount(5, -INFINITY, 5), 1);
   EXPECT_EQ(rangeElementCount(1, 1, 3e9), -1);
   EXPECT_EQ(rangeElementCount(-1e308, 1, 1e308), -1);
-}
-
-TEST(IsAllocatableCount, AcceptsWhatAMatrixCanHold) {
-  EXPECT_EQ(isAllocatableCount(0), 1);
-  EXPECT_EQ(isAllocatableCount(1e6), 1);
-  EXPECT_EQ(isAllocatableCount(2147483648.0), 0);
-  EXPECT_EQ(isAllocatableCount(NAN), 0);
-  EXPECT_EQ(isAllocatableCount(INFINITY), 0);
-  EXPECT_EQ(isAllocatableCount(-1), 0);
 }
 
 // Inside a literal's element a sign glued to what follows ends the element.
@@ -580,7 +636,10 @@ TEST_F(SubscriptTest, StoredValuesArePrivate) {
   EXPECT_TRUE(sameValue(result, row({2, 3})));
   EXPECT_TRUE(sameValue(parameter("p"), row({4, 9})));
 
+  // The stored value may share its elements with the statement's own value
+  // (a result is stored without a copy), but with nothing that outlives it.
   ASSERT_EQ(run("p = q"), 0);
+  result.Release();
   EXPECT_EQ(parameter("p").Matrix()->Storage().RefCount(), 1);
   EXPECT_EQ(parameter("q").Matrix()->Storage().RefCount(), 1);
 }
@@ -875,7 +934,7 @@ TEST_F(EvaluatorTest, AssignSubscriptAndAssignAllKeepTheTargetsShape) {
 // A host's element limit bounds every matrix of computed size, as the
 // machine's memory does: the sizes a user writes are refused up to it.
 TEST_F(OperatorTest, ElementLimitOfTheRunRefusesLargerResults) {
-  runLimits.elements = 100;
+  setElementCap(100);
   EXPECT_EQ(isAllocatableCount(100), 1);
   EXPECT_EQ(isAllocatableCount(101), 0);
   expectValues({

@@ -212,7 +212,7 @@ TEST_F(ExecTest, NestedFilesEachRestoreTheirCaller) {
 TEST_F(ExecTest, FileThatExecutesItselfIsRefusedOnceTheNestingIsDeep) {
   write("self.lmi", "depth = depth + 1;\nexec self\n");
   EXPECT_EQ(run("depth = 0;\nexec self\nafter = 1;\n"), 1);
-  EXPECT_EQ(lastMessage(), "Can't open file \"self\".");
+  EXPECT_EQ(lastMessage(), "Too many nested statements.");
   EXPECT_EQ(scalar("depth"), 1000.0);
   EXPECT_FALSE(has("after"));
   EXPECT_EQ(modeFlags, kModeScript);
@@ -232,7 +232,7 @@ TEST_F(ExecTest, FilesAndConstructsShareTheNestingLimit) {
   EXPECT_EQ(run("depth = 0;\nexec deep\nafter = 1;\n"), 1);
   EXPECT_EQ(scalar("depth"), kMaxNestingDepth / 5.0);
   EXPECT_FALSE(has("after"));
-  EXPECT_EQ(lastMessage(), "Can't open file \"deep\".");
+  EXPECT_EQ(lastMessage(), "Too many nested statements.");
   EXPECT_EQ(modeFlags, kModeScript);
 }
 

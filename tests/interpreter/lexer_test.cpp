@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <iostream>
 #include <limits>
+#include <memory>
 #include <set>
 #include <sstream>
 #include <string>
@@ -470,6 +471,89 @@ TEST_F(LexerTest, SavedQueueIsAnIndependentCopy) {
   discardTokenQueue();
   EXPECT_EQ(tokenQueue.Size(), 0);
   EXPECT_EQ(saved.Size(), 5);
+}
+
+// The rest of the queue: tokens of a shared run that follow the list's own
+// and are handed out after them, before anything is scanned from the input;
+// every operation on pending positions counts the list first and the rest
+// after it, and copies of the queue share the run instead of copying it.
+TEST_F(LexerTest, QueueRestFollowsTheListAndIsShared) {
+  feed("tail");
+  auto run = std::make_shared<std::vector<Token>>();
+  for (const char* text : {"a", "b", "c", "d"}) {
+    Token token;
+    token.kind = kLiteral;
+    token.text = text;
+    run->push_back(token);
+  }
+  auto texts = [](TokenQueue& queue) {
+    std::string all;
+    for (ListNode<Token>* node = queue.Front(); node != nullptr; node = node->next) all += node->value.text;
+    all += "|";
+    for (int i = queue.rest.next; i < queue.rest.end; ++i) all += queue.rest.At(i).text;
+    return all;
+  };
+  auto setUp = [&] {
+    discardTokenQueue();
+    for (const char* text : {"x", "y"}) {
+      Token token;
+      token.kind = kLiteral;
+      token.text = text;
+      tokenQueue.Append(token);
+    }
+    tokenQueue.rest = TokenRun{run, 0, 4};
+  };
+
+  setUp();
+  EXPECT_FALSE(tokenQueue.NothingPending());
+  EXPECT_EQ(peekToken(3).text, "b");  // x y a b: copies into the list as far as looked
+  EXPECT_EQ(texts(tokenQueue), "xyab|cd");
+  std::string taken;
+  for (int i = 0; i < 6; ++i) {
+    std::string text;
+    expectTokenText(kLiteral, text);
+    taken += text;
+  }
+  EXPECT_EQ(taken, "xyabcd");
+  EXPECT_TRUE(tokenQueue.NothingPending());
+  EXPECT_EQ(peekToken(0).text, "tail");  // then the input
+
+  const struct {
+    int from, count;
+    const char* splitOff;  // SplitPending(count)
+    const char* kept;
+    const char* dropped;  // what DropPending(from, count) leaves
+  } cases[] = {
+      {0, 1, "x|", "y|abcd", "y|abcd"},
+      {0, 2, "xy|", "|abcd", "|abcd"},
+      {0, 3, "xy|a", "|bcd", "|bcd"},
+      {1, 5, "xy|abc", "|d", "x|d"},
+      {1, 6, "xy|abcd", "|", "x|"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.count);
+    setUp();
+    TokenQueue first;
+    tokenQueue.SplitPending(c.count, first);
+    EXPECT_EQ(texts(first), c.splitOff);
+    EXPECT_EQ(texts(tokenQueue), c.kept);
+    setUp();
+    tokenQueue.DropPending(c.from, c.count);
+    EXPECT_EQ(texts(tokenQueue), c.dropped);
+  }
+
+  setUp();
+  TokenQueue saved;
+  saveTokenQueue(saved);
+  EXPECT_EQ(saved.rest.tokens, run);
+  EXPECT_EQ(texts(saved), "xy|abcd");
+  tokenQueue.MaterializeRest();
+  EXPECT_EQ(texts(tokenQueue), "xyabcd|");
+  discardTokenQueue();
+  EXPECT_TRUE(tokenQueue.NothingPending());
+  restoreTokenQueue(saved);
+  EXPECT_EQ(texts(tokenQueue), "xy|abcd");
+  discardTokenQueue();
 }
 
 TEST_F(LexerTest, QueueSpansLinesWhenALineIsReadWhilePending) {

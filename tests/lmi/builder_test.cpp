@@ -13,6 +13,7 @@
 
 #include <gtest/gtest.h>
 
+#include "affine_coefficients.h"
 #include "block_diagonal.h"
 #include "built_problem.h"
 #include "constraints.h"
@@ -45,6 +46,14 @@ class BuilderTest : public SolverFixture {
   }
 
   static BuiltProblem& problem() { return *builtProblem; }
+
+  // Runs script with no problem built and no variable but the hidden one.
+  int runAfresh(const std::string& script) {
+    resetProblem();
+    variableTable.Clear();
+    variableTable.Insert(kAffineVariableName, VarRecord(kScl, Value(0.0)));
+    return run(script);
+  }
 
   // x = T y by the definition of the basis.
   static GenMatrixD expand(const GenMatrixD& y) {
@@ -557,10 +566,7 @@ TEST_F(BuilderTest, AsymmetryAlongAFreeParameterIsRefused) {
   };
   for (const char* script : scripts) {
     SCOPED_TRACE(script);
-    resetProblem();
-    variableTable.Clear();
-    variableTable.Insert(kAffineVariableName, VarRecord(kScl, Value(0.0)));
-    ASSERT_EQ(run(script), 0) << output.str();
+    ASSERT_EQ(runAfresh(script), 0) << output.str();
     EXPECT_EQ(build(), 1);
     EXPECT_EQ(lastMessage(), "Constraint set is not symmetric.");
     // The test point stays in the variables.
@@ -593,6 +599,71 @@ TEST_F(BuilderTest, ObjectiveThatIsNoLongerScalarIsRefused) {
   ASSERT_EQ(run("var x\nlmi = x;\np = 1;\nobj = p*x;\np = [1 2];"), 0);
   EXPECT_EQ(build(), 1);
   EXPECT_EQ(lastMessage(), "Objective must be a scalar function.");
+}
+
+// A parameter that has become empty since its constraint was stated leaves
+// a product with no element for the variable to enter: the build refuses
+// the text as the statement would have, instead of building an empty block
+// that names a variable.
+TEST_F(BuilderTest, ConstraintWhoseParameterBecameEmptyIsRefused) {
+  const char* scripts[] = {
+      "var x\nlmi = x;\np = 1;\nlme = x*p;\np = [];",
+      "var x\nlmi = x;\np = 1;\nlme = p*x;\np = [];",
+      "var x\np = 1;\nlmi = x*p;\np = [];",
+      "var x\nlmi = x;\np = 1;\nobj = x/p;\np = [];",
+  };
+  for (const char* script : scripts) {
+    SCOPED_TRACE(script);
+    ASSERT_EQ(runAfresh(script), 0) << output.str();
+    EXPECT_EQ(build(), 1);
+    EXPECT_EQ(lastMessage(), "Can not multiply or divide LMI by matrices with different number of collumns/lines!");
+    EXPECT_EQ(needsRebuild, 1);
+  }
+}
+
+// A 20000 x 20000 inequality of one term holds only its two factors, but
+// the work areas of the build would count 20000^2 * 6 elements, past the
+// int range: the build refuses it instead of making them too small.
+TEST_F(BuilderTest, WorkMatricesTooLargeToHoldAreRefused) {
+  ASSERT_EQ(run("var x\nlmi = ones(20000, 1)*x*ones(1, 20000);"), 0) << output.str();
+  EXPECT_EQ(build(), 1);
+  EXPECT_EQ(lastMessage(), "Invalid size.");
+  EXPECT_EQ(needsRebuild, 1);
+}
+
+// eval(lmi(k)) of a block LMI assembles the whole symmetric matrix: 47
+// diagonal blocks of 1000 would make it 47000 x 47000, more elements than an
+// int counts, though every block is small. It is refused before any block
+// is shown.
+TEST_F(BuilderTest, EvalOfAnLmiTooLargeToAssembleIsRefused) {
+  const int blocks = 47;
+  const std::string term = "ones(1000, 1)*x*ones(1, 1000)";
+  std::string script = "var x\nlmi = block(";
+  for (int i = 0; i < blocks; ++i) {
+    for (int j = 0; j <= i; ++j) script += term + (j < i ? ", " : "");
+    script += i + 1 < blocks ? ";\n" : ");";
+  }
+  ASSERT_EQ(run(script), 0) << output.str().substr(0, 400);
+  output.str("");
+  EXPECT_EQ(run("eval(lmi(1));"), 1);
+  EXPECT_EQ(lastMessage(), "Invalid size.");
+  EXPECT_EQ(output.str().find("tmpLmi"), std::string::npos);
+}
+
+// The coefficient code meets only terms the algebra made, which have no
+// empty coefficient; one that had would add nothing rather than read a
+// matrix that is not there.
+TEST(AffineCoefficients, TermWithAnEmptyCoefficientAddsNothing) {
+  VMatTerm term;
+  term.name = "z";
+  term.leftIsIdentity = 0;  // left stays the empty value
+  const GenMatrixD z(1, 1, 0.0, 0);
+  for (int size : {0, 2}) {
+    SCOPED_TRACE(size);
+    GenMatrixD out(4, 3, 0.0, 0);
+    addTermCoefficients(term, z, size, size, out, 0, 1);
+    EXPECT_EQ(maxAbs(out), 0.0);
+  }
 }
 
 // ---------------------------------------------------------------------------

@@ -315,6 +315,15 @@ TEST_F(VLmiBlockTest, SumAndProductStatus) {
       {"X*Y", [&](VLmiBlock& r) { return VLmiBlock::Multiply(X, Y, r); }, "VLmiBlock::operator*(): Not a linear operation"},
       {"M*X", [&](VLmiBlock& r) { return VLmiBlock::Multiply(constBlock(M), X, r); },
        "VLmiBlock::operator*(): Multiplying different sizes"},
+      // An empty constant has no element for a variable to enter, whatever
+      // the size of the variable side: the product is refused, not made an
+      // empty block that still names variables.
+      {"x*[]", [&](VLmiBlock& r) { return VLmiBlock::Multiply(x, constBlock(Value()), r); },
+       "VLmiBlock::operator*(): Multiplying different sizes"},
+      {"[]*x", [&](VLmiBlock& r) { return VLmiBlock::Multiply(constBlock(Value()), x, r); },
+       "VLmiBlock::operator*(): Multiplying different sizes"},
+      {"[]*X", [&](VLmiBlock& r) { return VLmiBlock::Multiply(constBlock(Value()), X, r); },
+       "VLmiBlock::operator*(): Multiplying different sizes"},
   };
   for (const Case& c : cases) {
     VLmiBlock r = W;
@@ -329,6 +338,42 @@ TEST_F(VLmiBlockTest, SumAndProductStatus) {
   EXPECT_EQ(3, r.NumTerms());
   EXPECT_EQ(0, VLmiBlock::Multiply(constBlock(A), X, r));
   EXPECT_EQ(2, r.Rows());
+  EXPECT_TRUE(messages().empty());
+}
+
+// Two constants combine by the matrix language's rules, an empty one
+// included: every operation with an empty operand gives the empty value.
+TEST_F(VLmiBlockTest, EmptyConstantsGiveTheEmptyConstant) {
+  const VLmiBlock empty = constBlock(Value());
+  struct Case {
+    std::string label;
+    std::function<int(VLmiBlock&)> operation;
+  };
+  const std::vector<Case> cases = {
+      {"[]*2", [&](VLmiBlock& r) { return VLmiBlock::Multiply(empty, constBlock(2.0), r); }},
+      {"2*[]", [&](VLmiBlock& r) { return VLmiBlock::Multiply(constBlock(2.0), empty, r); }},
+      {"[]/2", [&](VLmiBlock& r) { return VLmiBlock::Slash(empty, constBlock(2.0), r); }},
+      {"2\\[]", [&](VLmiBlock& r) { return VLmiBlock::BackSlash(constBlock(2.0), empty, r); }},
+      {"[]+[]", [&](VLmiBlock& r) { return VLmiBlock::Add(empty, empty, r); }},
+      {"sym([])", [&](VLmiBlock& r) { return VLmiBlock::Sym(empty, r); }},
+      {"-[]", [&](VLmiBlock& r) {
+         r = VLmiBlock::Negate(empty);
+         return 0;
+       }},
+      {"[]'", [&](VLmiBlock& r) {
+         r = VLmiBlock::Transpose(empty);
+         return 0;
+       }},
+  };
+  for (const Case& c : cases) {
+    VLmiBlock r = X;
+    ASSERT_EQ(0, c.operation(r)) << c.label;
+    EXPECT_TRUE(r.IsConstant()) << c.label;
+    EXPECT_TRUE(lmiConstantPart(r).IsEmpty()) << c.label;
+    EXPECT_EQ(0, r.Rows()) << c.label;
+    EXPECT_EQ(0, r.Cols()) << c.label;
+    EXPECT_TRUE(eval(r).IsEmpty()) << c.label;
+  }
   EXPECT_TRUE(messages().empty());
 }
 
@@ -400,6 +445,10 @@ TEST_F(VLmiBlockTest, QuotientFailures) {
       {"C'\\X", [&](VLmiBlock& r) { return VLmiBlock::BackSlash(transpose(cC), X, r); }, kNonsquare},
       {"S\\X", [&](VLmiBlock& r) { return VLmiBlock::BackSlash(cS, X, r); }, kSingular},
       {"sym(V)", [&](VLmiBlock& r) { return VLmiBlock::Sym(V, r); }, "VLmiBlock::Sym(): Symmetrizing a nonsquare block"},
+      {"x/[]", [&](VLmiBlock& r) { return VLmiBlock::Slash(x, constBlock(Value()), r); },
+       "VLmiBlock::operator/(): Dividing different sizes"},
+      {"[]\\x", [&](VLmiBlock& r) { return VLmiBlock::BackSlash(constBlock(Value()), x, r); },
+       "VLmiBlock::BackSlash: Dividing different sizes"},
   };
   for (const Case& c : cases) {
     VLmiBlock r = W;

@@ -11,6 +11,7 @@
 #include <sstream>
 #include <string>
 
+#include "allocation.h"
 #include "line_input.h"
 #include "statements.h"
 #include "workspace.h"
@@ -50,6 +51,7 @@ class ScriptFixture : public ::testing::Test {
   void resetWorkspace() {
     ::resetWorkspace();
     runLimits = RunLimits();
+    setElementCap(HUGE_VAL);
     modeFlags = kModeScript;
     inputFileName = "t.lmi";
     inputStream = &input;

@@ -1,0 +1,4 @@
+var sym X(2)
+var z
+lme = z*[]
+build

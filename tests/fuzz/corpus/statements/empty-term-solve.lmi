@@ -1,0 +1,5 @@
+var x z
+var diag D(2)
+lmi = x
+lme = []*z
+solve

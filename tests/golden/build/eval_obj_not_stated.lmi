@@ -1,0 +1,3 @@
+var x
+lmi = x;
+eval(obj)
