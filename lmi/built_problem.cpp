@@ -285,11 +285,23 @@ void BuiltProblem::FinalizeSizes() {
     sumSizes += blockSizes[k];
   }
   work = GenMatrixD();
+  newtonMatrix = GenMatrixD();
+  leastSquaresMatrix = GenMatrixD();
 }
 
 GenMatrixD& BuiltProblem::Work() {
   if (work.Rows() == 0) work = GenMatrixD(std::max(nt, nvt), nvt + 1);
   return work;
+}
+
+GenMatrixD& BuiltProblem::NewtonMatrix() {
+  if (newtonMatrix.Size() == 0) newtonMatrix = GenMatrixD(nv, nv);
+  return newtonMatrix;
+}
+
+GenMatrixD& BuiltProblem::LeastSquaresMatrix() {
+  if (leastSquaresMatrix.Size() == 0) leastSquaresMatrix = GenMatrixD(nt + 1, nv);
+  return leastSquaresMatrix;
 }
 
 void BuiltProblem::ExpansionColumn(int k, std::vector<std::pair<int, double>>& column) const {

@@ -266,6 +266,14 @@ class BuiltProblem : public ConstraintSet {
   // problem whose systems accumulate straight into the reduced space never
   // needs it).
   GenMatrixD& Work();
+  // The large matrices of the Newton systems, each made at its first call
+  // and kept for the life of the build, so that every phase and every solve
+  // on it reuses their storage: a first touch of fresh memory costs far
+  // more than the arithmetic done on it.
+  // nv x nv: the reduced Newton matrix of the normal equations.
+  GenMatrixD& NewtonMatrix();
+  // (nt + 1) x nv: the reduced least-squares matrix.
+  GenMatrixD& LeastSquaresMatrix();
 
   // Column k of T: the unknowns that free parameter k moves, with their
   // weights (its own unknown first, with 1).
@@ -290,6 +298,8 @@ class BuiltProblem : public ConstraintSet {
   int nvt = 0;
   int sumSizes = 0;
   GenMatrixD work;
+  GenMatrixD newtonMatrix;
+  GenMatrixD leastSquaresMatrix;
 };
 
 #endif

@@ -233,9 +233,9 @@ LeastSquaresSystem::LeastSquaresSystem(BuiltProblem& problem, const FreeParamete
       t(1.0),
       deficient(0),
       scaling(nullptr),
-      A(nt + 1, nv),
       rhs(std::max(nt + 1, nv), rhsCount),
       tau(std::max(nv, 1)) {
+  A.Share(problem.LeastSquaresMatrix());
   // The work lengths that LAPACK finds best for these sizes.
   const LapackInt m = nt + 1;
   const LapackInt n = nv;

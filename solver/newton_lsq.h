@@ -78,7 +78,7 @@ class LeastSquaresSystem {
   double t;
   int deficient;
   ScalingFactor* scaling;
-  GenMatrixD A;
+  GenMatrixD A;        // on the problem's least-squares matrix
   GenMatrixD reduced;  // a rank-deficient A's rows, kept for its solves
   GenMatrixD rhs;      // max(nt + 1, nv) rows
   std::vector<double> tau;

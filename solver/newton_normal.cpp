@@ -235,7 +235,8 @@ void addBlockLmiNormal(const BlockLmi& block, SymMatrixD& H, double* g, SymMatri
 }
 
 NormalSystem::NormalSystem(BuiltProblem& problem, const FreeParameterMap& map)
-    : problem(problem), map(map), Hred(map.Nv()), gred(map.Nv(), 1), rowStart(1, 0) {
+    : problem(problem), map(map), gred(map.Nv(), 1), rowStart(1, 0) {
+  Hred.Share(problem.NewtonMatrix());
   if (!map.IsSingle()) product = GenMatrixD(map.Nvt(), map.Nv());
   if (!problem.HasLinear()) return;
   const GenMatrixD& C = problem.Linear().Coefficients();

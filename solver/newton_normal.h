@@ -60,7 +60,7 @@ class NormalSystem {
 
   BuiltProblem& problem;
   const FreeParameterMap& map;
-  SymMatrixD Hred;
+  SymMatrixD Hred;  // on the problem's Newton matrix
   GenMatrixD gred;
   GenMatrixD product;  // H T, nvt x nv, without a single-parameter placement
   // The nonzero entries of C, row by row.

@@ -181,25 +181,24 @@ OptimizationRun::OptimizationRun(NewtonForm form, BuiltProblem& problem, const G
 // objective changes along a direction that changes no inequality: it is
 // then unbounded below on the feasible set.
 int OptimizationRun::SetUpObjective() {
-  const int nt = problem.Nt();
   const LapackInt nv = map.Nv();
-  GenMatrixD A0(nt, nv);
-  fillReducedRows(problem, map, nullptr, A0);
-  // H0 = A0'A0: its upper triangle by BLAS, the lower one mirrored for the
-  // minimum-norm fallback and the residual below.
-  GenMatrixD H0(nv, nv);
-  const char upper = 'U';
-  const char transposed = 'T';
-  const LapackInt rows = nt;
-  const LapackInt ld = std::max(nt, 1);
-  const double alpha = 1.0;
-  const double beta = 0.0;
-  dsyrk_(&upper, &transposed, &nv, &rows, &alpha, A0.Data(), &ld, &beta, H0.Data(), &nv, 1, 1);
-  for (int j = 0; j < nv; ++j)
-    for (int i = j + 1; i < nv; ++i) H0(i, j) = H0(j, i);
-  H0(0, 0) += 1.0;
+  GenMatrixD& H0 = problem.NewtonMatrix();
+  // H0 = A0'A0 + e0 e0': its upper triangle by BLAS, A0 in the rows of the
+  // least-squares matrix, which the first Newton step refills.
+  auto formH0 = [&]() {
+    GenMatrixD& A0 = problem.LeastSquaresMatrix();
+    fillReducedRows(problem, map, nullptr, A0);
+    const char upper = 'U';
+    const char transposed = 'T';
+    const LapackInt rows = problem.Nt();
+    const LapackInt ld = A0.Rows();
+    const double alpha = 1.0;
+    const double beta = 0.0;
+    dsyrk_(&upper, &transposed, &nv, &rows, &alpha, A0.Data(), &ld, &beta, H0.Data(), &nv, 1, 1);
+    H0(0, 0) += 1.0;
+  };
+  formH0();
   GenMatrixD yK(q);
-  const GenMatrixD normalMatrix(H0);
   const char uplo = 'U';
   const LapackInt one = 1;
   LapackInt info = 0;
@@ -208,8 +207,12 @@ int OptimizationRun::SetUpObjective() {
     dpotrs_(&uplo, &nv, &one, H0.Data(), &nv, yK.Data(), &nv, &info, 1);
   } else {
     // A free parameter that enters no inequality makes the matrix singular:
-    // the minimum-norm solution stands for it.
-    H0.Copy(normalMatrix);
+    // the minimum-norm solution stands for it, from the matrix formed anew
+    // (the factorisation overwrote it) and made full.
+    formH0();
+    for (int j = 0; j < nv; ++j)
+      for (int i = j + 1; i < nv; ++i) H0(i, j) = H0(j, i);
+    const GenMatrixD normalMatrix(H0);
     solveMinimumNorm(nv, nv, 1, H0.Data(), yK.Data(), nv);
     // The residual is q's part in the null space of the matrix: the
     // objective along the directions that no inequality sees.
