@@ -86,13 +86,27 @@ const char* const kTiesAndMultiples =
     "lmi = D*M + M*D + 3*eye(2) + y*M;\n"
     "lmi = [1; 2]*x + [0; 1]*y + [1; 1];";
 
+// Symmetric variables in Lyapunov-like sums and products from both sides,
+// one with entries tied and fixed at zero by a mask, a general variable in
+// the same block: the reduced parameters of one variable pair up through
+// terms on both sides of it, in both orders.
+const char* const kSymmetricProducts =
+    "var sym P(3) sym R(2)\n"
+    "var Y(3,2)\n"
+    "A = [1 2 0; 0 -1 1; 2 0 3]; B = [0 1 1; 1 0 2; -1 1 0];\n"
+    "mask(P) = [1 2 0; 2 1 3; 0 3 4];\n"
+    "lmi = -A'*P - P*A + B'*P*B + 7*eye(3);\n"
+    "lmi = block(P + eye(3); Y' + [1 0 1; 0 1 1]*P, R*[2 1; 1 2] + [2 1; 1 2]*R + 4*eye(2));\n"
+    "lmi = R + [1 2; 3 4]*R*[1 0; 1 1] + [1 1; 0 1]*R*[1 3; 2 4] + 5*eye(2);";
+
 struct NewtonCase {
   const char* script;
   int single;  // every unknown a multiple of one free parameter
 };
 
 const NewtonCase kProblems[] = {
-    {kTermBlocks, 1}, {kBlockLmis, 1}, {kLinearAndEqualities, 0}, {kScalarValues, 1}, {kTiesAndMultiples, 1}};
+    {kTermBlocks, 1},  {kBlockLmis, 1},        {kLinearAndEqualities, 0}, {kScalarValues, 1},
+    {kTiesAndMultiples, 1}, {kSymmetricProducts, 1}};
 
 double trace(const GenMatrixD& A, const GenMatrixD& B) {
   double sum = 0.0;
@@ -271,6 +285,53 @@ TEST_F(NewtonTest, LeastSquaresRowsAreTheScaledSvecOfEachCoefficient) {
           }
         }
         row = 3;
+      }
+    }
+  }
+}
+
+TEST_F(NewtonTest, ReducedNewtonMatrixIsTheReducedTraceFormula) {
+  for (const NewtonCase& c : kProblems) {
+    SCOPED_TRACE(c.script);
+    freshWorkspace();
+    ASSERT_NO_FATAL_FAILURE(Build(c.script));
+    const double t = 0.75;
+    const FreeParameterMap map(*problem);
+    EXPECT_EQ(map.IsSingle(), c.single);
+    const int nv = map.Nv();
+    GenMatrixD T(nvt, nv, 0.0, 0);
+    for (int k = 0; k < nv; ++k) {
+      GenMatrixD y(nv, 1, 0.0, 0);
+      y[k] = 1.0;
+      map.Expand(y.Data(), T.Data() + k * nvt);
+    }
+    GenMatrixD H(nvt, nvt), g(nvt, 1);
+    for (int a = 0; a < nvt; ++a) {
+      g[a] = ReferenceG(a);
+      for (int b = 0; b < nvt; ++b) H(a, b) = ReferenceH(a, b);
+    }
+    GenMatrixD expected = transpose(T) * H * T;
+    GenMatrixD expectedG = transpose(T) * g;
+    expected(0, 0) += t * t;
+    expectedG[0] += t;
+
+    NormalSystem normal(*problem, map);
+    normal.Build(*W, t);
+    const GenMatrixD& h = normal.Matrix().AsGenMatrixD();
+    for (int b = 0; b < nv; ++b) {
+      const double wantG = expectedG[b];
+      EXPECT_NEAR(normal.RightSide()[b], wantG, 1e-10 * (1.0 + std::fabs(wantG))) << "g " << b;
+      for (int a = 0; a < nv; ++a) {
+        if (a > b) {
+          // The kernels write the upper triangle alone (the reduction of
+          // the general path leaves the rest as it was).
+          if (c.single) {
+            EXPECT_EQ(h(a, b), 0.0) << "below the diagonal at " << a << ", " << b;
+          }
+          continue;
+        }
+        const double want = expected(a, b);
+        EXPECT_NEAR(h(a, b), want, 1e-10 * (1.0 + std::fabs(want))) << "H " << a << ", " << b;
       }
     }
   }
