@@ -287,6 +287,7 @@ void BuiltProblem::FinalizeSizes() {
   work = GenMatrixD();
   newtonMatrix = GenMatrixD();
   leastSquaresMatrix = GenMatrixD();
+  newtonStorage = GenMatrixD();
 }
 
 GenMatrixD& BuiltProblem::Work() {
@@ -295,13 +296,20 @@ GenMatrixD& BuiltProblem::Work() {
 }
 
 GenMatrixD& BuiltProblem::NewtonMatrix() {
-  if (newtonMatrix.Size() == 0) newtonMatrix = GenMatrixD(nv, nv);
+  MakeNewtonStorage();
   return newtonMatrix;
 }
 
 GenMatrixD& BuiltProblem::LeastSquaresMatrix() {
-  if (leastSquaresMatrix.Size() == 0) leastSquaresMatrix = GenMatrixD(nt + 1, nv);
+  MakeNewtonStorage();
   return leastSquaresMatrix;
+}
+
+void BuiltProblem::MakeNewtonStorage() {
+  if (newtonStorage.Size() != 0) return;
+  newtonStorage = GenMatrixD(std::max(nv, nt + 1), nv);
+  newtonMatrix.Share(GenMatrixD(nv, nv, newtonStorage.Data(), 0));
+  leastSquaresMatrix.Share(GenMatrixD(nt + 1, nv, newtonStorage.Data(), 0));
 }
 
 void BuiltProblem::ExpansionColumn(int k, std::vector<std::pair<int, double>>& column) const {
