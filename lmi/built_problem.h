@@ -20,6 +20,7 @@
 #ifndef VARNEL_BUILT_PROBLEM_H
 #define VARNEL_BUILT_PROBLEM_H
 
+#include <cstdlib>
 #include <memory>
 #include <utility>
 #include <vector>
@@ -304,7 +305,7 @@ class BuiltProblem : public ConstraintSet {
   int nvt = 0;
   int sumSizes = 0;
   GenMatrixD work;
-  GenMatrixD newtonStorage;
+  std::unique_ptr<double, void (*)(void*)> newtonStorage{nullptr, std::free};
   GenMatrixD newtonMatrix;  // views on newtonStorage
   GenMatrixD leastSquaresMatrix;
 };
