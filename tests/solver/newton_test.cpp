@@ -209,6 +209,28 @@ class NewtonTest : public SolverFixture {
   }
   double BlockG(int k, int a) const { return trace(F[k][a], full(W->Block(k))); }
 
+  // The reduced system by its definition: Hred = T'HT + t^2 e0 e0' and
+  // gred = T'g + t e0, T column by column the expansion of each unit free
+  // parameter.
+  void ReducedReference(const FreeParameterMap& map, double t, GenMatrixD& Hred, GenMatrixD& gred) const {
+    const int nv = map.Nv();
+    GenMatrixD T(nvt, nv, 0.0, 0);
+    for (int k = 0; k < nv; ++k) {
+      GenMatrixD y(nv, 1, 0.0, 0);
+      y[k] = 1.0;
+      map.Expand(y.Data(), T.Data() + k * nvt);
+    }
+    GenMatrixD H(nvt, nvt), g(nvt, 1);
+    for (int a = 0; a < nvt; ++a) {
+      g[a] = ReferenceG(a);
+      for (int b = 0; b < nvt; ++b) H(a, b) = ReferenceH(a, b);
+    }
+    Hred = transpose(T) * H * T;
+    gred = transpose(T) * g;
+    Hred(0, 0) += t * t;
+    gred[0] += t;
+  }
+
   BuiltProblem* problem = nullptr;
   int nvt = 0;
   int nb = 0;
@@ -290,53 +312,10 @@ TEST_F(NewtonTest, LeastSquaresRowsAreTheScaledSvecOfEachCoefficient) {
   }
 }
 
-TEST_F(NewtonTest, ReducedNewtonMatrixIsTheReducedTraceFormula) {
-  for (const NewtonCase& c : kProblems) {
-    SCOPED_TRACE(c.script);
-    freshWorkspace();
-    ASSERT_NO_FATAL_FAILURE(Build(c.script));
-    const double t = 0.75;
-    const FreeParameterMap map(*problem);
-    EXPECT_EQ(map.IsSingle(), c.single);
-    const int nv = map.Nv();
-    GenMatrixD T(nvt, nv, 0.0, 0);
-    for (int k = 0; k < nv; ++k) {
-      GenMatrixD y(nv, 1, 0.0, 0);
-      y[k] = 1.0;
-      map.Expand(y.Data(), T.Data() + k * nvt);
-    }
-    GenMatrixD H(nvt, nvt), g(nvt, 1);
-    for (int a = 0; a < nvt; ++a) {
-      g[a] = ReferenceG(a);
-      for (int b = 0; b < nvt; ++b) H(a, b) = ReferenceH(a, b);
-    }
-    GenMatrixD expected = transpose(T) * H * T;
-    GenMatrixD expectedG = transpose(T) * g;
-    expected(0, 0) += t * t;
-    expectedG[0] += t;
-
-    NormalSystem normal(*problem, map);
-    normal.Build(*W, t);
-    const GenMatrixD& h = normal.Matrix().AsGenMatrixD();
-    for (int b = 0; b < nv; ++b) {
-      const double wantG = expectedG[b];
-      EXPECT_NEAR(normal.RightSide()[b], wantG, 1e-10 * (1.0 + std::fabs(wantG))) << "g " << b;
-      for (int a = 0; a < nv; ++a) {
-        if (a > b) {
-          // The kernels write the upper triangle alone (the reduction of
-          // the general path leaves the rest as it was).
-          if (c.single) {
-            EXPECT_EQ(h(a, b), 0.0) << "below the diagonal at " << a << ", " << b;
-          }
-          continue;
-        }
-        const double want = expected(a, b);
-        EXPECT_NEAR(h(a, b), want, 1e-10 * (1.0 + std::fabs(want))) << "H " << a << ", " << b;
-      }
-    }
-  }
-}
-
+// The normal equations' reduced system entry by entry (the kernels that
+// accumulate straight into it write its upper triangle alone; the general
+// path's reduction leaves the rest as it was), then the solutions of both
+// forms.
 TEST_F(NewtonTest, BothFormsSolveTheReducedNewtonSystem) {
   for (const NewtonCase& c : kProblems) {
     SCOPED_TRACE(c.script);
@@ -346,26 +325,24 @@ TEST_F(NewtonTest, BothFormsSolveTheReducedNewtonSystem) {
     const FreeParameterMap map(*problem);
     EXPECT_EQ(map.IsSingle(), c.single);
     const int nv = map.Nv();
-    // T, column by column: the expansion of each unit free parameter.
-    GenMatrixD T(nvt, nv, 0.0, 0);
-    for (int k = 0; k < nv; ++k) {
-      GenMatrixD y(nv, 1, 0.0, 0);
-      y[k] = 1.0;
-      map.Expand(y.Data(), T.Data() + k * nvt);
-    }
-    GenMatrixD H(nvt, nvt), g(nvt, 1);
-    for (int a = 0; a < nvt; ++a) {
-      g[a] = ReferenceG(a);
-      for (int b = 0; b < nvt; ++b) H(a, b) = ReferenceH(a, b);
-    }
-    GenMatrixD Hred = transpose(T) * H * T;
-    GenMatrixD expected = transpose(T) * g;
-    Hred(0, 0) += t * t;
-    expected[0] += t;
-    ASSERT_EQ(solveLinear(Hred, expected, 'N'), 0);
+    GenMatrixD Hred, expected;
+    ReducedReference(map, t, Hred, expected);
 
     NormalSystem normal(*problem, map);
     normal.Build(*W, t);
+    const GenMatrixD& h = normal.Matrix().AsGenMatrixD();
+    for (int b = 0; b < nv; ++b) {
+      EXPECT_NEAR(normal.RightSide()[b], expected[b], 1e-10 * (1.0 + std::fabs(expected[b]))) << "g " << b;
+      for (int a = 0; a < nv; ++a) {
+        if (a <= b) {
+          EXPECT_NEAR(h(a, b), Hred(a, b), 1e-10 * (1.0 + std::fabs(Hred(a, b)))) << "H " << a << ", " << b;
+        } else if (c.single) {
+          EXPECT_EQ(h(a, b), 0.0) << "below the diagonal at " << a << ", " << b;
+        }
+      }
+    }
+
+    ASSERT_EQ(solveLinear(Hred, expected, 'N'), 0);
     ASSERT_EQ(normal.Factor(), 0);
     GenMatrixD d(normal.RightSide());
     normal.Solve(d);
