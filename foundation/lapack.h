@@ -66,11 +66,17 @@ void dgesvd_(const char* jobu, const char* jobvt, const LapackInt* m, const Lapa
              const LapackInt* lda, double* s, double* u, const LapackInt* ldu, double* vt, const LapackInt* ldvt,
              double* work, const LapackInt* lwork, LapackInt* info, std::size_t jobu_len, std::size_t jobvt_len);
 
+// QR with the triangular factor T (nb x min(m, n)) of each block of nb
+// reflectors kept, and the product of its Q (or Q') with C.
+void dgeqrt_(const LapackInt* m, const LapackInt* n, const LapackInt* nb, double* a, const LapackInt* lda, double* t,
+             const LapackInt* ldt, double* work, LapackInt* info);
+void dgemqrt_(const char* side, const char* trans, const LapackInt* m, const LapackInt* n, const LapackInt* k,
+              const LapackInt* nb, const double* v, const LapackInt* ldv, const double* t, const LapackInt* ldt,
+              double* c, const LapackInt* ldc, double* work, LapackInt* info, std::size_t side_len,
+              std::size_t trans_len);
 // QR factorisation with column pivoting (the older routine and its
 // successor; both read nonzero JPVT entries as columns fixed to the front),
 // and application of the orthogonal factor.
-void dgeqrf_(const LapackInt* m, const LapackInt* n, double* a, const LapackInt* lda, double* tau, double* work,
-             const LapackInt* lwork, LapackInt* info);
 void dgeqpf_(const LapackInt* m, const LapackInt* n, double* a, const LapackInt* lda, LapackInt* jpvt, double* tau,
              double* work, LapackInt* info);
 void dgeqp3_(const LapackInt* m, const LapackInt* n, double* a, const LapackInt* lda, LapackInt* jpvt, double* tau,
@@ -78,13 +84,6 @@ void dgeqp3_(const LapackInt* m, const LapackInt* n, double* a, const LapackInt*
 void dormqr_(const char* side, const char* trans, const LapackInt* m, const LapackInt* n, const LapackInt* k,
              double* a, const LapackInt* lda, const double* tau, double* c, const LapackInt* ldc, double* work,
              const LapackInt* lwork, LapackInt* info, std::size_t side_len, std::size_t trans_len);
-
-// BLAS symmetric rank-k update: C := alpha A'A + beta C for trans 'T' (A is
-// k x n), alpha A A' + beta C for 'N' (A is n x k); only the triangle uplo
-// of the n x n C is written.
-void dsyrk_(const char* uplo, const char* trans, const LapackInt* n, const LapackInt* k, const double* alpha,
-            const double* a, const LapackInt* lda, const double* beta, double* c, const LapackInt* ldc,
-            std::size_t uplo_len, std::size_t trans_len);
 
 // Tuning parameters (ISPEC 1: the optimal block size) for a routine.
 LapackInt ilaenv_(const LapackInt* ispec, const char* name, const char* opts, const LapackInt* n1,

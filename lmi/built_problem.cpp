@@ -1,11 +1,37 @@
 #include "built_problem.h"
 
+#include <sys/mman.h>
+
 #include <algorithm>
+#include <new>
 
 #include "allocation.h"
 #include "block_eval.h"
 
 namespace {
+
+constexpr long kLargePage = 2L << 20;
+
+// count doubles (at least one), left as the system gives them. A block of
+// a large page or more is aligned to large pages and marked for them where
+// the system has them: a first touch of fresh memory costs more than the
+// Newton systems' arithmetic on it, and a large page takes one fault where
+// its 4 KB pages take 512. Freed with std::free.
+double* allocateLarge(long count) {
+  const long bytes = std::max(count, 1L) * static_cast<long>(sizeof(double));
+  void* block = nullptr;
+  if (bytes < kLargePage) {
+    block = std::malloc(bytes);
+  } else {
+    const long rounded = (bytes + kLargePage - 1) / kLargePage * kLargePage;
+    block = std::aligned_alloc(kLargePage, rounded);
+#ifdef MADV_HUGEPAGE
+    if (block != nullptr) madvise(block, rounded, MADV_HUGEPAGE);
+#endif
+  }
+  if (block == nullptr) throw std::bad_alloc();
+  return static_cast<double*>(block);
+}
 
 int isOneByOne(const GenMatrixD& m) { return m.Rows() == 1 && m.Cols() == 1; }
 
@@ -299,12 +325,32 @@ int BuiltProblem::FinalizeSizes() {
   sumSizes = td;
   for (int k = 0; k < nb; ++k) sumSizes += blockSizes[k];
   work = GenMatrixD();
+  newtonMatrix = GenMatrixD();
+  leastSquaresMatrix = GenMatrixD();
+  newtonStorage.reset();
   return 0;
 }
 
 GenMatrixD& BuiltProblem::Work() {
   if (work.Rows() == 0) work = GenMatrixD(std::max(nt, nvt), nvt + 1);
   return work;
+}
+
+GenMatrixD& BuiltProblem::NewtonMatrix() {
+  MakeNewtonStorage();
+  return newtonMatrix;
+}
+
+GenMatrixD& BuiltProblem::LeastSquaresMatrix() {
+  MakeNewtonStorage();
+  return leastSquaresMatrix;
+}
+
+void BuiltProblem::MakeNewtonStorage() {
+  if (newtonStorage != nullptr) return;
+  newtonStorage.reset(allocateLarge(static_cast<long>(std::max(nv, nt + 1)) * nv));
+  newtonMatrix.Share(GenMatrixD(nv, nv, newtonStorage.get(), 0));
+  leastSquaresMatrix.Share(GenMatrixD(nt + 1, nv, newtonStorage.get(), 0));
 }
 
 void BuiltProblem::ExpansionColumn(int k, std::vector<std::pair<int, double>>& column) const {

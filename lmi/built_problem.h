@@ -20,6 +20,7 @@
 #ifndef VARNEL_BUILT_PROBLEM_H
 #define VARNEL_BUILT_PROBLEM_H
 
+#include <cstdlib>
 #include <memory>
 #include <utility>
 #include <vector>
@@ -271,6 +272,17 @@ class BuiltProblem : public ConstraintSet {
   // problem whose systems accumulate straight into the reduced space never
   // needs it).
   GenMatrixD& Work();
+  // The large matrices of the Newton systems, made at the first call of
+  // either and kept for the life of the build, so that every phase and
+  // every solve on it reuses their storage: a first touch of fresh memory
+  // costs far more than the arithmetic done on it. The two are views on one
+  // block, as no phase needs both at once (the least-squares form's
+  // objective set-up, which works on the Newton matrix, ends before its
+  // first least-squares system is filled).
+  // nv x nv: the reduced Newton matrix of the normal equations.
+  GenMatrixD& NewtonMatrix();
+  // (nt + 1) x nv: the reduced least-squares matrix.
+  GenMatrixD& LeastSquaresMatrix();
 
   // Column k of T: the unknowns that free parameter k moves, with their
   // weights (its own unknown first, with 1).
@@ -284,6 +296,9 @@ class BuiltProblem : public ConstraintSet {
   void EvaluateAt(const GenMatrixD& y, BlockDiagonalMatrix& out);
 
  private:
+  // newtonStorage and its two views, once per build.
+  void MakeNewtonStorage();
+
   EqualityBasis basis;
   SharedArray<int> freeIndex;
   SharedArray<int> dependentIndex;
@@ -295,6 +310,9 @@ class BuiltProblem : public ConstraintSet {
   int nvt = 0;
   int sumSizes = 0;
   GenMatrixD work;
+  std::unique_ptr<double, void (*)(void*)> newtonStorage{nullptr, std::free};
+  GenMatrixD newtonMatrix;  // views on newtonStorage
+  GenMatrixD leastSquaresMatrix;
 };
 
 #endif

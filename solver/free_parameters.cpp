@@ -1,5 +1,7 @@
 #include "free_parameters.h"
 
+#include <algorithm>
+
 FreeParameterMap::FreeParameterMap(const BuiltProblem& problem)
     : nv(problem.Nv()), nvt(problem.Nvt()), freeIndex(nv), columnStart(nv + 1, 0) {
   for (int l = 0; l < problem.Basis().Rows(); ++l) dependentIndex.push_back(problem.DependentIndex()[l]);
@@ -26,9 +28,42 @@ FreeParameterMap::FreeParameterMap(const BuiltProblem& problem)
       multipleOf[dependent[e]] = weight[e];
     }
   }
-  if (single) return;
+  if (single) {
+    ListVariableParameters(problem);
+    return;
+  }
   parameterOf.clear();
   multipleOf.clear();
+}
+
+void FreeParameterMap::ListVariableParameters(const BuiltProblem& problem) {
+  std::vector<int> entries;
+  for (int v = 0; v < problem.NumVariables(); ++v) {
+    const int p = problem.Variable(v).Rows();
+    const int count = p * problem.Variable(v).Cols();
+    if (count <= 1) continue;
+    const int base = problem.Offset(v);
+    entries.clear();
+    for (int e = 0; e < count; ++e)
+      if (parameterOf[base + e] >= 0) entries.push_back(e);
+    std::stable_sort(entries.begin(), entries.end(),
+                     [&](int e, int f) { return parameterOf[base + e] < parameterOf[base + f]; });
+    VariableParameters list;
+    list.base = base;
+    for (int e : entries) {
+      const int k = parameterOf[base + e];
+      if (list.parameter.empty() || list.parameter.back() != k) {
+        list.parameter.push_back(k);
+        list.start.push_back(static_cast<int>(list.i.size()));
+      }
+      list.i.push_back(e % p);
+      list.j.push_back(e / p);
+      list.multiple.push_back(multipleOf[base + e]);
+    }
+    list.start.push_back(static_cast<int>(list.i.size()));
+    list.FindSymmetricLayout(p, problem.Variable(v).Cols());
+    variables.push_back(std::move(list));
+  }
 }
 
 void FreeParameterMap::Expand(const double* y, double* x) const {

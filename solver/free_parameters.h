@@ -28,7 +28,10 @@ class FreeParameterMap {
   int IsSingle() const { return single; }
   // Unknown u's parameter and multiple (parameter -1 for a zero unknown);
   // meaningful when IsSingle().
-  UnknownPlacement Placement() const { return UnknownPlacement{parameterOf.data(), multipleOf.data()}; }
+  UnknownPlacement Placement() const {
+    return UnknownPlacement{parameterOf.data(), multipleOf.data(), variables.data(),
+                            static_cast<int>(variables.size())};
+  }
 
   // x := T y (nvt entries from nv).
   void Expand(const double* y, double* x) const;
@@ -44,6 +47,8 @@ class FreeParameterMap {
  private:
   // a[k] := x[free k] + sum of Z(l, k) x[dep l], for k < count.
   void ReduceLeading(const double* x, double* a, int count) const;
+  // The parameters of every variable of more than one entry, when single.
+  void ListVariableParameters(const BuiltProblem& problem);
 
   int nv;
   int nvt;
@@ -55,6 +60,7 @@ class FreeParameterMap {
   int single = 1;
   std::vector<int> parameterOf;    // nvt entries, when single
   std::vector<double> multipleOf;  // nvt entries, when single
+  std::vector<VariableParameters> variables;
 };
 
 #endif

@@ -57,10 +57,11 @@ class LeastSquaresSystem {
 
   // The scaled rows, reduced through the basis, and the row of the weight t.
   void Build(ScalingFactor& U, double t);
-  // A = QR (LAPACK DGEQRF). A rank-deficient A (a diagonal entry of R
-  // zero or negligible against the largest, or fewer rows than columns) has
-  // no such solution: Solve then gives the minimum-norm one of
-  // solveMinimumNorm.
+  // A = QR (LAPACK DGEQRT, which keeps the triangular factor of each block
+  // of reflectors, so that a solve applies Q' without forming them anew).
+  // A rank-deficient A (a diagonal entry of R zero or negligible against
+  // the largest, or fewer rows than columns) has no such solution: Solve
+  // then gives the minimum-norm one of solveMinimumNorm.
   void Factor();
   // X (nv x k) := the least-squares solution of A X = B, B being
   // (nt + 1) x k with k <= rhsCount, after Factor.
@@ -78,10 +79,11 @@ class LeastSquaresSystem {
   double t;
   int deficient;
   ScalingFactor* scaling;
-  GenMatrixD A;
+  GenMatrixD A;        // on the problem's least-squares matrix
   GenMatrixD reduced;  // a rank-deficient A's rows, kept for its solves
   GenMatrixD rhs;      // max(nt + 1, nv) rows
-  std::vector<double> tau;
+  int blockSize;                   // reflectors per block
+  std::vector<double> triangular;  // blockSize x nv: the blocks' factors
   std::vector<double> work;
 };
 

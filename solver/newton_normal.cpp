@@ -22,7 +22,7 @@ void placeList(const TermList& list, int P, int Q, int flipped, std::vector<Plac
   forEachOrientedTerm(list, flipped, [&](const OrientedTerm& term) { placed.push_back(PlacedTerm{term, P, Q}); });
 }
 
-// The full scaling of a block, its block rows, and three scratch columns for
+// The full scaling of a block, its block rows, and four scratch columns for
 // the products of one term pair.
 class PairAccumulator {
  public:
@@ -30,7 +30,7 @@ class PairAccumulator {
                   const UnknownPlacement& at)
       : H(H), g(g), Wf(Wf), rowOffsets(rowOffsets), at(at) {
     const int length = scratch.Rows();
-    for (int c = 0; c < 3; ++c) column[c] = scratch.Data() + static_cast<long>(2 + c) * length;
+    for (int c = 0; c < 4; ++c) column[c] = scratch.Data() + static_cast<long>(2 + c) * length;
   }
 
   // Every component of tr(F_a W F_b W) for the unknowns a of tau and b of
@@ -105,16 +105,21 @@ class PairAccumulator {
   }
 
   // A = a1 W[I1, J1] a2 and B = b1 W[I2, J2] b2 (B = A when b1 is null),
-  // then the pair accumulation with the orientations t1, t2 and factor f.
+  // then the pair accumulation with the orientations t1, t2 and factor f:
+  // straight over the reduced parameters when both terms are on one
+  // variable that has them.
   void Accumulate(const PlacedTerm& tau, const PlacedTerm& sigma, const Factor& a1, int I1, int J1,
                   const Factor& a2, const Factor* b1, int I2, int J2, const Factor& b2, int t1, int t2, double f) {
-    GenMatrixD A = Product(a1, I1, J1, a2, column[0]);
-    if (b1 == nullptr) {
-      accumulateScaledSymmetric(H, A, A, tau.base, sigma.base, tau.p, tau.q, sigma.p, sigma.q, t1, t2, f, at);
-      return;
-    }
-    GenMatrixD B = Product(*b1, I2, J2, b2, column[1]);
-    accumulateScaledSymmetric(H, A, B, tau.base, sigma.base, tau.p, tau.q, sigma.p, sigma.q, t1, t2, f, at);
+    const GenMatrixD A = Product(a1, I1, J1, a2, column[0]);
+    const GenMatrixD B = b1 != nullptr ? Product(*b1, I2, J2, b2, column[1]) : GenMatrixD(A, ShareTag{});
+    // (A term with a single-number value stands as 1 x 1 terms on its
+    // variable's unknowns: those take the general path.)
+    const int oneVariable = tau.base == sigma.base && !tau.IsScalar() && !sigma.IsScalar();
+    const VariableParameters* shared = oneVariable ? at.Variable(tau.base) : nullptr;
+    if (shared != nullptr)
+      accumulateReducedSymmetric(H, A, B, *shared, t1, t2, f, column[3]);
+    else
+      accumulateScaledSymmetric(H, A, B, tau.base, sigma.base, tau.p, tau.q, sigma.p, sigma.q, t1, t2, f, at);
   }
 
   SymMatrixD& H;
@@ -122,7 +127,7 @@ class PairAccumulator {
   const GenMatrixD& Wf;
   const int* rowOffsets;
   const UnknownPlacement& at;
-  double* column[3];
+  double* column[4];
 };
 
 // Every pair of placed terms whose second variable does not come before the
@@ -235,7 +240,8 @@ void addBlockLmiNormal(const BlockLmi& block, SymMatrixD& H, double* g, SymMatri
 }
 
 NormalSystem::NormalSystem(BuiltProblem& problem, const FreeParameterMap& map)
-    : problem(problem), map(map), Hred(map.Nv()), gred(map.Nv(), 1), rowStart(1, 0) {
+    : problem(problem), map(map), gred(map.Nv(), 1), rowStart(1, 0) {
+  Hred.Share(problem.NewtonMatrix());
   if (!map.IsSingle()) product = GenMatrixD(map.Nvt(), map.Nv());
   if (!problem.HasLinear()) return;
   const GenMatrixD& C = problem.Linear().Coefficients();

@@ -52,6 +52,8 @@ class NormalSystem {
   // rhs := H_red^-1 rhs, after a successful Factor.
   void Solve(GenMatrixD& rhs) const;
   const GenMatrixD& RightSide() const { return gred; }
+  // H_red (its upper triangle) after Build, its factor after Factor.
+  const SymMatrixD& Matrix() const { return Hred; }
 
  private:
   void AddLinearRows(const BlockDiagonalMatrix& W, GenMatrixD& h, double* g, const UnknownPlacement& at);
@@ -60,7 +62,7 @@ class NormalSystem {
 
   BuiltProblem& problem;
   const FreeParameterMap& map;
-  SymMatrixD Hred;
+  SymMatrixD Hred;  // on the problem's Newton matrix
   GenMatrixD gred;
   GenMatrixD product;  // H T, nvt x nv, without a single-parameter placement
   // The nonzero entries of C, row by row.

@@ -9,7 +9,6 @@
 #include "directions.h"
 #include "free_parameters.h"
 #include "kernels.h"
-#include "lapack.h"
 #include "mu_max.h"
 #include "newton_lsq.h"
 #include "newton_normal.h"
@@ -177,39 +176,31 @@ OptimizationRun::OptimizationRun(NewtonForm form, BuiltProblem& problem, const G
 // K, a block-diagonal value whose inner products with the reduced
 // coefficient matrices of the free parameters 1 .. nv-1 are the scaled
 // objective: the value at yK with (A0'A0 + e0 e0') yK = q, A0 the unscaled
-// rows reduced to the free parameters; gamma = yK[0]. Returns 1 when the
-// objective changes along a direction that changes no inequality: it is
-// then unbounded below on the feasible set.
+// rows reduced to the free parameters; gamma = yK[0]. That matrix is the
+// Newton matrix of the normal equations at W = I and t = 1 (the svec rows'
+// inner products are the trace inner products), built as in that form.
+// Returns 1 when the objective changes along a direction that changes no
+// inequality: it is then unbounded below on the feasible set.
 int OptimizationRun::SetUpObjective() {
-  const int nt = problem.Nt();
-  const LapackInt nv = map.Nv();
-  GenMatrixD A0(nt, nv);
-  fillReducedRows(problem, map, nullptr, A0);
-  // H0 = A0'A0: its upper triangle by BLAS, the lower one mirrored for the
-  // minimum-norm fallback and the residual below.
-  GenMatrixD H0(nv, nv);
-  const char upper = 'U';
-  const char transposed = 'T';
-  const LapackInt rows = nt;
-  const LapackInt ld = std::max(nt, 1);
-  const double alpha = 1.0;
-  const double beta = 0.0;
-  dsyrk_(&upper, &transposed, &nv, &rows, &alpha, A0.Data(), &ld, &beta, H0.Data(), &nv, 1, 1);
-  for (int j = 0; j < nv; ++j)
-    for (int i = j + 1; i < nv; ++i) H0(i, j) = H0(j, i);
-  H0(0, 0) += 1.0;
+  const int nv = map.Nv();
+  BlockDiagonalMatrix identity(shape.blockCount, shape.blockSizes, shape.diagonalLength, 0);
+  identityBlockDiagonal(shape.blockCount, shape.blockSizes, shape.diagonalLength, identity);
+  // On the problem's Newton matrix, which shares its storage with the
+  // least-squares matrix: the first Newton step refills that after this.
+  NormalSystem system(problem, map);
+  system.Build(identity, 1.0);
   GenMatrixD yK(q);
-  const GenMatrixD normalMatrix(H0);
-  const char uplo = 'U';
-  const LapackInt one = 1;
-  LapackInt info = 0;
-  dpotrf_(&uplo, &nv, H0.Data(), &nv, &info, 1);
-  if (info == 0) {
-    dpotrs_(&uplo, &nv, &one, H0.Data(), &nv, yK.Data(), &nv, &info, 1);
+  if (system.Factor() == 0) {
+    system.Solve(yK);
   } else {
     // A free parameter that enters no inequality makes the matrix singular:
-    // the minimum-norm solution stands for it.
-    H0.Copy(normalMatrix);
+    // the minimum-norm solution stands for it, from the matrix built anew
+    // (the factorisation overwrote it) and made full.
+    system.Build(identity, 1.0);
+    GenMatrixD normalMatrix(nv, nv);
+    for (int j = 0; j < nv; ++j)
+      for (int i = 0; i < nv; ++i) normalMatrix(i, j) = system.Matrix()(i, j);
+    GenMatrixD H0(normalMatrix);
     solveMinimumNorm(nv, nv, 1, H0.Data(), yK.Data(), nv);
     // The residual is q's part in the null space of the matrix: the
     // objective along the directions that no inequality sees.

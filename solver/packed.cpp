@@ -355,6 +355,116 @@ void accumulateScaledSymmetric(SymMatrixD& H, const GenMatrixD& P, const GenMatr
     }
 }
 
+void VariableParameters::FindSymmetricLayout(int p, int q) {
+  symmetricOrder = 0;
+  symmetricFirst = -1;
+  if (p != q || Count() != p * (p + 1) / 2) return;
+  int n = 0;
+  for (int c = 0; c < p; ++c)
+    for (int r = 0; r <= c; ++r, ++n) {
+      if (parameter[n] != parameter[0] + n || start[n + 1] - start[n] != (r == c ? 1 : 2)) return;
+      for (int e = start[n]; e < start[n + 1]; ++e) {
+        const int upper = i[e] == r && j[e] == c;
+        const int lower = i[e] == c && j[e] == r;
+        if (multiple[e] != 1.0 || !(upper || lower) || (e > start[n] && i[e] == i[start[n]])) return;
+      }
+    }
+  symmetricOrder = p;
+  symmetricFirst = parameter[0];
+}
+
+namespace {
+
+// accumulateReducedSymmetric for a symmetric layout. For a = (r, c) and
+// b = (k, l), both copies of each, the sum over the four pairs of unknowns
+// is S(r, c) + S(c, r) (S(c, c) alone for r = c) with
+// S = x1 y1' + x2 y2', x1 = P(:, k), x2 = P(:, l), y1 = Q(l, :)',
+// y2 = Q(k, :)' (x2 y2' left out for k = l): both orientations of both
+// terms give the same four pairs. Over r, for a fixed c, the column of H is
+// a sum of four scaled vectors.
+void accumulateSymmetricLayout(GenMatrixD& h, const GenMatrixD& P, const GenMatrixD& Q,
+                               const VariableParameters& variable, double s, double* work) {
+  const int p = variable.symmetricOrder;
+  const long ldh = h.Rows();
+  const int ldq = Q.Rows();
+  double* y1 = work;
+  double* y2 = work + p;
+  int b = variable.symmetricFirst;
+  for (int l = 0; l < p; ++l) {
+    const double* x2 = P.Data() + static_cast<long>(l) * P.Rows();
+    for (int z = 0; z < p; ++z) y1[z] = Q.Data()[l + static_cast<long>(z) * ldq];
+    for (int k = 0; k <= l; ++k, ++b) {
+      const double* x1 = P.Data() + static_cast<long>(k) * P.Rows();
+      // y2 = 0 leaves x2 y2' out for k = l.
+      if (k < l)
+        for (int z = 0; z < p; ++z) y2[z] = Q.Data()[k + static_cast<long>(z) * ldq];
+      else
+        for (int z = 0; z < p; ++z) y2[z] = 0.0;
+      double* out = h.Data() + b * ldh + variable.symmetricFirst;
+      // Rows a = (r, c) up to b = (k, l): every c < l whole, then c = l
+      // with r <= k.
+      for (int c = 0; c <= l; ++c) {
+        const int rEnd = c < l ? c : k;
+        const double alpha = s * y1[c];
+        const double beta = s * y2[c];
+        const double gamma = s * x1[c];
+        const double delta = s * x2[c];
+        const int offEnd = rEnd < c ? rEnd + 1 : c;
+        for (int r = 0; r < offEnd; ++r) out[r] += alpha * x1[r] + beta * x2[r] + gamma * y1[r] + delta * y2[r];
+        // The diagonal a = (c, c) has one copy: S(c, c) alone.
+        if (rEnd == c) out[c] += alpha * x1[c] + beta * x2[c];
+        out += c + 1;
+      }
+    }
+  }
+}
+
+}  // namespace
+
+void accumulateReducedSymmetric(SymMatrixD& H, const GenMatrixD& P, const GenMatrixD& Q,
+                                const VariableParameters& variable, int transposed1, int transposed2, double s,
+                                double* work) {
+  GenMatrixD& h = H.AsGenMatrixD();
+  if (variable.symmetricOrder > 0) {
+    accumulateSymmetricLayout(h, P, Q, variable, s, work);
+    return;
+  }
+  const long ldh = h.Rows();
+  const int rows = P.Rows();
+  const int cols = Q.Cols();
+  const int ldq = Q.Rows();
+  // Entry (i, j) of r reads S(u, z) at i * iStep + j * jStep.
+  const int iStep = transposed1 ? 1 : rows;
+  const int jStep = transposed1 ? rows : 1;
+  const int* start = variable.start.data();
+  const int* entryI = variable.i.data();
+  const int* entryJ = variable.j.data();
+  const double* multiple = variable.multiple.data();
+  for (int nb = 0; nb < variable.Count(); ++nb) {
+    for (int e = start[nb]; e < start[nb + 1]; ++e) {
+      const int v = transposed2 ? entryJ[e] : entryI[e];
+      const int w = transposed2 ? entryI[e] : entryJ[e];
+      const double* column = P.Data() + static_cast<long>(v) * rows;
+      const double* row = Q.Data() + w;
+      const double m = multiple[e];
+      for (int z = 0; z < cols; ++z) {
+        double* out = work + static_cast<long>(z) * rows;
+        const double y = m * row[static_cast<long>(z) * ldq];
+        if (e == start[nb])
+          for (int u = 0; u < rows; ++u) out[u] = column[u] * y;
+        else
+          for (int u = 0; u < rows; ++u) out[u] += column[u] * y;
+      }
+    }
+    double* out = h.Data() + variable.parameter[nb] * ldh;
+    for (int na = 0; na <= nb; ++na) {
+      double sum = 0.0;
+      for (int e = start[na]; e < start[na + 1]; ++e) sum += multiple[e] * work[entryI[e] * iStep + entryJ[e] * jStep];
+      out[variable.parameter[na]] += s * sum;
+    }
+  }
+}
+
 void svecAccumulateSym(GenMatrixD& A, int& row, const GenMatrixD& U, const GenMatrixD& V, int base, int p, int q,
                        int transposed, int symmetric, double s, const UnknownPlacement& at) {
   const int d = U.Rows();

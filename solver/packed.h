@@ -22,8 +22,33 @@
 #ifndef VARNEL_PACKED_H
 #define VARNEL_PACKED_H
 
+#include <vector>
+
 #include "gen_matrix.h"
 #include "tri_matrix.h"
+
+// The free parameters that the unknowns of one p x q variable (p q > 1)
+// are multiples of, when every unknown is a multiple of one: the
+// parameters in ascending order, each with the variable's own unknowns of
+// it, entry (i, j) and multiple.
+struct VariableParameters {
+  int base = 0;  // the variable's first unknown
+  std::vector<int> parameter;
+  std::vector<int> start;  // parameter.size() + 1 offsets into the entries
+  std::vector<int> i;
+  std::vector<int> j;
+  std::vector<double> multiple;
+  // A symmetric p x p variable with nothing else tied or fixed has the
+  // parameters first, first + 1, ... for the entries (r, c), r <= c, of
+  // its upper triangle column by column, each the copy in (c, r) too: then
+  // its order p and first, else 0 and -1.
+  int symmetricOrder = 0;
+  int symmetricFirst = -1;
+
+  int Count() const { return static_cast<int>(parameter.size()); }
+  // Sets symmetricOrder and symmetricFirst when the lists are of that form.
+  void FindSymmetricLayout(int p, int q);
+};
 
 // Where the Newton systems put what unknown u contributes: into row and
 // column Column(u) of the system, times Weight(u), and nowhere when
@@ -34,6 +59,10 @@
 struct UnknownPlacement {
   const int* column = nullptr;
   const double* weight = nullptr;
+  // With the arrays, each variable's parameters (VariableParameters), for
+  // the pairs of terms on one variable.
+  const VariableParameters* variables = nullptr;
+  int variableCount = 0;
 
   int Column(int u) const { return column != nullptr ? column[u] : u; }
   double Weight(int u) const { return weight != nullptr ? weight[u] : 1.0; }
@@ -55,6 +84,13 @@ struct UnknownPlacement {
   void Add(double* g, int u, double v) const {
     const int a = Column(u);
     if (a >= 0) g[a] += Weight(u) * v;
+  }
+  // The parameters of the variable whose first unknown is base, or null
+  // (a 1 x 1 variable, or no such arrays).
+  const VariableParameters* Variable(int base) const {
+    for (int k = 0; k < variableCount; ++k)
+      if (variables[k].base == base) return &variables[k];
+    return nullptr;
   }
 };
 
@@ -102,6 +138,20 @@ void accumulateScaledSubBlock(double* g, const GenMatrixD& M, int base, int p, i
 void accumulateScaledSymmetric(SymMatrixD& H, const GenMatrixD& P, const GenMatrixD& Q, int base1, int base2, int p1,
                                int q1, int p2, int q2, int transposed1, int transposed2, double s,
                                const UnknownPlacement& at = {});
+
+// The same for two terms on one variable, straight into the reduced
+// system: for every pair of the variable's parameters a <= b,
+//   H(a, b) += s sum over r of a, t of b of m_r m_t P(u, v) Q(w, z),
+// m being the multiples and (u, z), (v, w) taken from the entries of r and
+// t as above. Every ordered pair of unknowns counts, not only r <= t: the
+// pairs of terms on one variable come in both orders, and together they
+// give T'HT. Column b is written as one stretch, from the matrix
+// S = sum over t of b of m_t P(:, v) Q(w, :) in work (P.Rows() x
+// Q.Cols() doubles); for a symmetric layout, whose pairs (r, c), (c, r)
+// make the orientations alike, from two outer products without S.
+void accumulateReducedSymmetric(SymMatrixD& H, const GenMatrixD& P, const GenMatrixD& Q,
+                                const VariableParameters& variable, int transposed1, int transposed2, double s,
+                                double* work);
 
 // Least-squares rows of a whole block of dimension d = U.Rows(): for every
 // entry, s svec(S) into its column of A from `row`, T = U op(E_ij) V and

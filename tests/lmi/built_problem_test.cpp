@@ -260,6 +260,15 @@ TEST_F(BuiltProblemTest, SizesOfTheSolver) {
     EXPECT_EQ(problem->Nv(), 14);
     EXPECT_EQ(problem->Work().Rows(), std::max(c.workRows, 14));
     EXPECT_EQ(problem->Work().Cols(), 15);
+    EXPECT_EQ(problem->NewtonMatrix().Rows(), 14);
+    EXPECT_EQ(problem->NewtonMatrix().Cols(), 14);
+    EXPECT_EQ(problem->LeastSquaresMatrix().Rows(), c.nt + 1);
+    EXPECT_EQ(problem->LeastSquaresMatrix().Cols(), 14);
+    // Kept, and one block for both: every phase of the build works on the
+    // same storage.
+    const double* newton = problem->NewtonMatrix().Data();
+    EXPECT_EQ(problem->NewtonMatrix().Data(), newton);
+    EXPECT_EQ(problem->LeastSquaresMatrix().Data(), newton);
   }
 }
 

@@ -86,13 +86,27 @@ const char* const kTiesAndMultiples =
     "lmi = D*M + M*D + 3*eye(2) + y*M;\n"
     "lmi = [1; 2]*x + [0; 1]*y + [1; 1];";
 
+// Symmetric variables in Lyapunov-like sums and products from both sides,
+// one with entries tied and fixed at zero by a mask, a general variable in
+// the same block: the reduced parameters of one variable pair up through
+// terms on both sides of it, in both orders.
+const char* const kSymmetricProducts =
+    "var sym P(3) sym R(2)\n"
+    "var Y(3,2)\n"
+    "A = [1 2 0; 0 -1 1; 2 0 3]; B = [0 1 1; 1 0 2; -1 1 0];\n"
+    "mask(P) = [1 2 0; 2 1 3; 0 3 4];\n"
+    "lmi = -A'*P - P*A + B'*P*B + 7*eye(3);\n"
+    "lmi = block(P + eye(3); Y' + [1 0 1; 0 1 1]*P, R*[2 1; 1 2] + [2 1; 1 2]*R + 4*eye(2));\n"
+    "lmi = R + [1 2; 3 4]*R*[1 0; 1 1] + [1 1; 0 1]*R*[1 3; 2 4] + 5*eye(2);";
+
 struct NewtonCase {
   const char* script;
   int single;  // every unknown a multiple of one free parameter
 };
 
 const NewtonCase kProblems[] = {
-    {kTermBlocks, 1}, {kBlockLmis, 1}, {kLinearAndEqualities, 0}, {kScalarValues, 1}, {kTiesAndMultiples, 1}};
+    {kTermBlocks, 1},  {kBlockLmis, 1},        {kLinearAndEqualities, 0}, {kScalarValues, 1},
+    {kTiesAndMultiples, 1}, {kSymmetricProducts, 1}};
 
 double trace(const GenMatrixD& A, const GenMatrixD& B) {
   double sum = 0.0;
@@ -195,6 +209,28 @@ class NewtonTest : public SolverFixture {
   }
   double BlockG(int k, int a) const { return trace(F[k][a], full(W->Block(k))); }
 
+  // The reduced system by its definition: Hred = T'HT + t^2 e0 e0' and
+  // gred = T'g + t e0, T column by column the expansion of each unit free
+  // parameter.
+  void ReducedReference(const FreeParameterMap& map, double t, GenMatrixD& Hred, GenMatrixD& gred) const {
+    const int nv = map.Nv();
+    GenMatrixD T(nvt, nv, 0.0, 0);
+    for (int k = 0; k < nv; ++k) {
+      GenMatrixD y(nv, 1, 0.0, 0);
+      y[k] = 1.0;
+      map.Expand(y.Data(), T.Data() + k * nvt);
+    }
+    GenMatrixD H(nvt, nvt), g(nvt, 1);
+    for (int a = 0; a < nvt; ++a) {
+      g[a] = ReferenceG(a);
+      for (int b = 0; b < nvt; ++b) H(a, b) = ReferenceH(a, b);
+    }
+    Hred = transpose(T) * H * T;
+    gred = transpose(T) * g;
+    Hred(0, 0) += t * t;
+    gred[0] += t;
+  }
+
   BuiltProblem* problem = nullptr;
   int nvt = 0;
   int nb = 0;
@@ -276,6 +312,10 @@ TEST_F(NewtonTest, LeastSquaresRowsAreTheScaledSvecOfEachCoefficient) {
   }
 }
 
+// The normal equations' reduced system entry by entry (the kernels that
+// accumulate straight into it write its upper triangle alone; the general
+// path's reduction leaves the rest as it was), then the solutions of both
+// forms.
 TEST_F(NewtonTest, BothFormsSolveTheReducedNewtonSystem) {
   for (const NewtonCase& c : kProblems) {
     SCOPED_TRACE(c.script);
@@ -285,26 +325,24 @@ TEST_F(NewtonTest, BothFormsSolveTheReducedNewtonSystem) {
     const FreeParameterMap map(*problem);
     EXPECT_EQ(map.IsSingle(), c.single);
     const int nv = map.Nv();
-    // T, column by column: the expansion of each unit free parameter.
-    GenMatrixD T(nvt, nv, 0.0, 0);
-    for (int k = 0; k < nv; ++k) {
-      GenMatrixD y(nv, 1, 0.0, 0);
-      y[k] = 1.0;
-      map.Expand(y.Data(), T.Data() + k * nvt);
-    }
-    GenMatrixD H(nvt, nvt), g(nvt, 1);
-    for (int a = 0; a < nvt; ++a) {
-      g[a] = ReferenceG(a);
-      for (int b = 0; b < nvt; ++b) H(a, b) = ReferenceH(a, b);
-    }
-    GenMatrixD Hred = transpose(T) * H * T;
-    GenMatrixD expected = transpose(T) * g;
-    Hred(0, 0) += t * t;
-    expected[0] += t;
-    ASSERT_EQ(solveLinear(Hred, expected, 'N'), 0);
+    GenMatrixD Hred, expected;
+    ReducedReference(map, t, Hred, expected);
 
     NormalSystem normal(*problem, map);
     normal.Build(*W, t);
+    const GenMatrixD& h = normal.Matrix().AsGenMatrixD();
+    for (int b = 0; b < nv; ++b) {
+      EXPECT_NEAR(normal.RightSide()[b], expected[b], 1e-10 * (1.0 + std::fabs(expected[b]))) << "g " << b;
+      for (int a = 0; a < nv; ++a) {
+        if (a <= b) {
+          EXPECT_NEAR(h(a, b), Hred(a, b), 1e-10 * (1.0 + std::fabs(Hred(a, b)))) << "H " << a << ", " << b;
+        } else if (c.single) {
+          EXPECT_EQ(h(a, b), 0.0) << "below the diagonal at " << a << ", " << b;
+        }
+      }
+    }
+
+    ASSERT_EQ(solveLinear(Hred, expected, 'N'), 0);
     ASSERT_EQ(normal.Factor(), 0);
     GenMatrixD d(normal.RightSide());
     normal.Solve(d);
