@@ -71,6 +71,29 @@ struct LevelPoint {
 // What the search for a bound found in an iteration.
 enum class Search { kFound, kNone, kUnbounded };
 
+// The accuracy's allowance for a bound near zero: a relative change below
+// sqrt(eps) in magnitude is measured against |bound + 1|.
+double accuracyScale(double bound, double eps) {
+  return std::fabs(bound + (std::fabs(bound) < std::sqrt(eps) ? 1.0 : 0.0));
+}
+
+// The levels an iteration proposed (from the Newton step's family, and from
+// the bound's own family when it ran), none of which need have passed.
+class Proposals {
+ public:
+  void Add(double level) { levels[count++] = level; }
+  // 1 when a proposal lies within eps of the bound, above or below it.
+  int Within(double bound, double eps) const {
+    for (int i = 0; i < count; ++i)
+      if (std::fabs(levels[i] - bound) < eps * accuracyScale(bound, eps)) return 1;
+    return 0;
+  }
+
+ private:
+  double levels[2] = {0.0, 0.0};
+  int count = 0;
+};
+
 class OptimizationRun {
  public:
   OptimizationRun(NewtonForm form, BuiltProblem& problem, const GenMatrixD& objective, BlockDiagonalMatrix& W,
@@ -91,9 +114,10 @@ class OptimizationRun {
   int FormLevel(double L, LevelPoint& p, int withFz);
   int FormFamilyPoint(const LevelPoint& anchor, double delta, LevelPoint& p);
   Search Candidate(LevelPoint& anchor, double& bound);
-  int ChooseDirection(double estimate, double& bound);
+  int ChooseDirection(double estimate, double eps, double& bound);
   int FirstTest(double bound);
   int GridTest(double L);
+  int SearchGrid(double& bound);
   int TestScaled(const LevelPoint& p);
   void Accept(const LevelPoint& p, double& bound);
   double StepLength(double eps);
@@ -326,8 +350,9 @@ int OptimizationRun::FormFamilyPoint(const LevelPoint& anchor, double delta, Lev
 // level 0 in the directions z_A and d_e (mu = 1/delta). A singular leading
 // coefficient (the anchor itself singular) puts the root at the anchor.
 // No root below an anchor that is itself feasible: every level below is
-// admissible, which a far point of the family confirms before the
-// objective is called unbounded.
+// admissible, which a far point of the family, feasible and with its
+// objective that far below, confirms before the objective is called
+// unbounded.
 Search OptimizationRun::Candidate(LevelPoint& anchor, double& bound) {
   if (!(anchor.h > 0.0) || !(anchor.kappa2 > 0.0)) return Search::kNone;
   const double z0 = anchor.z[0];
@@ -344,6 +369,9 @@ Search OptimizationRun::Candidate(LevelPoint& anchor, double& bound) {
   const double delta = kUnboundedReach * (1.0 + std::fabs(anchor.level));
   LevelPoint& far = &anchor == &trial ? atPrev : trial;
   if (FormFamilyPoint(anchor, delta, far) || !check.Holds(far.D, far.h)) return Search::kNone;
+  // The far point must also have the far level's objective, which the
+  // rounding of a family built from huge directions need not give it.
+  if (!(dot(q, far.y) / far.h <= anchor.level - 0.5 * delta)) return Search::kNone;
   return Search::kUnbounded;
 }
 
@@ -369,6 +397,26 @@ int OptimizationRun::GridTest(double L) {
   return TestScaled(trial) == 0;
 }
 
+// After a failed first test: when D(prev) itself passes (unscaled, at the
+// first test's threshold), the first of the ten levels between the
+// rejected bound and prev that passes the grid's test becomes the bound
+// (mark 1 + j); 1 then, else 0.
+int OptimizationRun::SearchGrid(double& bound) {
+  if (eigen.Fill(atPrev.D, atPrev.h, v) != 0 || smallestEntry(v) < kLevelThreshold) return 0;
+  const double delta = (prev - bound) / 11.0;
+  double L = bound;
+  for (int j = 1; j <= 10; ++j) {
+    L = L + delta;
+    ++mark;
+    if (GridTest(L)) {
+      mark = 1 + j;
+      Accept(trial, bound);
+      return 1;
+    }
+  }
+  return 0;
+}
+
 // The accepted point becomes the bound: its own objective, which the
 // rounding of the solves may put a little off its level. A point no lower
 // than the bound leaves the bound (and its point) as they are.
@@ -383,10 +431,12 @@ void OptimizationRun::Accept(const LevelPoint& p, double& bound) {
 // Steps from the proposed level to the chosen direction, scaled, in V with
 // its eigenvalues in v; sets the mark and, when a level is accepted, the
 // bound. Returns 0, or 4 when the objective is unbounded below.
-int OptimizationRun::ChooseDirection(double estimate, double& bound) {
+int OptimizationRun::ChooseDirection(double estimate, double eps, double& bound) {
   Search found = Search::kNone;
+  Proposals proposals;
   if (dg[0] > 0.0 && std::isfinite(estimate) && FormLevel(estimate, trial, 1) == 0) {
     found = Candidate(trial, bound);
+    if (found == Search::kFound) proposals.Add(bound);
     if (found == Search::kUnbounded) return 4;
     if (found == Search::kFound && bound > prev && bound - prev <= kRoundingSlack * std::max(std::fabs(prev), 1.0)) {
       bound = prev;
@@ -399,33 +449,36 @@ int OptimizationRun::ChooseDirection(double estimate, double& bound) {
   if (found == Search::kNone || bound > prev) {
     prevFormed = FormLevel(prev, atPrev, 1) == 0;
     found = prevFormed ? Candidate(atPrev, bound) : Search::kNone;
+    if (found == Search::kFound && bound <= prev) proposals.Add(bound);
     if (found == Search::kUnbounded) return 4;
   }
 
   mark = 0;
+  // A proposed level more than eps below the bound whose point is feasible
+  // although its scaled test failed: the bound may still fall.
+  int lowerFeasible = 0;
   if (found == Search::kFound && bound <= prev) {
     mark = 1;
     if (FirstTest(bound)) {
       Accept(trial, bound);
       return 0;
     }
+    lowerFeasible = prev - bound >= eps * accuracyScale(prev, eps) && check.Holds(trial.D, trial.h);
     if (!prevFormed) prevFormed = FormLevel(prev, atPrev, 0) == 0;
-    if (prevFormed && eigen.Fill(atPrev.D, atPrev.h, v) == 0 && smallestEntry(v) >= kLevelThreshold) {
-      const double delta = (prev - bound) / 11.0;
-      double L = bound;
-      for (int j = 1; j <= 10; ++j) {
-        L = L + delta;
-        ++mark;
-        if (GridTest(L)) {
-          mark = 1 + j;
-          Accept(trial, bound);
-          return 0;
-        }
-      }
-    }
+    if (prevFormed && SearchGrid(bound)) return 0;
     mark = 0;
   }
-  // No admissible level: the direction of the bound's own level.
+  // No admissible level. When a level proposed was within the accuracy of
+  // the bound, its family cannot lower the bound by more than eps: unless a
+  // feasible lower level showed itself, the bound has converged, and the
+  // rounding of the proposal is what kept its level from passing.
+  if (proposals.Within(prev, eps) && !lowerFeasible) {
+    bound = prev;
+    mark = 1;
+    rel = 0.0;
+    return 0;
+  }
+  // Otherwise the direction of the bound's own level.
   if (!prevFormed && FormLevel(prev, atPrev, 0) != 0) return newtonFailure(form);
   bound = prev;
   if (TestScaled(atPrev)) return newtonFailure(form);
@@ -462,12 +515,11 @@ int OptimizationRun::Run(double eps, int maxIter, int noprog, int display, int& 
         prev = dot(q, trial.y) / trial.h;
     }
     const double before = prev;
-    result = ChooseDirection(estimate, bound);
+    result = ChooseDirection(estimate, eps, bound);
     if (result != 0) return result;
 
     if (mark != 0) {
-      const double delta = std::fabs(before) < std::sqrt(eps) ? 1.0 : 0.0;
-      rel = (before - bound) / std::fabs(before + delta);
+      rel = (before - bound) / accuracyScale(before, eps);
       noProgress = 0;
       prev = bound;
     } else {
