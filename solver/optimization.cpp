@@ -132,7 +132,6 @@ class OptimizationRun {
   double prev = 0.0;
   double rel = -1.0;  // no value before the first bound update
   int mark = 0;
-  int unboundedFound = 0;
 };
 
 OptimizationRun::OptimizationRun(NewtonForm form, BuiltProblem& problem, const GenMatrixD& objective,
