@@ -292,22 +292,6 @@ int evalPostfix(Value& result) {
   return 0;
 }
 
-Value orValues(const Value& a, const Value& b) { return elementwiseValues(a, b, logicalOr); }
-Value andValues(const Value& a, const Value& b) { return elementwiseValues(a, b, logicalAnd); }
-Value ltValues(const Value& a, const Value& b) { return elementwiseValues(a, b, compareLt); }
-Value leValues(const Value& a, const Value& b) { return elementwiseValues(a, b, compareLe); }
-Value gtValues(const Value& a, const Value& b) { return elementwiseValues(a, b, compareGt); }
-Value geValues(const Value& a, const Value& b) { return elementwiseValues(a, b, compareGe); }
-Value eqValues(const Value& a, const Value& b) { return elementwiseValues(a, b, compareEq); }
-Value neValues(const Value& a, const Value& b) { return elementwiseValues(a, b, compareNe); }
-
-const char* powerOperandError(const Value& base, const Value& exponent) {
-  if (!base.IsScalar() && !exponent.IsScalar()) return "Not implemented operation.";
-  if (base.IsMatrix()) return "Not yet implemented function.";
-  if (!exponent.IsScalar()) return "Undefined operation: Matrix ^ Matrix";
-  return nullptr;
-}
-
 int rangeElementCount(double start, double step, double end) {
   if (std::isnan(step) || step == 0.0 || !std::isfinite(start) || !std::isfinite(end)) return 0;
   if (std::isinf(step)) return (start == end || (end > start) == (step > 0.0)) ? 1 : 0;

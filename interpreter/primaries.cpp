@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
-#include <cstdlib>
 
 #include "allocation.h"
 #include "evaluator.h"
@@ -363,8 +362,6 @@ int primaryVariable(Value& result) {
   VariableEntry entry(variableTable, name, record);
   return readOrAssign(entry, assignVariable, result);
 }
-
-double parseNumber(const std::string& text) { return std::atof(text.c_str()); }
 
 int parseSubscript(const Value& value, SharedArray<int>& indices, int& rows, int& cols, int& mode) {
   mode = kWholeValue;

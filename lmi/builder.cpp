@@ -10,7 +10,7 @@
 #include "allocation.h"
 #include "block_diagonal.h"
 #include "built_problem.h"
-#include "constraints.h"
+#include "constraint_layout.h"
 #include "equality_basis.h"
 #include "factor.h"
 #include "lmi_evaluator.h"
@@ -46,11 +46,6 @@ struct BuildWork {
   std::vector<int> matrixLmis;
   std::vector<int> blockLmiStarts;
   std::vector<int> blockLmiCounts;
-
-  int LmiBlockCount(int k) const {
-    const int end = k + 1 < static_cast<int>(starts.size()) ? starts[k + 1] : static_cast<int>(lmis.size());
-    return end - starts[k];
-  }
 };
 
 template <class T>
@@ -113,11 +108,8 @@ void countNamedVariables(const VLmiBlock& block, BuildWork& work) {
 // The shape rules, and a 1 x 1 term in an off-diagonal block, which has no
 // single meaning there: the statement refused it, but a parameter may have
 // changed its size since.
-int checkLmiBlock(const std::vector<VLmiBlock>& fresh, int b, int row, int col, int count) {
-  const char* shapeError = lmiBlockShapeError(fresh, b, row, col, count);
-  if (shapeError != nullptr) return fail(shapeError);
-  if (col < row && isMatrixBlock(fresh[b]) && holdsScalarTerm(fresh[b]))
-    return fail("LMI off-diagonal blocks must not have scalar terms.");
+int checkLmiBlock(const std::vector<VLmiBlock>& fresh, int b, BlockTrianglePosition at, int count) {
+  if (const char* message = lmiBlockError(fresh, b, at, count > 1, variableTable)) return fail(message);
   return 0;
 }
 
@@ -142,20 +134,13 @@ int checkFinite(const VLmiBlock& block, const char* message) {
 
 int evaluateLmi(BuildWork& work, int k) {
   const int start = work.starts[k];
-  const int count = work.LmiBlockCount(k);
+  const int count = lmiBlockCount(lmiStarts, lmiBlocks.Size(), k);
   std::vector<VLmiBlock> fresh(count);
-  int row = 0;
-  int col = 0;
-  for (int b = 0; b < count; ++b) {
+  BlockTrianglePosition at;
+  for (int b = 0; b < count; ++b, at.Advance()) {
     if (evalLmiText(fresh[b], *work.lmiTextList[start + b])) return 1;
     if (checkFinite(fresh[b], "LMI coefficients must be finite.")) return 1;
-    if (checkLmiBlock(fresh, b, row, col, count)) return 1;
-    if (col == row) {
-      ++row;
-      col = 0;
-    } else {
-      ++col;
-    }
+    if (checkLmiBlock(fresh, b, at, count)) return 1;
   }
   for (int c = 0; c < count; ++c) *work.lmis[start + c] = fresh[c];
   return 0;
@@ -531,7 +516,7 @@ int sortLmis(BuildWork& work) {
   printBuildStep("  Gathering LMIs.");
   for (int k = 0; k < static_cast<int>(work.starts.size()); ++k) {
     const int start = work.starts[k];
-    const int count = work.LmiBlockCount(k);
+    const int count = lmiBlockCount(lmiStarts, lmiBlocks.Size(), k);
     const VLmiBlock& first = *work.lmis[start];
     if (count > 1) {
       work.blockLmiStarts.push_back(start);
@@ -725,7 +710,7 @@ void reduceBlockMatrixInequalities(BuildWork& work) {
   printBuildStep("  Processing block matrix inequalities basis.");
   for (size_t k = 0; k < work.blockLmiStarts.size(); ++k) {
     BlockLmi& target = builtProblem->BlockLmiAt(static_cast<int>(k));
-    const int n = static_cast<int>((std::sqrt(8.0 * work.blockLmiCounts[k] + 1.0) - 1.0) / 2.0);
+    const int n = lmiBlockRowCount(work.blockLmiCounts[k]);
     target.Allocate(n);
     int position = work.blockLmiStarts[k];
     for (int i = 0; i < n; ++i)
@@ -813,19 +798,6 @@ int runLastChecks(const BuildWork& work) {
 }
 
 }  // namespace
-
-const char* lmiBlockShapeError(const std::vector<VLmiBlock>& blocks, int b, int row, int col, int count) {
-  const VLmiBlock& block = blocks[b];
-  if (col > 0 && block.Rows() != blocks[packedLowerIndex(0, row, 0)].Rows())
-    return "LMI blocks have different number of rows.";
-  if (col < row && block.Cols() != blocks[packedLowerIndex(0, row - 1, col)].Cols())
-    return "LMI blocks have different number of colums.";
-  if (col == row && block.Rows() != block.Cols()) {
-    if (count > 1) return "LMI diagonal blocks must be square.";
-    if (block.Cols() != 1) return "LMI must be a square matrix or a column vector.";
-  }
-  return nullptr;
-}
 
 void printBuildStep(const std::string& text) {
   if (verboseFormat == 1) std::cout << text;

@@ -13,6 +13,7 @@
 
 #include "drivers.h"
 #include "eigenvalues.h"
+#include "report.h"
 #include "solver_fixture.h"
 
 namespace {
@@ -148,18 +149,16 @@ TEST_F(SolveTest, StalledOptimizationWarnsAndFallsBackFromTheSameBound) {
     SCOPED_TRACE(fact);
     freshWorkspace();
     ASSERT_EQ(run("format compact\nnoprog = 3;\nM = [2 1; 1 2];\nvar t\nlmi = t*eye(2) - M;\nobj = 2*t;\nbuild;"), 0);
-    BlockDiagonalMatrix W(0);
-    double weight = 0.0;
-    time_t start = 0, end = 0;
-    double cpuSeconds = 0.0;
-    ASSERT_EQ(runFindFeasibleQR(W, weight, start, end, cpuSeconds, 0), 0);
+    const SolverJob job{*builtProblem, objectiveVector, solverSettings, reportWarning};
+    SolverRun solverRun;
+    ASSERT_EQ(runFindFeasibleQR(job, solverRun, 0), 0);
     storeSolution();
     const double feasible = valueOf("t")[0];
     ASSERT_GT(feasible, 3.0);
 
     output.str("");
-    const int status = fact == 1 ? runOptimizeQR(W, weight, start, end, cpuSeconds, 2, 2.5)
-                                 : runOptimizeCholesky(W, weight, start, end, cpuSeconds, 2, 2.5);
+    const int status =
+        fact == 1 ? runOptimizeQR(job, solverRun, 2, 2.5) : runOptimizeCholesky(job, solverRun, 2, 2.5);
     EXPECT_EQ(status, 2);
     // A run that goes on prints a separator instead of a head; the least
     // squares form takes over at the same counter and bound.
