@@ -13,11 +13,6 @@
 
 namespace {
 
-int fail(const std::string& message) {
-  reportError(message);
-  return 1;
-}
-
 int endsStatement(int kind) { return kind == kComma || kind == kSemicolon || kind == kEol; }
 
 // Reads one right-hand side into block and text; noVariables is the

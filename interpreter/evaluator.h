@@ -29,7 +29,8 @@ const Operator* findOperator(int kind, const Operator (&operators)[N]) {
   return nullptr;
 }
 
-// Takes the operator that peekNonSpace has seen, with the blanks around it.
+// Takes the operator or separator that peekNonSpace has seen, with the blanks
+// around it.
 void takeOperator(int kind);
 
 // The element count of the value of a kind b (a Value or an affine block

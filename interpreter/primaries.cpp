@@ -18,13 +18,6 @@ namespace {
 // element.
 double elementOf(const Value& v, int k) { return v.IsScalar() ? *v.Scalar() : (*v.Matrix())[k]; }
 
-// Takes a token that peekNonSpace has seen, with the blanks around it.
-void takeSeparator(int kind) {
-  skipSpaces();
-  expectToken(kind);
-  skipSpaces();
-}
-
 // One index of a subscript: a bare ":" (colon set) or an expression.
 int readSubscriptIndex(Value& index, bool& colon) {
   colon = peekKind(0) == kColon;
@@ -188,7 +181,7 @@ int subscriptMode(const Subscript* subscript) { return subscript != nullptr ? su
 
 int assignParameter(ParameterEntry& entry, Subscript* subscript, Value& result) {
   const std::string& name = entry.Name();
-  takeSeparator(kAssign);
+  takeOperator(kAssign);
   Value rhs;
   if (evalExpression(rhs)) return 1;
   // Asked for again: the right-hand side may itself have assigned the name.
@@ -251,7 +244,7 @@ int checkVariableValue(const std::string& name, int type, int m, int n, const Va
 
 int assignVariable(VariableEntry& entry, Subscript* subscript, Value& result) {
   const std::string& name = entry.Name();
-  takeSeparator(kAssign);
+  takeOperator(kAssign);
   Value rhs;
   if (evalExpression(rhs)) return 1;
   VarRecord& record = entry.Get();
@@ -332,7 +325,7 @@ int primaryNewName(Value& result) {
     reportError("Unknown command, variable or parameter '" + name + "'.");
     return 1;
   }
-  takeSeparator(kAssign);
+  takeOperator(kAssign);
   if (evalExpression(result)) return 1;
   // The right-hand side may have bound the name itself (x = 1 + (x = 2));
   // the value of the whole assignment replaces that one.
@@ -375,7 +368,7 @@ int parseSubscript(const Value& value, SharedArray<int>& indices, int& rows, int
   if (readSubscriptIndex(first, firstColon)) return 1;
   const bool pair = peekNonSpace() == kComma;
   if (pair) {
-    takeSeparator(kComma);
+    takeOperator(kComma);
     if (readSubscriptIndex(second, secondColon)) return 1;
   }
   skipSpaces();

@@ -18,11 +18,6 @@
 
 namespace {
 
-int fail(const std::string& message) {
-  reportError(message);
-  return 1;
-}
-
 // Evaluates the texts of LMI k (0-based) into blocks, checking each block's
 // shape as it comes; n is the sum of the diagonal blocks' rows (a double:
 // it may pass the int range).

@@ -56,10 +56,9 @@ std::vector<T*> listElements(List<T>& list) {
   return elements;
 }
 
-int fail(const std::string& message) {
-  reportError(message, 1);
-  return 1;
-}
+// A build error may follow a progress line left open ("  Evaluating
+// LMIs."): its report starts with an empty line.
+constexpr int kBlankFirst = 1;
 
 int variableIndex(const std::string& name) {
   return searchIndex(name, builtVariableNames.data(), builtVariableCount);
@@ -109,7 +108,7 @@ void countNamedVariables(const VLmiBlock& block, BuildWork& work) {
 // single meaning there: the statement refused it, but a parameter may have
 // changed its size since.
 int checkLmiBlock(const std::vector<VLmiBlock>& fresh, int b, BlockTrianglePosition at, int count) {
-  if (const char* message = lmiBlockError(fresh, b, at, count > 1, variableTable)) return fail(message);
+  if (const char* message = lmiBlockError(fresh, b, at, count > 1, variableTable)) return fail(message, kBlankFirst);
   return 0;
 }
 
@@ -127,7 +126,7 @@ int checkFinite(const VLmiBlock& block, const char* message) {
   for (int t = 0; t < block.NumTerms(); ++t) {
     const VMatTerm& term = block[t];
     if ((!term.leftIsIdentity && isNotFinite(term.left)) || (!term.rightIsIdentity && isNotFinite(term.right)))
-      return fail(message);
+      return fail(message, kBlankFirst);
   }
   return 0;
 }
@@ -157,7 +156,7 @@ int evaluateStoredTexts(BuildWork& work) {
   for (size_t k = 0; k < work.lmes.size(); ++k) {
     VLmiBlock fresh(1);
     if (evalLmiText(fresh, *work.lmeTextList[k])) return 1;
-    if (fresh.NumTerms() == 1) return fail("LME does not involve any variables.");
+    if (fresh.NumTerms() == 1) return fail("LME does not involve any variables.", kBlankFirst);
     if (checkFinite(fresh, "LME coefficients must be finite.")) return 1;
     *work.lmes[k] = fresh;
   }
@@ -167,9 +166,9 @@ int evaluateStoredTexts(BuildWork& work) {
   printBuildStep("  Evaluating objective.");
   VLmiBlock fresh(1);
   if (evalLmiText(fresh, objectiveText)) return 1;
-  if (fresh.NumTerms() == 1) return fail("Objective does not involve any variables.");
+  if (fresh.NumTerms() == 1) return fail("Objective does not involve any variables.", kBlankFirst);
   // A parameter in the text may have changed its size since `obj` took it.
-  if (isMatrixBlock(fresh)) return fail("Objective must be a scalar function.");
+  if (isMatrixBlock(fresh)) return fail("Objective must be a scalar function.", kBlankFirst);
   if (checkFinite(fresh, "Objective coefficients must be finite.")) return 1;
   objective = fresh;
   printBuildStep(" Ok.\n");
@@ -185,7 +184,7 @@ int numberVariables(BuildWork& work) {
   std::vector<GenMatrixD> values(builtVariableCount);
   builtVariableValues.swap(values);
   work.referenceCounts.assign(builtVariableCount, 0);
-  if (variableIndex(kAffineVariableName) != 0) return fail("Affine Variable name error. Please report.");
+  if (variableIndex(kAffineVariableName) != 0) return fail("Affine Variable name error. Please report.", kBlankFirst);
 
   work.offsets.resize(builtVariableCount);
   double total = 0.0;  // not an int: the count of every unknown may pass the int range
@@ -193,7 +192,7 @@ int numberVariables(BuildWork& work) {
     builtVariableValues[i] = valueToMatrix(variableTable.Lookup(builtVariableNames[i]).GetValue());
     work.offsets[i] = static_cast<int>(total);
     total += elementCount(builtVariableValues[i].Rows(), builtVariableValues[i].Cols());
-    if (!isAllocatableCount(total)) return fail("Invalid size.");
+    if (!isAllocatableCount(total)) return fail("Invalid size.", kBlankFirst);
   }
   work.nvt = static_cast<int>(total);
   printBuildStep(" Ok.\n");
@@ -404,7 +403,7 @@ int solveEqualities(GenMatrixD& system, const std::vector<int>& columns, LmeSolu
     for (int j = 0; j < n; ++j) pivots[j] = columns[static_cast<int>(qr.Pivots()[j]) - 1];
   }
   for (int i = rank; i < m; ++i)
-    if (std::fabs(B[i]) > eps) return fail("LME set is ill conditionated.");
+    if (std::fabs(B[i]) > eps) return fail("LME set is ill conditionated.", kBlankFirst);
 
   out.dependent.assign(pivots.begin(), pivots.begin() + rank);
   out.free.assign(pivots.begin() + rank, pivots.end());
@@ -490,7 +489,7 @@ int computeEqualityBasis(BuildWork& work) {
 
   printBuildStep("  Processing LME basis.");
   // A zero mask on the hidden variable asks for 1 = 0.
-  if (source[0] < 0) return fail("LME set is ill conditionated.");
+  if (source[0] < 0) return fail("LME set is ill conditionated.", kBlankFirst);
   std::vector<int> columns;  // the unknowns after 0 that the structure leaves free
   for (int u = 1; u < work.nvt; ++u)
     if (source[u] == u) columns.push_back(u);
@@ -498,7 +497,7 @@ int computeEqualityBasis(BuildWork& work) {
   if (rows == 0) {
     lme.free = columns;
   } else {
-    if (!isAllocatableCount(rows * (columns.size() + 1.0))) return fail("Invalid size.");
+    if (!isAllocatableCount(rows * (columns.size() + 1.0))) return fail("Invalid size.", kBlankFirst);
     GenMatrixD system(static_cast<int>(rows), static_cast<int>(columns.size()) + 1, 0.0, 0);
     stackEqualities(work, constants, static_cast<int>(rows), source, columns, system);
     if (solveEqualities(system, columns, lme)) return 1;
@@ -526,7 +525,7 @@ int sortLmis(BuildWork& work) {
     } else if (first.Rows() == first.Cols()) {
       work.matrixLmis.push_back(start);
     } else {
-      return fail("LMIs must be square.");
+      return fail("LMIs must be square.", kBlankFirst);
     }
   }
   printBuildStep(" Ok.\n");
@@ -555,7 +554,7 @@ int reduceLinearInequalities(BuildWork& work) {
     constants.push_back(work.lmis[position]->Eval(variableTable, kLmiReading));
     rows += constants.back().ElementCount();
   }
-  if (!isAllocatableCount(rows * work.nvt)) return fail("Invalid size.");
+  if (!isAllocatableCount(rows * work.nvt)) return fail("Invalid size.", kBlankFirst);
   // Column 0 holds the constants, column u the coefficients of unknown u.
   GenMatrixD C(static_cast<int>(rows), work.nvt, 0.0, 0);
   int row = 0;
@@ -774,7 +773,7 @@ int checkSymmetry(BuiltProblem& problem) {
   const GenMatrixD ones(problem.Nv(), 1, 1.0, 0);
   problem.EvaluateAt(ones, values);
   if (hasAsymmetricBlock(values) || hasAsymmetricDirection(problem, solverSettings.rank_eps))
-    return fail("Constraint set is not symmetric.");
+    return fail("Constraint set is not symmetric.", kBlankFirst);
   return 0;
 }
 
@@ -782,13 +781,14 @@ int runLastChecks(const BuildWork& work) {
   printBuildStep("- Last checks.\n");
   printBuildStep("  Checking unreferenced variables.");
   for (int i = 1; i < builtVariableCount; ++i)
-    if (work.referenceCounts[i] == 0) return fail("Variable \"" + builtVariableNames[i] + "\" is never referenced.");
+    if (work.referenceCounts[i] == 0)
+      return fail("Variable \"" + builtVariableNames[i] + "\" is never referenced.", kBlankFirst);
   printBuildStep(" Ok.\n");
 
   builtProblem->SetBasis(work.basis);
   builtProblem->SetFreeIndex(work.freeIndex);
   builtProblem->SetDependentIndex(work.dependentIndex);
-  if (builtProblem->FinalizeSizes()) return fail("Invalid size.");
+  if (builtProblem->FinalizeSizes()) return fail("Invalid size.", kBlankFirst);
 
   printBuildStep("  Checking symmetry.");
   if (checkSymmetry(*builtProblem)) return 1;
@@ -819,7 +819,7 @@ int buildProblem() {
   if (evaluateStoredTexts(work)) return 1;
   if (numberVariables(work)) return 1;
   if (computeEqualityBasis(work)) return 1;
-  if (work.starts.empty()) return fail("Cannot build problem without inequalities...");
+  if (work.starts.empty()) return fail("Cannot build problem without inequalities...", kBlankFirst);
   if (reduceInequalities(work)) return 1;
   reduceObjective(work);
   return runLastChecks(work);

@@ -1,10 +1,10 @@
 #include "lmi_evaluator.h"
 
 #include <sstream>
-#include <utility>
 
 #include "builtins.h"
 #include "evaluator.h"
+#include "input_state.h"
 #include "lexer.h"
 #include "line_input.h"
 #include "matrix_literal.h"
@@ -16,11 +16,6 @@ namespace {
 
 const char* const kNotLinear = "Not a linear operation.";
 const char* const kColumnsDiffer = "Cannot concatenate matrices with different column sizes.";
-
-int fail(const std::string& message) {
-  reportError(message);
-  return 1;
-}
 
 int isOneByOne(const VLmiBlock& block) { return block.Rows() == 1 && block.Cols() == 1; }
 int isEmptySized(const VLmiBlock& block) { return block.Rows() == 0 || block.Cols() == 0; }
@@ -440,40 +435,6 @@ std::string collapseBlanks(const std::string& text) {
   return collapsed;
 }
 
-// The interpreter's input while a stored text is evaluated in its place.
-struct InputState {
-  TokenQueue queue;
-  std::string statement;
-  std::istream* input;
-  std::istringstream* buffer;
-  int column;
-  int line;
-  int recording;
-  int brackets;
-};
-
-void saveInput(InputState& state) {
-  saveTokenQueue(state.queue);
-  state.statement = std::move(statementText);
-  state.input = lineInput;
-  state.buffer = lineBuffer;
-  state.column = columnNumber;
-  state.line = lineNumber;
-  state.recording = recordingText;
-  state.brackets = insideBrackets;
-}
-
-void restoreInput(InputState& state) {
-  restoreTokenQueue(state.queue);
-  statementText = std::move(state.statement);
-  lineInput = state.input;
-  lineBuffer = state.buffer;
-  columnNumber = state.column;
-  lineNumber = state.line;
-  recordingText = state.recording;
-  insideBrackets = state.brackets;
-}
-
 }  // namespace
 
 LmiPrimaryHandler LmiTermPrimaryTable[kTokenKindCount] = {
@@ -525,7 +486,7 @@ int evalLmiRecording(VLmiBlock& block, std::string& text) {
 
 int evalLmiText(VLmiBlock& block, const std::string& text) {
   InputState saved;
-  saveInput(saved);
+  saved.Save();
   statementText.clear();
   columnNumber = 0;
   --lineNumber;
@@ -535,9 +496,8 @@ int evalLmiText(VLmiBlock& block, const std::string& text) {
   insideBrackets = 0;
   std::istringstream stream(text + ";");
   lineInput = &stream;
-  discardTokenQueue();
   const int status = evalLmiExpression(block);
-  restoreInput(saved);
+  saved.Restore();
   return status;
 }
 
