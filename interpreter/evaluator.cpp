@@ -1,6 +1,7 @@
 #include "evaluator.h"
 
 #include <cmath>
+#include <iterator>
 
 #include "allocation.h"
 #include "builtins.h"
@@ -12,7 +13,7 @@
 #include "solve_primaries.h"
 #include "workspace.h"
 
-PrimaryHandler MatrixPrimaryTable[kTokenKindCount] = {
+const PrimaryHandler MatrixPrimaryTable[] = {
     // nothing, variable, parameter, name, lmi, lme, obj, var, eval, who
     primaryNotAPrimary, primaryVariable, primaryParameter, primaryNewName, primaryNotAPrimary,
     primaryNotAPrimary, primaryNotAPrimary, primaryNotAPrimary, primaryEval, primaryNotAPrimary,
@@ -39,6 +40,7 @@ PrimaryHandler MatrixPrimaryTable[kTokenKindCount] = {
     primaryNotAPrimary, primaryNotAPrimary, primaryNotAPrimary, primaryFind, primaryEol,
     // end, unknown
     primaryNotAPrimary, primaryInvalidToken};
+static_assert(std::size(MatrixPrimaryTable) == kTokenKindCount, "one handler for every token kind");
 
 namespace {
 

@@ -109,7 +109,9 @@ int makeRange(double start, double step, double end, Value& result);
 
 // The primary handlers, indexed by the kind of the front token. Each takes
 // its own first token and returns 0, or 1 after an error report.
+// One entry for each of the kTokenKindCount kinds (a missing one fails to
+// compile).
 using PrimaryHandler = int (*)(Value&);
-extern PrimaryHandler MatrixPrimaryTable[kTokenKindCount];
+extern const PrimaryHandler MatrixPrimaryTable[];
 
 #endif

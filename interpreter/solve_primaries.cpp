@@ -34,9 +34,9 @@ int prepareProblem(int keyword) {
 
 int findFeasiblePoint(SolverRun& run) {
   std::cout << "Searching feasible point...\n";
-  const int status =
-      solverSettings.fact == 1 ? runFindFeasibleQR(currentJob(), run, 0) : runFindFeasibleCholesky(currentJob(), run, 0);
-  if (status != 0) reportWarning("Problem may have no feasible solution.");
+  const int status = solverSettings.fact == 1 ? runFindFeasibleQR(currentJob(), run, 0)
+                                              : runFindFeasibleCholesky(currentJob(), run, 0);
+  if (status != kSolved) reportWarning("Problem may have no feasible solution.");
   return status;
 }
 
@@ -66,7 +66,7 @@ int primaryFeas(Value& result) {
   if (prepareProblem(kFeas)) return 1;
   SolverRun run;
   const int status = findFeasiblePoint(run);
-  if (status == 0) storeSolution();
+  if (status == kSolved) storeSolution();
   return finish(run, status, result);
 }
 
@@ -74,7 +74,7 @@ int primarySolve(Value& result) {
   if (prepareProblem(kSolve)) return 1;
   SolverRun run;
   int status = findFeasiblePoint(run);
-  if (status == 0 && objective.NumTerms() > 1) {
+  if (status == kSolved && objective.NumTerms() > 1) {
     status = optimizeObjective(run);
     storeSolution();
   }

@@ -33,7 +33,7 @@ struct BuildWork {
   std::vector<std::string*> lmeTextList;
 
   std::vector<int> offsets;  // the first unknown of each variable
-  int nvt = 0;
+  int nvt = 0;               // unknowns: every entry of every variable, the hidden constant 1 first
   std::vector<int> referenceCounts;
 
   // The equality basis: dependent unknown i = sum over k of Z(i, k) y[k].
@@ -102,7 +102,7 @@ void countNamedVariables(const VLmiBlock& block, BuildWork& work) {
 }
 
 // ---------------------------------------------------------------------------
-// Step 2: the stored texts, evaluated again
+// The stored texts, evaluated again, and the shapes of the LMIs
 
 // The shape rules, and a 1 x 1 term in an off-diagonal block, which has no
 // single meaning there: the statement refused it, but a parameter may have
@@ -176,7 +176,7 @@ int evaluateStoredTexts(BuildWork& work) {
 }
 
 // ---------------------------------------------------------------------------
-// Step 3: variables and unknowns
+// The variables numbered, and their entries as unknowns
 
 int numberVariables(BuildWork& work) {
   printBuildStep("- Variables.");
@@ -200,7 +200,7 @@ int numberVariables(BuildWork& work) {
 }
 
 // ---------------------------------------------------------------------------
-// Step 4: the equality basis
+// The equality basis: structural equations, then the LMEs
 
 // x[plus] - x[minus] = 0, or x[plus] = 0 when minus is -1.
 struct StructuralEquation {
@@ -508,7 +508,7 @@ int computeEqualityBasis(BuildWork& work) {
 }
 
 // ---------------------------------------------------------------------------
-// Step 6: the inequalities
+// The inequalities, sorted by kind and reduced into the built problem
 
 int sortLmis(BuildWork& work) {
   printBuildStep("- LMI basis.\n");
@@ -728,7 +728,7 @@ int reduceInequalities(BuildWork& work) {
 }
 
 // ---------------------------------------------------------------------------
-// Step 7: the objective over the free parameters
+// The objective over the free parameters
 
 void reduceObjective(const BuildWork& work) {
   printBuildStep("- Objective basis.\n");
@@ -757,7 +757,7 @@ void reduceObjective(const BuildWork& work) {
 }
 
 // ---------------------------------------------------------------------------
-// Step 8: last checks
+// Last checks: unreferenced variables, the sizes, symmetry
 
 int hasAsymmetricBlock(const BlockDiagonalMatrix& values) {
   for (int k = 0; k < values.BlockCount(); ++k)

@@ -1,5 +1,6 @@
 #include "lmi_evaluator.h"
 
+#include <iterator>
 #include <sstream>
 
 #include "builtins.h"
@@ -437,7 +438,7 @@ std::string collapseBlanks(const std::string& text) {
 
 }  // namespace
 
-LmiPrimaryHandler LmiTermPrimaryTable[kTokenKindCount] = {
+const LmiPrimaryHandler LmiTermPrimaryTable[] = {
     // nothing, variable, parameter, name, lmi, lme, obj, var, eval, who
     lmiPrimaryNotAPrimary, lmiPrimaryVariable, lmiPrimaryParameter, lmiPrimaryNewName, lmiPrimaryNotAPrimary,
     lmiPrimaryNotAPrimary, lmiPrimaryNotAPrimary, lmiPrimaryNotAPrimary, lmiPrimaryNotAPrimary,
@@ -469,6 +470,7 @@ LmiPrimaryHandler LmiTermPrimaryTable[kTokenKindCount] = {
     lmiPrimaryNotAPrimary, lmiPrimaryNotAPrimary, lmiPrimaryNotAPrimary, lmiPrimaryFind, lmiPrimaryEol,
     // end, unknown
     lmiPrimaryNotAPrimary, lmiPrimaryInvalidToken};
+static_assert(std::size(LmiTermPrimaryTable) == kTokenKindCount, "one handler for every token kind");
 
 int evalLmiRecording(VLmiBlock& block, std::string& text) {
   const int outerRecording = recordingText;

@@ -14,16 +14,7 @@
 #include "built_problem.h"
 #include "gen_matrix.h"
 #include "solver_settings.h"
-
-// The outcome of every solver phase and driver.
-enum SolverStatus {
-  kSolved = 0,          // strictly feasible point found, or bound within eps
-  kMaxIterations = 1,   // max_iter iterations done
-  kNoProgress = 2,      // nothing changed for noprog iterations
-  kDegenerate = 3,      // a Cholesky factorisation failed
-  kUnbounded = 4,       // unboundedness detected
-  kAbnormal = 99        // abnormal termination, named by the phase's own line
-};
+#include "solver_status.h"
 
 // What the drivers work on: the built problem and, to optimise, its
 // objective over the free parameters; the settings (eps, max_iter, noprog

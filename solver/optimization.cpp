@@ -263,16 +263,17 @@ void OptimizationRun::LeastSquaresDirections() {
   }
 }
 
-// The directions d_g and d_e and the value F_e: 0, or the phase's result.
+// The directions d_g and d_e and the value F_e: kSolved, or the phase's
+// result.
 int OptimizationRun::Directions() {
   if (U.Factor(W)) {
-    if (form == NewtonForm::kLeastSquares) return 3;
+    if (form == NewtonForm::kLeastSquares) return kDegenerate;
     printFactorizationFailure();
-    return 99;
+    return kAbnormal;
   }
   if (form == NewtonForm::kCholesky) {
     normal->Build(W, t);
-    if (normal->Factor()) return 3;
+    if (normal->Factor()) return kDegenerate;
     dg.Copy(normal->RightSide());
     normal->Solve(dg);
     de.Fill(0.0);
@@ -283,7 +284,7 @@ int OptimizationRun::Directions() {
   }
   if (!isFiniteVector(dg) || !isFiniteVector(de)) return newtonFailure(form);
   evaluateDirection(problem, map, de, x, Fe);
-  return 0;
+  return kSolved;
 }
 
 // The point at level L (and F(T z) when asked): 0, or 1 when it is not
@@ -390,24 +391,25 @@ void OptimizationRun::Accept(const LevelPoint& p, double& bound) {
 
 // Steps from the proposed level to the chosen direction, scaled, in V with
 // its eigenvalues in v; sets the mark and, when a level is accepted, the
-// bound. Returns 0, or 4 when the objective is unbounded below.
+// bound. Returns kSolved, or kUnbounded when the objective is unbounded
+// below (or the phase's result when no direction can be formed).
 int OptimizationRun::ChooseDirection(double estimate, double& bound) {
   Search found = Search::kNone;
   if (dg[0] > 0.0 && std::isfinite(estimate) && FormLevel(estimate, trial, 1) == 0) {
     found = Candidate(trial, bound);
-    if (found == Search::kUnbounded) return 4;
+    if (found == Search::kUnbounded) return kUnbounded;
     if (found == Search::kFound && bound > prev && bound - prev <= kRoundingSlack * std::max(std::fabs(prev), 1.0)) {
       bound = prev;
       mark = 1;
       rel = 0.0;
-      return 0;
+      return kSolved;
     }
   }
   int prevFormed = 0;
   if (found == Search::kNone || bound > prev) {
     prevFormed = FormLevel(prev, atPrev, 1) == 0;
     found = prevFormed ? Candidate(atPrev, bound) : Search::kNone;
-    if (found == Search::kUnbounded) return 4;
+    if (found == Search::kUnbounded) return kUnbounded;
   }
 
   mark = 0;
@@ -415,7 +417,7 @@ int OptimizationRun::ChooseDirection(double estimate, double& bound) {
     mark = 1;
     if (FirstTest(bound)) {
       Accept(trial, bound);
-      return 0;
+      return kSolved;
     }
     if (!prevFormed) prevFormed = FormLevel(prev, atPrev, 0) == 0;
     if (prevFormed && eigen.Fill(atPrev.D, atPrev.h, v) == 0 && smallestEntry(v) >= kLevelThreshold) {
@@ -427,7 +429,7 @@ int OptimizationRun::ChooseDirection(double estimate, double& bound) {
         if (GridTest(L)) {
           mark = 1 + j;
           Accept(trial, bound);
-          return 0;
+          return kSolved;
         }
       }
     }
@@ -437,7 +439,7 @@ int OptimizationRun::ChooseDirection(double estimate, double& bound) {
   if (!prevFormed && FormLevel(prev, atPrev, 0) != 0) return newtonFailure(form);
   bound = prev;
   if (TestScaled(atPrev)) return newtonFailure(form);
-  return 0;
+  return kSolved;
 }
 
 double OptimizationRun::StepLength(double eps) {
@@ -456,7 +458,7 @@ int OptimizationRun::Run(double eps, int maxIter, int noprog, int display, int& 
   prev = bound;
   for (; counter <= maxIter; ++counter) {
     int result = Directions();
-    if (result != 0) return result;
+    if (result != kSolved) return result;
     a = dot(q, dg);
     e = de[0];
     const double estimate = a / dg[0];
@@ -471,7 +473,7 @@ int OptimizationRun::Run(double eps, int maxIter, int noprog, int display, int& 
     }
     const double before = prev;
     result = ChooseDirection(estimate, bound);
-    if (result != 0) return result;
+    if (result != kSolved) return result;
 
     if (mark != 0) {
       const double delta = std::fabs(before) < std::sqrt(eps) ? 1.0 : 0.0;
@@ -483,15 +485,15 @@ int OptimizationRun::Run(double eps, int maxIter, int noprog, int display, int& 
       bound = prev;
     }
     if (isDisplayed(counter, display)) printOptimizationLine(eps, counter, m * prev, rel, mark);
-    if (mark != 0 && 0.0 <= rel && rel < eps) return 0;
-    if (noProgress >= noprog) return 2;
+    if (mark != 0 && 0.0 <= rel && rel < eps) return kSolved;
+    if (noProgress >= noprog) return kNoProgress;
 
     const double alpha = StepLength(eps);
     const double h = mark != 0 ? trial.h : atPrev.h;
     updateScaling(W, U, V, alpha);
     t = t * (1.0 - alpha * (t * h - 1.0));
   }
-  return 1;
+  return kMaxIterations;
 }
 
 int optimize(NewtonForm form, BuiltProblem& problem, const GenMatrixD& objective, double& bound, double eps,
@@ -505,7 +507,7 @@ int optimize(NewtonForm form, BuiltProblem& problem, const GenMatrixD& objective
     // stop the objective: the variables keep the feasible point.
     clock.Stop(end, cpuSeconds);
     run.WriteBack();
-    return unbounded ? 4 : 0;
+    return unbounded ? kUnbounded : kSolved;
   }
   if (counter == 0) {
     counter = 1;

@@ -157,8 +157,7 @@ TEST_F(SolveTest, StalledOptimizationWarnsAndFallsBackFromTheSameBound) {
     ASSERT_GT(feasible, 3.0);
 
     output.str("");
-    const int status =
-        fact == 1 ? runOptimizeQR(job, solverRun, 2, 2.5) : runOptimizeCholesky(job, solverRun, 2, 2.5);
+    const int status = fact == 1 ? runOptimizeQR(job, solverRun, 2, 2.5) : runOptimizeCholesky(job, solverRun, 2, 2.5);
     EXPECT_EQ(status, 2);
     // A run that goes on prints a separator instead of a head; the least
     // squares form takes over at the same counter and bound.
