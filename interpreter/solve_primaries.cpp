@@ -3,7 +3,6 @@
 #include <iomanip>
 #include <iostream>
 
-#include "block_diagonal.h"
 #include "builder.h"
 #include "drivers.h"
 #include "lexer.h"

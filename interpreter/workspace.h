@@ -1,5 +1,6 @@
 // The interpreter's state: one set of global objects that live for the whole
-// process. The builder and the solver read and write several of them.
+// process. The builder reads and writes several of them; the solver gets what
+// it needs from the solve primaries.
 #ifndef VARNEL_WORKSPACE_H
 #define VARNEL_WORKSPACE_H
 

@@ -303,6 +303,36 @@ TEST_F(SolveTest, MaxIterKeepsTheLastAcceptedPoint) {
   }
 }
 
+// The drivers read nothing of the workspace: the settings and the function
+// that takes their warnings come with the job. With noprog 3 in the job
+// (10 in the workspace) the stalled run of the test above warns through the
+// job's function, and nothing reaches the output but the tables.
+std::vector<std::string> warningsTaken;
+void takeWarning(const std::string& message) { warningsTaken.push_back(message); }
+
+TEST_F(SolveTest, DriversTakeSettingsAndReporterFromTheJob) {
+  for (int fact = 1; fact <= 2; ++fact) {
+    SCOPED_TRACE(fact);
+    freshWorkspace();
+    ASSERT_EQ(run("format compact\nM = [2 1; 1 2];\nvar t\nlmi = t*eye(2) - M;\nobj = 2*t;\nbuild;"), 0);
+    ASSERT_EQ(solverSettings.noprog, 10);
+    SolverSettings settings = solverSettings;
+    settings.noprog = 3;
+    settings.display = 0;
+    warningsTaken.clear();
+    const SolverJob job{*builtProblem, objectiveVector, settings, takeWarning};
+    SolverRun solverRun;
+    ASSERT_EQ(runFindFeasibleQR(job, solverRun, 0), 0);
+    output.str("");
+    const int status = fact == 1 ? runOptimizeQR(job, solverRun, 2, 2.5) : runOptimizeCholesky(job, solverRun, 2, 2.5);
+    EXPECT_EQ(status, kNoProgress);
+    // The normal equations fall back to least squares, which stalls too.
+    const std::vector<std::string> expected(fact, "No progress after 3 iterations.");
+    EXPECT_EQ(warningsTaken, expected);
+    EXPECT_EQ(output.str(), "") << "display 0 shows no table, and no warning is printed";
+  }
+}
+
 TEST_F(SolveTest, SolveWithoutObjectiveLeavesTheVariables) {
   freshWorkspace();
   EXPECT_EQ(Solve(1, "var sym X(2) = 5\nlmi = X - eye(2);\nsolve;"), 0.0);
