@@ -1,25 +1,26 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds, and runs the whole suite twice: in Release
 # and under AddressSanitizer + UndefinedBehaviorSanitizer. Where clang with
-# libFuzzer is installed, the fuzz targets then run over their corpus.
+# libFuzzer is installed, the fuzz targets then run over their corpus. Every
+# build treats a compiler warning as an error.
 set -euo pipefail
 VARNEL_ROOT=$(cd "$(dirname "$0")" && pwd)
 . "$VARNEL_ROOT/tools/deps.sh"
-varnel_install_deps
+varnel_install_deps tests
 
 echo "== Release build"
-varnel_build build -DCMAKE_BUILD_TYPE=Release
+varnel_build build -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=ON -DVARNEL_WERROR=ON
 ctest --test-dir "$VARNEL_ROOT/build" --output-on-failure -j "$(nproc)"
 
 echo "== Sanitizer build (address, undefined)"
-varnel_build build-sanitize -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVARNEL_SANITIZE=ON
+varnel_build build-sanitize -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVARNEL_SANITIZE=ON -DBUILD_TESTING=ON -DVARNEL_WERROR=ON
 ASAN_OPTIONS=halt_on_error=1:detect_leaks=1 \
 UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
   ctest --test-dir "$VARNEL_ROOT/build-sanitize" --output-on-failure -j "$(nproc)"
 
 if varnel_have_libfuzzer; then
   echo "== Fuzz targets over their corpus (clang, libFuzzer)"
-  varnel_build_fuzz
+  varnel_build_fuzz -DVARNEL_WERROR=ON
   ctest --test-dir "$VARNEL_ROOT/build-fuzz" --output-on-failure -j "$(nproc)"
 else
   echo "== Fuzz targets skipped: clang with libFuzzer is not installed"

@@ -141,6 +141,24 @@ Value leftDivideValues(const Value& a, const Value& b);
 // Only scalar ^ scalar computes; a non-scalar exponent or a matrix base
 // writes its message to the standard error stream and gives empty.
 Value powerValues(const Value& a, const Value& b);
+// The message that refuses base ^ exponent, or null when the power can be
+// computed: two non-scalars are not implemented at all, and of the mixed
+// pairs only scalar ^ scalar is (a matrix base, or an exponent that is a
+// matrix or empty, fails). An empty base under a scalar exponent is left to
+// powerValues, which gives the empty value.
+const char* powerOperandError(const Value& base, const Value& exponent);
+// The element-wise operators: 1.0 where the relation holds, 0.0 elsewhere; a
+// scalar operand meets every element of a matrix operand; an empty operand
+// gives the empty value.
+Value orValues(const Value& a, const Value& b);
+Value andValues(const Value& a, const Value& b);
+Value ltValues(const Value& a, const Value& b);
+Value leValues(const Value& a, const Value& b);
+Value gtValues(const Value& a, const Value& b);
+Value geValues(const Value& a, const Value& b);
+Value eqValues(const Value& a, const Value& b);
+Value neValues(const Value& a, const Value& b);
+
 // "Empty container!" and a line end; a scalar with nothing after it; a
 // matrix after a line end, row by row.
 std::ostream& printValue(std::ostream& out, const Value& a);

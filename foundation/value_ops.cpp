@@ -127,6 +127,22 @@ Value powerValues(const Value& a, const Value& b) {
   return result;
 }
 
+Value orValues(const Value& a, const Value& b) { return elementwiseValues(a, b, logicalOr); }
+Value andValues(const Value& a, const Value& b) { return elementwiseValues(a, b, logicalAnd); }
+Value ltValues(const Value& a, const Value& b) { return elementwiseValues(a, b, compareLt); }
+Value leValues(const Value& a, const Value& b) { return elementwiseValues(a, b, compareLe); }
+Value gtValues(const Value& a, const Value& b) { return elementwiseValues(a, b, compareGt); }
+Value geValues(const Value& a, const Value& b) { return elementwiseValues(a, b, compareGe); }
+Value eqValues(const Value& a, const Value& b) { return elementwiseValues(a, b, compareEq); }
+Value neValues(const Value& a, const Value& b) { return elementwiseValues(a, b, compareNe); }
+
+const char* powerOperandError(const Value& base, const Value& exponent) {
+  if (!base.IsScalar() && !exponent.IsScalar()) return "Not implemented operation.";
+  if (base.IsMatrix()) return "Not yet implemented function.";
+  if (!exponent.IsScalar()) return "Undefined operation: Matrix ^ Matrix";
+  return nullptr;
+}
+
 std::ostream& printValue(std::ostream& out, const Value& a) {
   if (a.IsEmpty()) return out << "Empty container!" << std::endl;
   if (a.IsScalar()) return out << *a.Scalar();

@@ -17,11 +17,6 @@ namespace {
 const char* const kInvalidSize = "Invalid size.";
 const char* const kSizeBelowOne = "Matrix size must be greater than one.";
 
-int fail(const char* message) {
-  reportError(message);
-  return 1;
-}
-
 // ---- The frame of the one-argument functions ------------------------------
 
 // Takes the "(" that must follow the keyword directly and the blanks after it.

@@ -1,9 +1,8 @@
 #include "constraints.h"
 
-#include <cmath>
-#include <deque>
 #include <iostream>
 #include <string>
+#include <vector>
 
 #include "lexer.h"
 #include "line_input.h"
@@ -13,11 +12,6 @@
 #include "workspace.h"
 
 namespace {
-
-int fail(const std::string& message) {
-  reportError(message);
-  return 1;
-}
 
 int endsStatement(int kind) { return kind == kComma || kind == kSemicolon || kind == kEol; }
 
@@ -34,8 +28,8 @@ int readConstraint(VLmiBlock& block, std::string& text, const char* noVariables)
 
 // The blocks of a block LMI as they are read, row by row.
 struct BlockList {
-  std::deque<VLmiBlock> blocks;
-  std::deque<std::string> texts;
+  std::vector<VLmiBlock> blocks;
+  std::vector<std::string> texts;
 };
 
 // Takes the line ends at the front, reading further input lines while the
@@ -55,14 +49,8 @@ int skipBlockLineEnds() {
 
 // Checks block (i, j), the last one read, against the blocks before it.
 int checkBlockShape(const BlockList& list, int i, int j) {
-  const VLmiBlock& b = list.blocks.back();
-  if (j > 0 && b.Rows() != list.blocks[packedLowerIndex(0, i, 0)].Rows())
-    return fail("LMI blocks have different number of rows.");
-  if (j < i && b.Cols() != list.blocks[packedLowerIndex(0, i - 1, j)].Cols())
-    return fail("LMI blocks have different number of colums.");
-  if (j == i && b.Rows() != b.Cols()) return fail("LMI diagonal blocks must be square.");
-  if (j < i && isMatrixBlock(b) && holdsScalarTerm(b))
-    return fail("LMI off-diagonal blocks must not have scalar terms.");
+  const int b = static_cast<int>(list.blocks.size()) - 1;
+  if (const char* message = lmiBlockError(list.blocks, b, {i, j}, 1, variableTable)) return fail(message);
   return 0;
 }
 
@@ -206,26 +194,8 @@ void listOneLine(const std::string& text) {
 
 }  // namespace
 
-int packedLowerIndex(int start, int i, int j) { return start + i * (i + 1) / 2 + j; }
-
-int lmiBlockRowCount(int n) { return (static_cast<int>(std::sqrt(8.0 * n + 1.0)) - 1) / 2; }
-
-int lmiBlockCount(int k) {
-  const ListNode<int>* start = lmiStarts.NodeAt(k);
-  const int end = start->next != nullptr ? start->next->value : lmiBlocks.Size();
-  return end - start->value;
-}
-
-int holdsScalarTerm(const VLmiBlock& block) {
-  const Value constant = lmiConstantPart(block);
-  if (constant.IsScalar() && *constant.Scalar() != 0.0) return 1;
-  for (int t = 1; t < block.NumTerms(); ++t)
-    if (block[t].Eval(variableTable).IsScalar()) return 1;
-  return 0;
-}
-
 void listLmi(int k) {
-  const int n = lmiBlockCount(k);
+  const int n = lmiBlockCount(lmiStarts, lmiBlocks.Size(), k);
   const ListNode<std::string>* text = lmiTexts.NodeAt(lmiStarts.NodeAt(k)->value);
   newlineUnlessCompact();
   std::cout << "lmi(" << k + 1 << ") = ";

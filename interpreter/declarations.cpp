@@ -11,11 +11,6 @@
 
 namespace {
 
-int fail(const std::string& message) {
-  reportError(message);
-  return 1;
-}
-
 int failFor(const std::string& name, const char* tail) { return fail("Variable '" + name + tail); }
 
 // A token that can begin an item: a type keyword or a name that is neither a

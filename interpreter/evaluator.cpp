@@ -1,6 +1,7 @@
 #include "evaluator.h"
 
 #include <cmath>
+#include <iterator>
 
 #include "allocation.h"
 #include "builtins.h"
@@ -12,7 +13,7 @@
 #include "solve_primaries.h"
 #include "workspace.h"
 
-PrimaryHandler MatrixPrimaryTable[kTokenKindCount] = {
+const PrimaryHandler MatrixPrimaryTable[] = {
     // nothing, variable, parameter, name, lmi, lme, obj, var, eval, who
     primaryNotAPrimary, primaryVariable, primaryParameter, primaryNewName, primaryNotAPrimary,
     primaryNotAPrimary, primaryNotAPrimary, primaryNotAPrimary, primaryEval, primaryNotAPrimary,
@@ -39,6 +40,7 @@ PrimaryHandler MatrixPrimaryTable[kTokenKindCount] = {
     primaryNotAPrimary, primaryNotAPrimary, primaryNotAPrimary, primaryFind, primaryEol,
     // end, unknown
     primaryNotAPrimary, primaryInvalidToken};
+static_assert(std::size(MatrixPrimaryTable) == kTokenKindCount, "one handler for every token kind");
 
 namespace {
 
@@ -290,22 +292,6 @@ int evalPostfix(Value& result) {
     resultName = kAnsName;
   }
   return 0;
-}
-
-Value orValues(const Value& a, const Value& b) { return elementwiseValues(a, b, logicalOr); }
-Value andValues(const Value& a, const Value& b) { return elementwiseValues(a, b, logicalAnd); }
-Value ltValues(const Value& a, const Value& b) { return elementwiseValues(a, b, compareLt); }
-Value leValues(const Value& a, const Value& b) { return elementwiseValues(a, b, compareLe); }
-Value gtValues(const Value& a, const Value& b) { return elementwiseValues(a, b, compareGt); }
-Value geValues(const Value& a, const Value& b) { return elementwiseValues(a, b, compareGe); }
-Value eqValues(const Value& a, const Value& b) { return elementwiseValues(a, b, compareEq); }
-Value neValues(const Value& a, const Value& b) { return elementwiseValues(a, b, compareNe); }
-
-const char* powerOperandError(const Value& base, const Value& exponent) {
-  if (!base.IsScalar() && !exponent.IsScalar()) return "Not implemented operation.";
-  if (base.IsMatrix()) return "Not yet implemented function.";
-  if (!exponent.IsScalar()) return "Undefined operation: Matrix ^ Matrix";
-  return nullptr;
 }
 
 int rangeElementCount(double start, double step, double end) {

@@ -29,7 +29,8 @@ const Operator* findOperator(int kind, const Operator (&operators)[N]) {
   return nullptr;
 }
 
-// Takes the operator that peekNonSpace has seen, with the blanks around it.
+// Takes the operator or separator that peekNonSpace has seen, with the blanks
+// around it.
 void takeOperator(int kind);
 
 // The element count of the value of a kind b (a Value or an affine block
@@ -96,25 +97,6 @@ int evalNot(Value& result);
 // A primary and at most one transpose quote directly after it.
 int evalPostfix(Value& result);
 
-// The element-wise operators: 1.0 where the relation holds, 0.0 elsewhere; a
-// scalar operand meets every element of a matrix operand; an empty operand
-// gives the empty value.
-Value orValues(const Value& a, const Value& b);
-Value andValues(const Value& a, const Value& b);
-Value ltValues(const Value& a, const Value& b);
-Value leValues(const Value& a, const Value& b);
-Value gtValues(const Value& a, const Value& b);
-Value geValues(const Value& a, const Value& b);
-Value eqValues(const Value& a, const Value& b);
-Value neValues(const Value& a, const Value& b);
-
-// The message that refuses base ^ exponent, or null when the power can be
-// computed: two non-scalars are not implemented at all, and of the mixed
-// pairs only scalar ^ scalar is (a matrix base, or an exponent that is a
-// matrix or empty, fails). An empty base under a scalar exponent is left to
-// powerValues, which gives the empty value.
-const char* powerOperandError(const Value& base, const Value& exponent);
-
 // The number of elements of the range start:step:end, counted with a
 // tolerance of 1e-10 steps so that 0:0.1:0.3 has four elements. 0 for an
 // empty range, which includes a step of 0 or NaN and a bound that is not
@@ -127,7 +109,9 @@ int makeRange(double start, double step, double end, Value& result);
 
 // The primary handlers, indexed by the kind of the front token. Each takes
 // its own first token and returns 0, or 1 after an error report.
+// One entry for each of the kTokenKindCount kinds (a missing one fails to
+// compile).
 using PrimaryHandler = int (*)(Value&);
-extern PrimaryHandler MatrixPrimaryTable[kTokenKindCount];
+extern const PrimaryHandler MatrixPrimaryTable[];
 
 #endif

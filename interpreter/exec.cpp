@@ -2,11 +2,10 @@
 
 #include <sys/stat.h>
 
-#include <istream>
-#include <iterator>
-#include <sstream>
+#include <fstream>
 
 #include "control_flow.h"
+#include "input_state.h"
 #include "lexer.h"
 #include "line_input.h"
 #include "report.h"
@@ -14,54 +13,6 @@
 #include "workspace.h"
 
 namespace {
-
-// Everything of the caller's input that the nested statement loop replaces.
-struct InputState {
-  TokenQueue tokens;
-  std::istream* stream = nullptr;
-  int line = 0;
-  int mode = 0;
-  std::string fileName;
-  int statementBegins = 0;
-  // The caller's line: the stream the scanner reads, the part of the line not
-  // scanned yet (the nested loop reads its lines into the same buffer), its
-  // echo and its column.
-  std::istream* scannerInput = nullptr;
-  std::string unscanned;
-  std::string echo;
-  int column = 0;
-};
-
-void saveInputState(InputState& saved) {
-  saveTokenQueue(saved.tokens);
-  discardTokenQueue();
-  saved.stream = inputStream;
-  saved.line = lineNumber;
-  saved.mode = modeFlags;
-  saved.fileName = execFileName;
-  saved.statementBegins = newStatement;
-  saved.scannerInput = lineInput;
-  if (lineInput != nullptr && lineInput == lineBuffer)
-    saved.unscanned.assign(std::istreambuf_iterator<char>(lineBuffer->rdbuf()), std::istreambuf_iterator<char>());
-  saved.echo = statementText;
-  saved.column = columnNumber;
-}
-
-void restoreInputState(InputState& saved) {
-  inputStream = saved.stream;
-  lineNumber = saved.line;
-  modeFlags = saved.mode;
-  execFileName = saved.fileName;
-  newStatement = saved.statementBegins;
-  if (saved.scannerInput != nullptr && saved.scannerInput == lineBuffer) {
-    lineBuffer->str(saved.unscanned);
-    lineBuffer->clear();
-  }
-  lineInput = saved.scannerInput;
-  statementText = saved.echo;
-  columnNumber = saved.column;
-  restoreTokenQueue(saved.tokens);
-}
 
 // base, else base.lmi, as a script; path receives the one that opened.
 bool openWithSuffix(const std::string& base, std::ifstream& file, std::string& path) {
@@ -127,13 +78,13 @@ int execStatement() {
     return 1;
   }
   InputState saved;
-  saveInputState(saved);
+  saved.Save();
   inputStream = &file;
   lineNumber = 0;
   modeFlags |= kModeExec;
   execFileName = path;
   const int status = runNestedFile();
-  restoreInputState(saved);
+  saved.Restore();
   file.close();
   return status;
 }

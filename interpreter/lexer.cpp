@@ -2,12 +2,12 @@
 
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <istream>
 #include <ostream>
 #include <utility>
 
 #include "line_input.h"
-#include "primaries.h"
 #include "report.h"
 #include "workspace.h"
 
@@ -510,3 +510,5 @@ TokenQueue& restoreTokenQueue(TokenQueue& saved) {
 }
 
 void discardTokenQueue() { tokenQueue.Clear(); }
+
+double parseNumber(const std::string& text) { return std::atof(text.c_str()); }

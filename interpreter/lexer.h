@@ -42,6 +42,9 @@ int expectTokenText(int kind, std::string& text);
 // As expectToken(kLiteral); number receives the number the literal's text
 // stands for (parseNumber).
 int expectNumber(double& number);
+// The number a literal's text stands for (the lexer decides which texts are
+// literals).
+double parseNumber(const std::string& text);
 // As expectTokenText(kParameter, name); stored receives the parameter's
 // stored value (null when the token is no parameter).
 int expectParameter(std::string& name, Value*& stored);

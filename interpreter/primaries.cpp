@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
-#include <cstdlib>
 
 #include "allocation.h"
 #include "evaluator.h"
@@ -18,13 +17,6 @@ namespace {
 // Element k of a value in column-major order; a scalar is its own only
 // element.
 double elementOf(const Value& v, int k) { return v.IsScalar() ? *v.Scalar() : (*v.Matrix())[k]; }
-
-// Takes a token that peekNonSpace has seen, with the blanks around it.
-void takeSeparator(int kind) {
-  skipSpaces();
-  expectToken(kind);
-  skipSpaces();
-}
 
 // One index of a subscript: a bare ":" (colon set) or an expression.
 int readSubscriptIndex(Value& index, bool& colon) {
@@ -189,7 +181,7 @@ int subscriptMode(const Subscript* subscript) { return subscript != nullptr ? su
 
 int assignParameter(ParameterEntry& entry, Subscript* subscript, Value& result) {
   const std::string& name = entry.Name();
-  takeSeparator(kAssign);
+  takeOperator(kAssign);
   Value rhs;
   if (evalExpression(rhs)) return 1;
   // Asked for again: the right-hand side may itself have assigned the name.
@@ -252,7 +244,7 @@ int checkVariableValue(const std::string& name, int type, int m, int n, const Va
 
 int assignVariable(VariableEntry& entry, Subscript* subscript, Value& result) {
   const std::string& name = entry.Name();
-  takeSeparator(kAssign);
+  takeOperator(kAssign);
   Value rhs;
   if (evalExpression(rhs)) return 1;
   VarRecord& record = entry.Get();
@@ -333,7 +325,7 @@ int primaryNewName(Value& result) {
     reportError("Unknown command, variable or parameter '" + name + "'.");
     return 1;
   }
-  takeSeparator(kAssign);
+  takeOperator(kAssign);
   if (evalExpression(result)) return 1;
   // The right-hand side may have bound the name itself (x = 1 + (x = 2));
   // the value of the whole assignment replaces that one.
@@ -364,8 +356,6 @@ int primaryVariable(Value& result) {
   return readOrAssign(entry, assignVariable, result);
 }
 
-double parseNumber(const std::string& text) { return std::atof(text.c_str()); }
-
 int parseSubscript(const Value& value, SharedArray<int>& indices, int& rows, int& cols, int& mode) {
   mode = kWholeValue;
   if (peekKind(0) != kLeftParen) return 0;
@@ -378,7 +368,7 @@ int parseSubscript(const Value& value, SharedArray<int>& indices, int& rows, int
   if (readSubscriptIndex(first, firstColon)) return 1;
   const bool pair = peekNonSpace() == kComma;
   if (pair) {
-    takeSeparator(kComma);
+    takeOperator(kComma);
     if (readSubscriptIndex(second, secondColon)) return 1;
   }
   skipSpaces();

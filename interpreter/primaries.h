@@ -37,10 +37,6 @@ int primaryNewName(Value& result);
 int primaryParameter(Value& result);
 int primaryVariable(Value& result);
 
-// The number a literal's text stands for (the lexer decides which texts are
-// literals).
-double parseNumber(const std::string& text);
-
 // Reads an optional subscript directly after a name and checks it against
 // value: sets mode, the shape rows x cols of the selection and, for
 // kIndexedElements, the index list. 0 also when there is no subscript

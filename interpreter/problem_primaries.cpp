@@ -18,32 +18,20 @@
 
 namespace {
 
-int fail(const std::string& message) {
-  reportError(message);
-  return 1;
-}
-
 // Evaluates the texts of LMI k (0-based) into blocks, checking each block's
 // shape as it comes; n is the sum of the diagonal blocks' rows (a double:
 // it may pass the int range).
 int evaluateLmiBlocks(int k, std::vector<VLmiBlock>& blocks, double& n) {
-  const int count = lmiBlockCount(k);
+  const int count = lmiBlockCount(lmiStarts, lmiBlocks.Size(), k);
   const ListNode<std::string>* text = lmiTexts.NodeAt(lmiStarts.NodeAt(k)->value);
   blocks.assign(count, VLmiBlock(1));
   n = 0;
-  int i = 0;
-  int j = 0;
-  for (int b = 0; b < count; ++b, text = text->next) {
+  BlockTrianglePosition at;
+  for (int b = 0; b < count; ++b, text = text->next, at.Advance()) {
     if (evalLmiText(blocks[b], text->value)) return 1;
-    const char* shapeError = lmiBlockShapeError(blocks, b, i, j, count);
+    const char* shapeError = lmiBlockShapeError(blocks, b, at, count > 1);
     if (shapeError != nullptr) return fail(shapeError);
-    if (j == i) {
-      n += blocks[b].Rows();
-      ++i;
-      j = 0;
-    } else {
-      ++j;
-    }
+    if (at.OnDiagonal()) n += blocks[b].Rows();
   }
   return 0;
 }
@@ -61,9 +49,8 @@ int evaluateLmi(int k, Value& result) {
   GenMatrixD out(static_cast<int>(n), column ? 1 : static_cast<int>(n), 0.0, 0);
   int r0 = 0;
   int c0 = 0;
-  int i = 0;
-  int j = 0;
-  for (int b = 0; b < count; ++b) {
+  BlockTrianglePosition at;
+  for (int b = 0; b < count; ++b, at.Advance()) {
     const VLmiBlock& block = blocks[b];
     const Value v = block.Eval(variableTable, kLmiReading);
     std::cout << "tmpLmi(" << b << ").Eval(vartbl)\n";
@@ -76,14 +63,11 @@ int evaluateLmi(int k, Value& result) {
           if (!column) out(c0 + q, r0 + p) = m(p, q);
         }
     }
-    if (j == i) {
+    if (at.OnDiagonal()) {
       r0 += block.Rows();
       c0 = 0;
-      ++i;
-      j = 0;
     } else {
       c0 += block.Cols();
-      ++j;
     }
   }
   result = out;

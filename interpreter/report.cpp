@@ -32,6 +32,11 @@ void reportError(const std::string& message, int blankFirst) {
   std::cout << "#> " << message << '\n';
 }
 
+int fail(const std::string& message, int blankFirst) {
+  reportError(message, blankFirst);
+  return 1;
+}
+
 void reportWarning(const std::string& message) {
   if (modeFlags & kModePrompt)
     std::cout << "<> Warning: " << message << '\n';

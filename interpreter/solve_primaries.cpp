@@ -3,7 +3,6 @@
 #include <iomanip>
 #include <iostream>
 
-#include "block_diagonal.h"
 #include "builder.h"
 #include "drivers.h"
 #include "lexer.h"
@@ -12,14 +11,9 @@
 
 namespace {
 
-// The solver's state between its phases, and the times of the last one.
-struct SolverRun {
-  BlockDiagonalMatrix W{0};
-  double t = 0.0;
-  time_t start = 0;
-  time_t end = 0;
-  double cpuSeconds = 0.0;
-};
+// The drivers' job: the workspace's built problem and objective, the
+// current settings, and the reporter's warnings.
+SolverJob currentJob() { return SolverJob{*builtProblem, objectiveVector, solverSettings, reportWarning}; }
 
 // Validates the settings and builds the problem when something changed:
 // 0, or 1 after a report.
@@ -39,19 +33,17 @@ int prepareProblem(int keyword) {
 
 int findFeasiblePoint(SolverRun& run) {
   std::cout << "Searching feasible point...\n";
-  const int status = solverSettings.fact == 1 ? runFindFeasibleQR(run.W, run.t, run.start, run.end, run.cpuSeconds, 0)
-                                              : runFindFeasibleCholesky(run.W, run.t, run.start, run.end,
-                                                                        run.cpuSeconds, 0);
-  if (status != 0) reportWarning("Problem may have no feasible solution.");
+  const int status = solverSettings.fact == 1 ? runFindFeasibleQR(currentJob(), run, 0)
+                                              : runFindFeasibleCholesky(currentJob(), run, 0);
+  if (status != kSolved) reportWarning("Problem may have no feasible solution.");
   return status;
 }
 
 int optimizeObjective(SolverRun& run) {
   newlineUnlessCompact();
   std::cout << "Optimizing...\n";
-  const int status = solverSettings.fact == 1
-                         ? runOptimizeQR(run.W, run.t, run.start, run.end, run.cpuSeconds, 0, 0.0)
-                         : runOptimizeCholesky(run.W, run.t, run.start, run.end, run.cpuSeconds, 0, 0.0);
+  const int status = solverSettings.fact == 1 ? runOptimizeQR(currentJob(), run, 0, 0.0)
+                                              : runOptimizeCholesky(currentJob(), run, 0, 0.0);
   // The variables hold the best point the run checked, but its objective
   // is not known to be within eps of the optimum: say so, as a failed
   // feasibility search says what it means.
@@ -73,7 +65,7 @@ int primaryFeas(Value& result) {
   if (prepareProblem(kFeas)) return 1;
   SolverRun run;
   const int status = findFeasiblePoint(run);
-  if (status == 0) storeSolution();
+  if (status == kSolved) storeSolution();
   return finish(run, status, result);
 }
 
@@ -81,7 +73,7 @@ int primarySolve(Value& result) {
   if (prepareProblem(kSolve)) return 1;
   SolverRun run;
   int status = findFeasiblePoint(run);
-  if (status == 0 && objective.NumTerms() > 1) {
+  if (status == kSolved && objective.NumTerms() > 1) {
     status = optimizeObjective(run);
     storeSolution();
   }

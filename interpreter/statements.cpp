@@ -1,6 +1,7 @@
 #include "statements.h"
 
 #include <iostream>
+#include <iterator>
 #include <string>
 
 #include "clear.h"
@@ -68,7 +69,7 @@ void releaseRunResources() {
 const char kExpectedSeparatorMessage[] = "Expected separator: colon, semicolon or end of line.";
 
 // clang-format off
-const StatementHandler StatementDispatchTable[kTokenKindCount] = {
+const StatementHandler StatementDispatchTable[] = {
     notAStatement,          // nothing
     exprStatement,          // variable
     exprStatement,          // parameter
@@ -153,6 +154,7 @@ const StatementHandler StatementDispatchTable[kTokenKindCount] = {
     invalidTokenStatement,  // unknown
 };
 // clang-format on
+static_assert(std::size(StatementDispatchTable) == kTokenKindCount, "one handler for every token kind");
 
 int runSession() {
   variableTable.Insert(kAffineVariableName, VarRecord(kScl, Value(0.0)));

@@ -17,8 +17,10 @@ using StatementHandler = int (*)();
 // The error for a token that stands where a statement must end.
 extern const char kExpectedSeparatorMessage[];
 
-// The handler of each token kind when that token begins a statement.
-extern const StatementHandler StatementDispatchTable[kTokenKindCount];
+// The handler of each token kind when that token begins a statement: one
+// entry for each of the kTokenKindCount kinds (a missing one fails to
+// compile).
+extern const StatementHandler StatementDispatchTable[];
 
 // One interpreter run: seeds the workspace, runs the statement loop over the
 // current input and frees what the run left. Returns the status of the last

@@ -1,5 +1,6 @@
 // The interpreter's state: one set of global objects that live for the whole
-// process. The builder and the solver read and write several of them.
+// process. The builder reads and writes several of them; the solver gets what
+// it needs from the solve primaries.
 #ifndef VARNEL_WORKSPACE_H
 #define VARNEL_WORKSPACE_H
 
@@ -13,51 +14,14 @@
 #include "hash_table.h"
 #include "list.h"
 #include "shared_array.h"
+#include "solver_settings.h"
 #include "token.h"
 #include "value.h"
+#include "var_record.h"
 #include "vlmi_block.h"
 
-// The structure of a declared variable.
-enum VarType { kScl = 0, kGen = 1, kSym = 2, kDiag = 3 };
+// The names of the variable types, indexed by VarType.
 extern const char* const VarTypeNames[4];
-
-// A declared affine matrix variable: its structure, its current value (which
-// fixes its size) and its mask (empty when it has none).
-class VarRecord {
- public:
-  VarRecord() = default;
-  VarRecord(int type, const Value& value) : type(type), value(value) {}
-  VarRecord(const VarRecord& other) : type(other.type), value(other.value), mask(other.mask) {}
-  // Shares the value's elements and copies the mask.
-  VarRecord& operator=(const VarRecord& other) {
-    type = other.type;
-    value = other.value;
-    mask = other.mask;
-    return *this;
-  }
-
-  int& GetType() { return type; }
-  Value& GetValue() { return value; }
-  SharedArray<int>& GetMask() { return mask; }
-  int GetType() const { return type; }
-  const Value& GetValue() const { return value; }
-  const SharedArray<int>& GetMask() const { return mask; }
-
- private:
-  int type = kScl;
-  Value value;
-  SharedArray<int> mask;
-};
-
-// The validated values of the reserved parameters.
-struct SolverSettings {
-  double eps = 1e-4;
-  double rank_eps = 1e-10;
-  int max_iter = 100;
-  int noprog = 10;
-  int display = 1;
-  int fact = 1;
-};
 
 // Bits of modeFlags.
 enum ModeFlag { kModeScript = 1, kModePrompt = 2, kModeExec = 4 };

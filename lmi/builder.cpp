@@ -10,7 +10,7 @@
 #include "allocation.h"
 #include "block_diagonal.h"
 #include "built_problem.h"
-#include "constraints.h"
+#include "constraint_layout.h"
 #include "equality_basis.h"
 #include "factor.h"
 #include "lmi_evaluator.h"
@@ -33,7 +33,7 @@ struct BuildWork {
   std::vector<std::string*> lmeTextList;
 
   std::vector<int> offsets;  // the first unknown of each variable
-  int nvt = 0;
+  int nvt = 0;               // unknowns: every entry of every variable, the hidden constant 1 first
   std::vector<int> referenceCounts;
 
   // The equality basis: dependent unknown i = sum over k of Z(i, k) y[k].
@@ -46,11 +46,6 @@ struct BuildWork {
   std::vector<int> matrixLmis;
   std::vector<int> blockLmiStarts;
   std::vector<int> blockLmiCounts;
-
-  int LmiBlockCount(int k) const {
-    const int end = k + 1 < static_cast<int>(starts.size()) ? starts[k + 1] : static_cast<int>(lmis.size());
-    return end - starts[k];
-  }
 };
 
 template <class T>
@@ -61,10 +56,9 @@ std::vector<T*> listElements(List<T>& list) {
   return elements;
 }
 
-int fail(const std::string& message) {
-  reportError(message, 1);
-  return 1;
-}
+// A build error may follow a progress line left open ("  Evaluating
+// LMIs."): its report starts with an empty line.
+constexpr int kBlankFirst = 1;
 
 int variableIndex(const std::string& name) {
   return searchIndex(name, builtVariableNames.data(), builtVariableCount);
@@ -108,16 +102,13 @@ void countNamedVariables(const VLmiBlock& block, BuildWork& work) {
 }
 
 // ---------------------------------------------------------------------------
-// Step 2: the stored texts, evaluated again
+// The stored texts, evaluated again, and the shapes of the LMIs
 
 // The shape rules, and a 1 x 1 term in an off-diagonal block, which has no
 // single meaning there: the statement refused it, but a parameter may have
 // changed its size since.
-int checkLmiBlock(const std::vector<VLmiBlock>& fresh, int b, int row, int col, int count) {
-  const char* shapeError = lmiBlockShapeError(fresh, b, row, col, count);
-  if (shapeError != nullptr) return fail(shapeError);
-  if (col < row && isMatrixBlock(fresh[b]) && holdsScalarTerm(fresh[b]))
-    return fail("LMI off-diagonal blocks must not have scalar terms.");
+int checkLmiBlock(const std::vector<VLmiBlock>& fresh, int b, BlockTrianglePosition at, int count) {
+  if (const char* message = lmiBlockError(fresh, b, at, count > 1, variableTable)) return fail(message, kBlankFirst);
   return 0;
 }
 
@@ -135,27 +126,20 @@ int checkFinite(const VLmiBlock& block, const char* message) {
   for (int t = 0; t < block.NumTerms(); ++t) {
     const VMatTerm& term = block[t];
     if ((!term.leftIsIdentity && isNotFinite(term.left)) || (!term.rightIsIdentity && isNotFinite(term.right)))
-      return fail(message);
+      return fail(message, kBlankFirst);
   }
   return 0;
 }
 
 int evaluateLmi(BuildWork& work, int k) {
   const int start = work.starts[k];
-  const int count = work.LmiBlockCount(k);
+  const int count = lmiBlockCount(lmiStarts, lmiBlocks.Size(), k);
   std::vector<VLmiBlock> fresh(count);
-  int row = 0;
-  int col = 0;
-  for (int b = 0; b < count; ++b) {
+  BlockTrianglePosition at;
+  for (int b = 0; b < count; ++b, at.Advance()) {
     if (evalLmiText(fresh[b], *work.lmiTextList[start + b])) return 1;
     if (checkFinite(fresh[b], "LMI coefficients must be finite.")) return 1;
-    if (checkLmiBlock(fresh, b, row, col, count)) return 1;
-    if (col == row) {
-      ++row;
-      col = 0;
-    } else {
-      ++col;
-    }
+    if (checkLmiBlock(fresh, b, at, count)) return 1;
   }
   for (int c = 0; c < count; ++c) *work.lmis[start + c] = fresh[c];
   return 0;
@@ -172,7 +156,7 @@ int evaluateStoredTexts(BuildWork& work) {
   for (size_t k = 0; k < work.lmes.size(); ++k) {
     VLmiBlock fresh(1);
     if (evalLmiText(fresh, *work.lmeTextList[k])) return 1;
-    if (fresh.NumTerms() == 1) return fail("LME does not involve any variables.");
+    if (fresh.NumTerms() == 1) return fail("LME does not involve any variables.", kBlankFirst);
     if (checkFinite(fresh, "LME coefficients must be finite.")) return 1;
     *work.lmes[k] = fresh;
   }
@@ -182,9 +166,9 @@ int evaluateStoredTexts(BuildWork& work) {
   printBuildStep("  Evaluating objective.");
   VLmiBlock fresh(1);
   if (evalLmiText(fresh, objectiveText)) return 1;
-  if (fresh.NumTerms() == 1) return fail("Objective does not involve any variables.");
+  if (fresh.NumTerms() == 1) return fail("Objective does not involve any variables.", kBlankFirst);
   // A parameter in the text may have changed its size since `obj` took it.
-  if (isMatrixBlock(fresh)) return fail("Objective must be a scalar function.");
+  if (isMatrixBlock(fresh)) return fail("Objective must be a scalar function.", kBlankFirst);
   if (checkFinite(fresh, "Objective coefficients must be finite.")) return 1;
   objective = fresh;
   printBuildStep(" Ok.\n");
@@ -192,7 +176,7 @@ int evaluateStoredTexts(BuildWork& work) {
 }
 
 // ---------------------------------------------------------------------------
-// Step 3: variables and unknowns
+// The variables numbered, and their entries as unknowns
 
 int numberVariables(BuildWork& work) {
   printBuildStep("- Variables.");
@@ -200,7 +184,7 @@ int numberVariables(BuildWork& work) {
   std::vector<GenMatrixD> values(builtVariableCount);
   builtVariableValues.swap(values);
   work.referenceCounts.assign(builtVariableCount, 0);
-  if (variableIndex(kAffineVariableName) != 0) return fail("Affine Variable name error. Please report.");
+  if (variableIndex(kAffineVariableName) != 0) return fail("Affine Variable name error. Please report.", kBlankFirst);
 
   work.offsets.resize(builtVariableCount);
   double total = 0.0;  // not an int: the count of every unknown may pass the int range
@@ -208,7 +192,7 @@ int numberVariables(BuildWork& work) {
     builtVariableValues[i] = valueToMatrix(variableTable.Lookup(builtVariableNames[i]).GetValue());
     work.offsets[i] = static_cast<int>(total);
     total += elementCount(builtVariableValues[i].Rows(), builtVariableValues[i].Cols());
-    if (!isAllocatableCount(total)) return fail("Invalid size.");
+    if (!isAllocatableCount(total)) return fail("Invalid size.", kBlankFirst);
   }
   work.nvt = static_cast<int>(total);
   printBuildStep(" Ok.\n");
@@ -216,7 +200,7 @@ int numberVariables(BuildWork& work) {
 }
 
 // ---------------------------------------------------------------------------
-// Step 4: the equality basis
+// The equality basis: structural equations, then the LMEs
 
 // x[plus] - x[minus] = 0, or x[plus] = 0 when minus is -1.
 struct StructuralEquation {
@@ -419,7 +403,7 @@ int solveEqualities(GenMatrixD& system, const std::vector<int>& columns, LmeSolu
     for (int j = 0; j < n; ++j) pivots[j] = columns[static_cast<int>(qr.Pivots()[j]) - 1];
   }
   for (int i = rank; i < m; ++i)
-    if (std::fabs(B[i]) > eps) return fail("LME set is ill conditionated.");
+    if (std::fabs(B[i]) > eps) return fail("LME set is ill conditionated.", kBlankFirst);
 
   out.dependent.assign(pivots.begin(), pivots.begin() + rank);
   out.free.assign(pivots.begin() + rank, pivots.end());
@@ -505,7 +489,7 @@ int computeEqualityBasis(BuildWork& work) {
 
   printBuildStep("  Processing LME basis.");
   // A zero mask on the hidden variable asks for 1 = 0.
-  if (source[0] < 0) return fail("LME set is ill conditionated.");
+  if (source[0] < 0) return fail("LME set is ill conditionated.", kBlankFirst);
   std::vector<int> columns;  // the unknowns after 0 that the structure leaves free
   for (int u = 1; u < work.nvt; ++u)
     if (source[u] == u) columns.push_back(u);
@@ -513,7 +497,7 @@ int computeEqualityBasis(BuildWork& work) {
   if (rows == 0) {
     lme.free = columns;
   } else {
-    if (!isAllocatableCount(rows * (columns.size() + 1.0))) return fail("Invalid size.");
+    if (!isAllocatableCount(rows * (columns.size() + 1.0))) return fail("Invalid size.", kBlankFirst);
     GenMatrixD system(static_cast<int>(rows), static_cast<int>(columns.size()) + 1, 0.0, 0);
     stackEqualities(work, constants, static_cast<int>(rows), source, columns, system);
     if (solveEqualities(system, columns, lme)) return 1;
@@ -524,14 +508,14 @@ int computeEqualityBasis(BuildWork& work) {
 }
 
 // ---------------------------------------------------------------------------
-// Step 6: the inequalities
+// The inequalities, sorted by kind and reduced into the built problem
 
 int sortLmis(BuildWork& work) {
   printBuildStep("- LMI basis.\n");
   printBuildStep("  Gathering LMIs.");
   for (int k = 0; k < static_cast<int>(work.starts.size()); ++k) {
     const int start = work.starts[k];
-    const int count = work.LmiBlockCount(k);
+    const int count = lmiBlockCount(lmiStarts, lmiBlocks.Size(), k);
     const VLmiBlock& first = *work.lmis[start];
     if (count > 1) {
       work.blockLmiStarts.push_back(start);
@@ -541,7 +525,7 @@ int sortLmis(BuildWork& work) {
     } else if (first.Rows() == first.Cols()) {
       work.matrixLmis.push_back(start);
     } else {
-      return fail("LMIs must be square.");
+      return fail("LMIs must be square.", kBlankFirst);
     }
   }
   printBuildStep(" Ok.\n");
@@ -570,7 +554,7 @@ int reduceLinearInequalities(BuildWork& work) {
     constants.push_back(work.lmis[position]->Eval(variableTable, kLmiReading));
     rows += constants.back().ElementCount();
   }
-  if (!isAllocatableCount(rows * work.nvt)) return fail("Invalid size.");
+  if (!isAllocatableCount(rows * work.nvt)) return fail("Invalid size.", kBlankFirst);
   // Column 0 holds the constants, column u the coefficients of unknown u.
   GenMatrixD C(static_cast<int>(rows), work.nvt, 0.0, 0);
   int row = 0;
@@ -725,7 +709,7 @@ void reduceBlockMatrixInequalities(BuildWork& work) {
   printBuildStep("  Processing block matrix inequalities basis.");
   for (size_t k = 0; k < work.blockLmiStarts.size(); ++k) {
     BlockLmi& target = builtProblem->BlockLmiAt(static_cast<int>(k));
-    const int n = static_cast<int>((std::sqrt(8.0 * work.blockLmiCounts[k] + 1.0) - 1.0) / 2.0);
+    const int n = lmiBlockRowCount(work.blockLmiCounts[k]);
     target.Allocate(n);
     int position = work.blockLmiStarts[k];
     for (int i = 0; i < n; ++i)
@@ -744,7 +728,7 @@ int reduceInequalities(BuildWork& work) {
 }
 
 // ---------------------------------------------------------------------------
-// Step 7: the objective over the free parameters
+// The objective over the free parameters
 
 void reduceObjective(const BuildWork& work) {
   printBuildStep("- Objective basis.\n");
@@ -773,7 +757,7 @@ void reduceObjective(const BuildWork& work) {
 }
 
 // ---------------------------------------------------------------------------
-// Step 8: last checks
+// Last checks: unreferenced variables, the sizes, symmetry
 
 int hasAsymmetricBlock(const BlockDiagonalMatrix& values) {
   for (int k = 0; k < values.BlockCount(); ++k)
@@ -789,7 +773,7 @@ int checkSymmetry(BuiltProblem& problem) {
   const GenMatrixD ones(problem.Nv(), 1, 1.0, 0);
   problem.EvaluateAt(ones, values);
   if (hasAsymmetricBlock(values) || hasAsymmetricDirection(problem, solverSettings.rank_eps))
-    return fail("Constraint set is not symmetric.");
+    return fail("Constraint set is not symmetric.", kBlankFirst);
   return 0;
 }
 
@@ -797,13 +781,14 @@ int runLastChecks(const BuildWork& work) {
   printBuildStep("- Last checks.\n");
   printBuildStep("  Checking unreferenced variables.");
   for (int i = 1; i < builtVariableCount; ++i)
-    if (work.referenceCounts[i] == 0) return fail("Variable \"" + builtVariableNames[i] + "\" is never referenced.");
+    if (work.referenceCounts[i] == 0)
+      return fail("Variable \"" + builtVariableNames[i] + "\" is never referenced.", kBlankFirst);
   printBuildStep(" Ok.\n");
 
   builtProblem->SetBasis(work.basis);
   builtProblem->SetFreeIndex(work.freeIndex);
   builtProblem->SetDependentIndex(work.dependentIndex);
-  if (builtProblem->FinalizeSizes()) return fail("Invalid size.");
+  if (builtProblem->FinalizeSizes()) return fail("Invalid size.", kBlankFirst);
 
   printBuildStep("  Checking symmetry.");
   if (checkSymmetry(*builtProblem)) return 1;
@@ -813,19 +798,6 @@ int runLastChecks(const BuildWork& work) {
 }
 
 }  // namespace
-
-const char* lmiBlockShapeError(const std::vector<VLmiBlock>& blocks, int b, int row, int col, int count) {
-  const VLmiBlock& block = blocks[b];
-  if (col > 0 && block.Rows() != blocks[packedLowerIndex(0, row, 0)].Rows())
-    return "LMI blocks have different number of rows.";
-  if (col < row && block.Cols() != blocks[packedLowerIndex(0, row - 1, col)].Cols())
-    return "LMI blocks have different number of colums.";
-  if (col == row && block.Rows() != block.Cols()) {
-    if (count > 1) return "LMI diagonal blocks must be square.";
-    if (block.Cols() != 1) return "LMI must be a square matrix or a column vector.";
-  }
-  return nullptr;
-}
 
 void printBuildStep(const std::string& text) {
   if (verboseFormat == 1) std::cout << text;
@@ -847,7 +819,7 @@ int buildProblem() {
   if (evaluateStoredTexts(work)) return 1;
   if (numberVariables(work)) return 1;
   if (computeEqualityBasis(work)) return 1;
-  if (work.starts.empty()) return fail("Cannot build problem without inequalities...");
+  if (work.starts.empty()) return fail("Cannot build problem without inequalities...", kBlankFirst);
   if (reduceInequalities(work)) return 1;
   reduceObjective(work);
   return runLastChecks(work);

@@ -25,18 +25,10 @@
 #define VARNEL_BUILDER_H
 
 #include <string>
-#include <vector>
-
-#include "vlmi_block.h"
 
 // 0 when the problem was built, 1 after a reported failure. In the verbose
 // format the progress lines go to the standard output.
 int buildProblem();
-
-// The shape rules of block b, at block row `row` and column `col`, of an LMI
-// of count blocks stored row by row (lower triangle): the message of the
-// first rule it breaks, or null. Blocks 0 .. b - 1 are those read before.
-const char* lmiBlockShapeError(const std::vector<VLmiBlock>& blocks, int b, int row, int col, int count);
 
 // Writes text unchanged in the verbose format, nothing in the compact one.
 void printBuildStep(const std::string& text);

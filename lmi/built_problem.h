@@ -303,11 +303,11 @@ class BuiltProblem : public ConstraintSet {
   SharedArray<int> freeIndex;
   SharedArray<int> dependentIndex;
   std::unique_ptr<int[]> blockSizes;
-  int nv = 0;
-  int nb = 0;
-  int td = 0;
-  int nt = 0;
-  int nvt = 0;
+  int nv = 0;   // free parameters, the homogenising one (unknown 0) first
+  int nb = 0;   // blocks: the matrix inequalities, then the block matrix inequalities
+  int td = 0;   // rows of the linear inequalities
+  int nt = 0;   // svec coordinates of a constraint value: td plus d(d+1)/2 for each block of dimension d
+  int nvt = 0;  // unknowns: every entry of every variable, the hidden constant 1 first
   int sumSizes = 0;
   GenMatrixD work;
   std::unique_ptr<double, void (*)(void*)> newtonStorage{nullptr, std::free};

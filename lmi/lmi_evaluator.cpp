@@ -1,10 +1,11 @@
 #include "lmi_evaluator.h"
 
+#include <iterator>
 #include <sstream>
-#include <utility>
 
 #include "builtins.h"
 #include "evaluator.h"
+#include "input_state.h"
 #include "lexer.h"
 #include "line_input.h"
 #include "matrix_literal.h"
@@ -16,11 +17,6 @@ namespace {
 
 const char* const kNotLinear = "Not a linear operation.";
 const char* const kColumnsDiffer = "Cannot concatenate matrices with different column sizes.";
-
-int fail(const std::string& message) {
-  reportError(message);
-  return 1;
-}
 
 int isOneByOne(const VLmiBlock& block) { return block.Rows() == 1 && block.Cols() == 1; }
 int isEmptySized(const VLmiBlock& block) { return block.Rows() == 0 || block.Cols() == 0; }
@@ -440,43 +436,9 @@ std::string collapseBlanks(const std::string& text) {
   return collapsed;
 }
 
-// The interpreter's input while a stored text is evaluated in its place.
-struct InputState {
-  TokenQueue queue;
-  std::string statement;
-  std::istream* input;
-  std::istringstream* buffer;
-  int column;
-  int line;
-  int recording;
-  int brackets;
-};
-
-void saveInput(InputState& state) {
-  saveTokenQueue(state.queue);
-  state.statement = std::move(statementText);
-  state.input = lineInput;
-  state.buffer = lineBuffer;
-  state.column = columnNumber;
-  state.line = lineNumber;
-  state.recording = recordingText;
-  state.brackets = insideBrackets;
-}
-
-void restoreInput(InputState& state) {
-  restoreTokenQueue(state.queue);
-  statementText = std::move(state.statement);
-  lineInput = state.input;
-  lineBuffer = state.buffer;
-  columnNumber = state.column;
-  lineNumber = state.line;
-  recordingText = state.recording;
-  insideBrackets = state.brackets;
-}
-
 }  // namespace
 
-LmiPrimaryHandler LmiTermPrimaryTable[kTokenKindCount] = {
+const LmiPrimaryHandler LmiTermPrimaryTable[] = {
     // nothing, variable, parameter, name, lmi, lme, obj, var, eval, who
     lmiPrimaryNotAPrimary, lmiPrimaryVariable, lmiPrimaryParameter, lmiPrimaryNewName, lmiPrimaryNotAPrimary,
     lmiPrimaryNotAPrimary, lmiPrimaryNotAPrimary, lmiPrimaryNotAPrimary, lmiPrimaryNotAPrimary,
@@ -508,6 +470,7 @@ LmiPrimaryHandler LmiTermPrimaryTable[kTokenKindCount] = {
     lmiPrimaryNotAPrimary, lmiPrimaryNotAPrimary, lmiPrimaryNotAPrimary, lmiPrimaryFind, lmiPrimaryEol,
     // end, unknown
     lmiPrimaryNotAPrimary, lmiPrimaryInvalidToken};
+static_assert(std::size(LmiTermPrimaryTable) == kTokenKindCount, "one handler for every token kind");
 
 int evalLmiRecording(VLmiBlock& block, std::string& text) {
   const int outerRecording = recordingText;
@@ -525,7 +488,7 @@ int evalLmiRecording(VLmiBlock& block, std::string& text) {
 
 int evalLmiText(VLmiBlock& block, const std::string& text) {
   InputState saved;
-  saveInput(saved);
+  saved.Save();
   statementText.clear();
   columnNumber = 0;
   --lineNumber;
@@ -535,9 +498,8 @@ int evalLmiText(VLmiBlock& block, const std::string& text) {
   insideBrackets = 0;
   std::istringstream stream(text + ";");
   lineInput = &stream;
-  discardTokenQueue();
   const int status = evalLmiExpression(block);
-  restoreInput(saved);
+  saved.Restore();
   return status;
 }
 

@@ -79,7 +79,9 @@ int applyLmiSubscript(Value& v);
 
 // The affine primaries, indexed by the kind of the front token. Each takes
 // its own first token and returns 0, or 1 after an error report.
+// One entry for each of the kTokenKindCount kinds (a missing one fails to
+// compile).
 using LmiPrimaryHandler = int (*)(VLmiBlock&);
-extern LmiPrimaryHandler LmiTermPrimaryTable[kTokenKindCount];
+extern const LmiPrimaryHandler LmiTermPrimaryTable[];
 
 #endif

@@ -4,9 +4,8 @@
 #include <iostream>
 #include <ostream>
 
-#include "evaluator.h"
 #include "report.h"
-#include "workspace.h"
+#include "var_record.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 #include <ostream>
 
 #include "report.h"
-#include "workspace.h"
+#include "var_record.h"
 
 namespace {
 

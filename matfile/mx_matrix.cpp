@@ -20,7 +20,8 @@ void mxFree(void* p) { std::free(p); }
 
 void mxSetName(MxMatrix* x, const char* name) {
   std::memset(x->name, 0, sizeof x->name);
-  if (name != nullptr) std::strncpy(x->name, name, sizeof x->name);
+  // At most the field's 20 characters; a name that fills it has no NUL.
+  if (name != nullptr) std::memcpy(x->name, name, strnlen(name, sizeof x->name));
 }
 
 long mxGetNonZero(const MxMatrix* x) {

@@ -1,93 +1,85 @@
 #include "drivers.h"
 
-#include <string>
-
 #include "feasibility.h"
 #include "optimization.h"
-#include "report.h"
-#include "workspace.h"
 
 namespace {
 
-std::string noProgressMessage() {
-  return "No progress after " + std::to_string(solverSettings.noprog) + " iterations.";
+std::string noProgressMessage(const SolverJob& job) {
+  return "No progress after " + std::to_string(job.settings.noprog) + " iterations.";
 }
 
 // The warning of a phase's nonzero outcome, for the codes that every
 // driver words the same way.
-void warnCommon(int status, const char* maxIterMessage, const char* abnormalMessage) {
+void warnCommon(const SolverJob& job, int status, const char* maxIterMessage, const char* abnormalMessage) {
   switch (status) {
     case kMaxIterations:
-      reportWarning(maxIterMessage);
+      job.warn(maxIterMessage);
       break;
     case kNoProgress:
-      reportWarning(noProgressMessage());
+      job.warn(noProgressMessage(job));
       break;
     default:
-      reportWarning(abnormalMessage);
+      job.warn(abnormalMessage);
       break;
   }
 }
 
 }  // namespace
 
-int runFindFeasibleQR(BlockDiagonalMatrix& W, double& t, time_t& start, time_t& end, double& cpuSeconds,
-                      int counter) {
-  SolverSettings& s = solverSettings;
-  const int status =
-      findFeasibleQR(*builtProblem, s.eps, s.max_iter, s.noprog, s.display, counter, start, end, cpuSeconds, W, t);
+int runFindFeasibleQR(const SolverJob& job, SolverRun& run, int counter) {
+  const SolverSettings& s = job.settings;
+  const int status = findFeasibleQR(job.problem, s.eps, s.max_iter, s.noprog, s.display, counter, run.start, run.end,
+                                    run.cpuSeconds, run.W, run.t);
   if (status == kDegenerate)
-    reportWarning("Stopping due to numerical degeneracy.");
+    job.warn("Stopping due to numerical degeneracy.");
   else if (status == kUnbounded)
-    reportWarning("Unboundness detected.");
+    job.warn("Unboundness detected.");
   else if (status != kSolved)
-    warnCommon(status, "Stopping. 'max_iter' exceeded.", "Abnormal termination. Please report!");
+    warnCommon(job, status, "Stopping. 'max_iter' exceeded.", "Abnormal termination. Please report!");
   return status;
 }
 
-int runFindFeasibleCholesky(BlockDiagonalMatrix& W, double& t, time_t& start, time_t& end, double& cpuSeconds,
-                            int counter) {
-  SolverSettings& s = solverSettings;
-  const int status = findFeasibleCholesky(*builtProblem, s.eps, s.max_iter, s.noprog, s.display, counter, start, end,
-                                          cpuSeconds, W, t);
+int runFindFeasibleCholesky(const SolverJob& job, SolverRun& run, int counter) {
+  const SolverSettings& s = job.settings;
+  const int status = findFeasibleCholesky(job.problem, s.eps, s.max_iter, s.noprog, s.display, counter, run.start,
+                                          run.end, run.cpuSeconds, run.W, run.t);
   if (status == kDegenerate) {
-    reportWarning("Numerical degeneracy. Switching to QR.");
-    return runFindFeasibleQR(W, t, start, end, cpuSeconds, counter);
+    job.warn("Numerical degeneracy. Switching to QR.");
+    return runFindFeasibleQR(job, run, counter);
   }
   if (status == kUnbounded)
-    reportWarning("Unboundness detected.");
+    job.warn("Unboundness detected.");
   else if (status != kSolved)
-    warnCommon(status, "Stopping. 'max_iter' exceeded.", "Abnormal termination. Please report!");
+    warnCommon(job, status, "Stopping. 'max_iter' exceeded.", "Abnormal termination. Please report!");
   return status;
 }
 
-int runOptimizeQR(BlockDiagonalMatrix& W, double& t, time_t& start, time_t& end, double& cpuSeconds, int counter,
-                  double bound) {
-  SolverSettings& s = solverSettings;
-  const int status = optimizeQR(*builtProblem, objectiveVector, bound, s.eps, s.max_iter, s.noprog, s.display, counter,
-                                start, end, cpuSeconds, W, t);
+int runOptimizeQR(const SolverJob& job, SolverRun& run, int counter, double bound) {
+  const SolverSettings& s = job.settings;
+  const int status = optimizeQR(job.problem, job.objective, bound, s.eps, s.max_iter, s.noprog, s.display, counter,
+                                run.start, run.end, run.cpuSeconds, run.W, run.t);
   if (status == kDegenerate)
-    reportWarning("Stopping due to numerical degeneracy.");
+    job.warn("Stopping due to numerical degeneracy.");
   else if (status == kUnbounded)
-    reportWarning("Unboundness detected.");
+    job.warn("Unboundness detected.");
   else if (status != kSolved)
-    warnCommon(status, "Stopping. 'max_iter' exceeded.", "Abnormal termination. Please report!");
+    warnCommon(job, status, "Stopping. 'max_iter' exceeded.", "Abnormal termination. Please report!");
   return status;
 }
 
-int runOptimizeCholesky(BlockDiagonalMatrix& W, double& t, time_t& start, time_t& end, double& cpuSeconds,
-                        int counter, double bound) {
-  SolverSettings& s = solverSettings;
-  const int status = optimizeCholesky(*builtProblem, objectiveVector, bound, s.eps, s.max_iter, s.noprog, s.display,
-                                      counter, start, end, cpuSeconds, W, t);
+int runOptimizeCholesky(const SolverJob& job, SolverRun& run, int counter, double bound) {
+  const SolverSettings& s = job.settings;
+  const int status = optimizeCholesky(job.problem, job.objective, bound, s.eps, s.max_iter, s.noprog, s.display,
+                                      counter, run.start, run.end, run.cpuSeconds, run.W, run.t);
   if (status == kNoProgress || status == kDegenerate) {
-    reportWarning(status == kNoProgress ? noProgressMessage() : "Numerical degeneracy. Switching to QR.");
-    return runOptimizeQR(W, t, start, end, cpuSeconds, counter, bound);
+    job.warn(status == kNoProgress ? noProgressMessage(job) : "Numerical degeneracy. Switching to QR.");
+    return runOptimizeQR(job, run, counter, bound);
   }
   if (status == kUnbounded)
-    reportWarning("Unboundness detected.");
+    job.warn("Unboundness detected.");
   else if (status != kSolved)
-    warnCommon(status, "Stopping. 'max_iter' exceeded. Solution may be not optimal.",
+    warnCommon(job, status, "Stopping. 'max_iter' exceeded. Solution may be not optimal.",
                "Abnormal termination. Please report it!");
   return status;
 }

@@ -82,14 +82,14 @@ int FeasibilityRun::NewtonStep() {
   if (form == NewtonForm::kLeastSquares) {
     if (U.Factor(W)) {
       printFactorizationFailure();
-      return 99;
+      return kAbnormal;
     }
     leastSquares->Build(U, t);
     leastSquares->Factor();
     leastSquares->Solve(b, d);
   } else {
     normal->Build(W, t);
-    if (normal->Factor()) return 3;
+    if (normal->Factor()) return kDegenerate;
     d.Copy(normal->RightSide());
     normal->Solve(d);
   }
@@ -97,34 +97,34 @@ int FeasibilityRun::NewtonStep() {
   keeper.Offer(d);
   evaluateDirection(problem, map, d, x, F);
   copyValues(F, Fd);
-  return 0;
+  return kSolved;
 }
 
 // V = U F(d) U' - I, its eigenvalues and the radius.
 int FeasibilityRun::ScaledStep() {
   if (form == NewtonForm::kCholesky && U.Factor(W)) {
     printFactorizationFailure();
-    return 99;
+    return kAbnormal;
   }
   scaleAndShift(U, F);
   if (eigen.Fill(F, t * d[0] - 1.0, v)) return newtonFailure(form);
   double sum = 0.0;
   for (int i = 0; i < v.Rows(); ++i) sum += v[i] * v[i];
   radius = std::sqrt(sum);
-  return 0;
+  return kSolved;
 }
 
 int FeasibilityRun::Run(double eps, int maxIter, int noprog, int display, int& counter) {
-  int result = 1;
+  int result = kMaxIterations;
   int noProgress = 0;
   int first = 1;
   double previousRadius = 0.0;
   for (; counter <= maxIter; ++counter) {
     const int failure = NewtonStep();
-    if (failure != 0) return failure;
+    if (failure != kSolved) return failure;
     const double d0 = d[0];
     const int scaledFailure = ScaledStep();
-    if (scaledFailure != 0) return scaledFailure;
+    if (scaledFailure != kSolved) return scaledFailure;
     if (isDisplayed(counter, display)) printFeasibilityLine(eps, counter, radius);
     if (!first && radius == previousRadius) {
       ++noProgress;
@@ -136,15 +136,15 @@ int FeasibilityRun::Run(double eps, int maxIter, int noprog, int display, int& c
 
     // The scaled tests promise a strictly feasible step; its own value
     // must show it before success is claimed.
-    if ((radius < 1.0 || smallestEntry(v) > -1.0 + kFeasibilityMargin) && check.HoldsStrictly(Fd, d0)) return 0;
-    if (noProgress >= noprog) return 2;
+    if ((radius < 1.0 || smallestEntry(v) > -1.0 + kFeasibilityMargin) && check.HoldsStrictly(Fd, d0)) return kSolved;
+    if (noProgress >= noprog) return kNoProgress;
     const double c = largestEntry(v);
-    if (c <= eps || 1.0 / c <= eps) return 4;
+    if (c <= eps || 1.0 / c <= eps) return kUnbounded;
 
     double alpha = 0.0;
     // Recorded, then replaced by the code of a later exit; W stays positive
     // definite with the fallback step.
-    if (stepLengthOrFallback(v, c, alpha)) result = 99;
+    if (stepLengthOrFallback(v, c, alpha)) result = kAbnormal;
     updateScaling(W, U, F, alpha);
     t = t * (1.0 - alpha * (t * d0 - 1.0));
   }

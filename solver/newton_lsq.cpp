@@ -234,7 +234,6 @@ LeastSquaresSystem::LeastSquaresSystem(BuiltProblem& problem, const FreeParamete
       map(map),
       nt(problem.Nt()),
       nv(map.Nv()),
-      rhsCount(rhsCount),
       t(1.0),
       deficient(0),
       scaling(nullptr),

@@ -75,7 +75,6 @@ class LeastSquaresSystem {
   const FreeParameterMap& map;
   int nt;
   int nv;
-  int rhsCount;
   double t;
   int deficient;
   ScalingFactor* scaling;

@@ -155,7 +155,6 @@ class OptimizationRun {
   double prev = 0.0;
   double rel = -1.0;  // no value before the first bound update
   int mark = 0;
-  int unboundedFound = 0;
 };
 
 OptimizationRun::OptimizationRun(NewtonForm form, BuiltProblem& problem, const GenMatrixD& objective,
@@ -279,16 +278,17 @@ void OptimizationRun::LeastSquaresDirections() {
   }
 }
 
-// The directions d_g and d_e and the value F_e: 0, or the phase's result.
+// The directions d_g and d_e and the value F_e: kSolved, or the phase's
+// result.
 int OptimizationRun::Directions() {
   if (U.Factor(W)) {
-    if (form == NewtonForm::kLeastSquares) return 3;
+    if (form == NewtonForm::kLeastSquares) return kDegenerate;
     printFactorizationFailure();
-    return 99;
+    return kAbnormal;
   }
   if (form == NewtonForm::kCholesky) {
     normal->Build(W, t);
-    if (normal->Factor()) return 3;
+    if (normal->Factor()) return kDegenerate;
     dg.Copy(normal->RightSide());
     normal->Solve(dg);
     de.Fill(0.0);
@@ -299,7 +299,7 @@ int OptimizationRun::Directions() {
   }
   if (!isFiniteVector(dg) || !isFiniteVector(de)) return newtonFailure(form);
   evaluateDirection(problem, map, de, x, Fe);
-  return 0;
+  return kSolved;
 }
 
 // The point at level L (and F(T z) when asked): 0, or 1 when it is not
@@ -430,19 +430,20 @@ void OptimizationRun::Accept(const LevelPoint& p, double& bound) {
 
 // Steps from the proposed level to the chosen direction, scaled, in V with
 // its eigenvalues in v; sets the mark and, when a level is accepted, the
-// bound. Returns 0, or 4 when the objective is unbounded below.
+// bound. Returns kSolved, or kUnbounded when the objective is unbounded
+// below (or the phase's result when no direction can be formed).
 int OptimizationRun::ChooseDirection(double estimate, double eps, double& bound) {
   Search found = Search::kNone;
   Proposals proposals;
   if (dg[0] > 0.0 && std::isfinite(estimate) && FormLevel(estimate, trial, 1) == 0) {
     found = Candidate(trial, bound);
     if (found == Search::kFound) proposals.Add(bound);
-    if (found == Search::kUnbounded) return 4;
+    if (found == Search::kUnbounded) return kUnbounded;
     if (found == Search::kFound && bound > prev && bound - prev <= kRoundingSlack * std::max(std::fabs(prev), 1.0)) {
       bound = prev;
       mark = 1;
       rel = 0.0;
-      return 0;
+      return kSolved;
     }
   }
   int prevFormed = 0;
@@ -450,7 +451,7 @@ int OptimizationRun::ChooseDirection(double estimate, double eps, double& bound)
     prevFormed = FormLevel(prev, atPrev, 1) == 0;
     found = prevFormed ? Candidate(atPrev, bound) : Search::kNone;
     if (found == Search::kFound && bound <= prev) proposals.Add(bound);
-    if (found == Search::kUnbounded) return 4;
+    if (found == Search::kUnbounded) return kUnbounded;
   }
 
   mark = 0;
@@ -461,11 +462,11 @@ int OptimizationRun::ChooseDirection(double estimate, double eps, double& bound)
     mark = 1;
     if (FirstTest(bound)) {
       Accept(trial, bound);
-      return 0;
+      return kSolved;
     }
     lowerFeasible = prev - bound >= eps * accuracyScale(prev, eps) && check.Holds(trial.D, trial.h);
     if (!prevFormed) prevFormed = FormLevel(prev, atPrev, 0) == 0;
-    if (prevFormed && SearchGrid(bound)) return 0;
+    if (prevFormed && SearchGrid(bound)) return kSolved;
     mark = 0;
   }
   // No admissible level. When a level proposed was within the accuracy of
@@ -476,13 +477,13 @@ int OptimizationRun::ChooseDirection(double estimate, double eps, double& bound)
     bound = prev;
     mark = 1;
     rel = 0.0;
-    return 0;
+    return kSolved;
   }
   // Otherwise the direction of the bound's own level.
   if (!prevFormed && FormLevel(prev, atPrev, 0) != 0) return newtonFailure(form);
   bound = prev;
   if (TestScaled(atPrev)) return newtonFailure(form);
-  return 0;
+  return kSolved;
 }
 
 double OptimizationRun::StepLength(double eps) {
@@ -501,7 +502,7 @@ int OptimizationRun::Run(double eps, int maxIter, int noprog, int display, int& 
   prev = bound;
   for (; counter <= maxIter; ++counter) {
     int result = Directions();
-    if (result != 0) return result;
+    if (result != kSolved) return result;
     a = dot(q, dg);
     e = de[0];
     const double estimate = a / dg[0];
@@ -527,15 +528,15 @@ int OptimizationRun::Run(double eps, int maxIter, int noprog, int display, int& 
       bound = prev;
     }
     if (isDisplayed(counter, display)) printOptimizationLine(eps, counter, m * prev, rel, mark);
-    if (mark != 0 && 0.0 <= rel && rel < eps) return 0;
-    if (noProgress >= noprog) return 2;
+    if (mark != 0 && 0.0 <= rel && rel < eps) return kSolved;
+    if (noProgress >= noprog) return kNoProgress;
 
     const double alpha = StepLength(eps);
     const double h = mark != 0 ? trial.h : atPrev.h;
     updateScaling(W, U, V, alpha);
     t = t * (1.0 - alpha * (t * h - 1.0));
   }
-  return 1;
+  return kMaxIterations;
 }
 
 int optimize(NewtonForm form, BuiltProblem& problem, const GenMatrixD& objective, double& bound, double eps,
@@ -549,7 +550,7 @@ int optimize(NewtonForm form, BuiltProblem& problem, const GenMatrixD& objective
     // stop the objective: the variables keep the feasible point.
     clock.Stop(end, cpuSeconds);
     run.WriteBack();
-    return unbounded ? 4 : 0;
+    return unbounded ? kUnbounded : kSolved;
   }
   if (counter == 0) {
     counter = 1;

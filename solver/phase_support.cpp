@@ -9,9 +9,9 @@ void printFactorizationFailure() { std::cout << " Factorization error:: Chol.\n"
 void printNotFinite() { std::cout << " Error:: Newton step is not finite.\n"; }
 
 int newtonFailure(NewtonForm form) {
-  if (form == NewtonForm::kCholesky) return 3;
+  if (form == NewtonForm::kCholesky) return kDegenerate;
   printNotFinite();
-  return 99;
+  return kAbnormal;
 }
 
 int stepLengthOrFallback(const GenMatrixD& v, double c, double& alpha) {

@@ -10,6 +10,7 @@
 #include "built_problem.h"
 #include "gen_matrix.h"
 #include "scaling.h"
+#include "solver_status.h"
 
 // How a phase gets its Newton step: Cholesky factorisation of the normal
 // equations, or least squares through QR.
@@ -32,9 +33,9 @@ class PhaseClock {
 void printFactorizationFailure();
 void printNotFinite();
 
-// The result of a Newton step or scaled value that is not usable: 3 in the
-// Cholesky form, 99 after the line of a step that is not finite in the
-// least-squares form.
+// The result of a Newton step or scaled value that is not usable:
+// kDegenerate in the Cholesky form, kAbnormal after the line of a step that
+// is not finite in the least-squares form.
 int newtonFailure(NewtonForm form);
 
 // alpha from stepLength for the eigenvalues v with the largest c; when that

@@ -1,8 +1,11 @@
 #!/usr/bin/env bash
-# Installs the Debian packages that building and testing need, but only those
-# that are missing, so a machine that has them all is not touched.
+# Installs the Debian packages that building the program needs and, with the
+# argument `tests`, those that the tests need too (GoogleTest, and SciPy for
+# the MAT-file tests), but only those that are missing, so a machine that has
+# them all is not touched.
 varnel_install_deps() {
-  local wanted=(g++ make cmake libgtest-dev libopenblas-serial-dev libreadline-dev python3 python3-scipy)
+  local wanted=(g++ make cmake libopenblas-serial-dev libreadline-dev)
+  [ "${1:-}" = tests ] && wanted+=(libgtest-dev python3 python3-scipy)
   local missing=()
   local pkg
   for pkg in "${wanted[@]}"; do
@@ -37,7 +40,8 @@ varnel_have_libfuzzer() {
   return $status
 }
 
-# Configures and builds the fuzz build tree build-fuzz/ with clang.
+# Configures and builds the fuzz build tree build-fuzz/ with clang:
+# varnel_build_fuzz [cmake options...]
 varnel_build_fuzz() {
-  CC=clang CXX=clang++ varnel_build build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVARNEL_FUZZ=ON
+  CC=clang CXX=clang++ varnel_build build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVARNEL_FUZZ=ON "$@"
 }

@@ -198,8 +198,8 @@ TEST_F(ConstraintTest, NumbersCountLmisNotBlocks) {
   ASSERT_EQ(run(kDeclarations + std::string("\nlmi = block(X; Y, Z); lmi = W;")), 0) << output.str();
   ASSERT_EQ(lmiStarts.Size(), 2);
   EXPECT_EQ(start(1), 3);
-  EXPECT_EQ(lmiBlockCount(0), 3);
-  EXPECT_EQ(lmiBlockCount(1), 1);
+  EXPECT_EQ(lmiBlockCount(lmiStarts, lmiBlocks.Size(), 0), 3);
+  EXPECT_EQ(lmiBlockCount(lmiStarts, lmiBlocks.Size(), 1), 1);
   ASSERT_EQ(run("lmi(2)"), 0);
   EXPECT_EQ(output.str(), "\nlmi(2) = \n\n W\n\n");
   EXPECT_EQ(run("lmi(3)"), 1);
@@ -224,7 +224,7 @@ TEST_F(ConstraintTest, ABlockLmiStoresItsLowerTriangleRowByRow) {
     EXPECT_EQ(block(lmiBlocks, 1 + t).Cols(), cols[t]);
   }
   EXPECT_EQ(needsRebuild, 1);
-  EXPECT_EQ(lmiBlockRowCount(lmiBlockCount(1)), 3);
+  EXPECT_EQ(lmiBlockRowCount(lmiBlockCount(lmiStarts, lmiBlocks.Size(), 1)), 3);
   // Block (i, j) of the LMI stands at its packed position.
   EXPECT_EQ(text(lmiTexts, packedLowerIndex(1, 2, 1)), "y * [ 1 1 1 ]");
 }
@@ -327,10 +327,10 @@ TEST_F(ConstraintTest, AScalarTermReadsByTheConstraintsKind) {
 TEST_F(ConstraintTest, HoldsScalarTermLooksAtEveryTermsValue) {
   ASSERT_EQ(run("var X(2) x; lmi = X + x; lmi = X + 0; lmi = X + x*eye(2); lmi = 2*X + 3;"), 0)
       << output.str();
-  EXPECT_EQ(holdsScalarTerm(block(lmiBlocks, 0)), 1);
-  EXPECT_EQ(holdsScalarTerm(block(lmiBlocks, 1)), 0);
-  EXPECT_EQ(holdsScalarTerm(block(lmiBlocks, 2)), 0);
-  EXPECT_EQ(holdsScalarTerm(block(lmiBlocks, 3)), 1);
+  EXPECT_EQ(holdsScalarTerm(block(lmiBlocks, 0), variableTable), 1);
+  EXPECT_EQ(holdsScalarTerm(block(lmiBlocks, 1), variableTable), 0);
+  EXPECT_EQ(holdsScalarTerm(block(lmiBlocks, 2), variableTable), 0);
+  EXPECT_EQ(holdsScalarTerm(block(lmiBlocks, 3), variableTable), 1);
 }
 
 // ---- objective --------------------------------------------------------------------

@@ -164,7 +164,7 @@ class BuiltProblemTest : public BuilderTest, public ::testing::WithParamInterfac
     std::vector<int> blockLmis;
     for (int k = 0; k < lmiStarts.Size(); ++k) {
       SCOPED_TRACE("lmi " + std::to_string(k + 1));
-      const int count = lmiBlockCount(k);
+      const int count = lmiBlockCount(lmiStarts, lmiBlocks.Size(), k);
       const GenMatrixD value = asMatrix(evalLmi(k));
       if (count == 1 && value.Cols() == 1) {
         for (int r = 0; r < value.Rows(); ++r, ++row) EXPECT_NEAR(values.Diagonal()[row], value[r], 1e-10);
@@ -180,7 +180,7 @@ class BuiltProblemTest : public BuilderTest, public ::testing::WithParamInterfac
       const GenMatrixD built = values.Block(block++).AsGenMatrixD();
       ASSERT_EQ(built.Rows(), value.Rows());
       // Diagonal blocks: the stated blocks (i, i) of the LMI.
-      const int rowsOfBlocks = lmiBlockRowCount(lmiBlockCount(k));
+      const int rowsOfBlocks = lmiBlockRowCount(lmiBlockCount(lmiStarts, lmiBlocks.Size(), k));
       int o = 0;
       for (int i = 0; i < rowsOfBlocks; ++i) {
         const int h = lmiBlocks[packedLowerIndex(lmiStarts[k], i, i)].Rows();

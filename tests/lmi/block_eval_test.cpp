@@ -13,19 +13,21 @@
 #include "test_matrices.h"
 
 // Every allocation of this test program is counted, so that a test can show
-// that a kernel allocates nothing.
+// that a kernel allocates nothing. The counting operator new and its operator
+// delete forward to the library's aligned pair, which allocates and frees
+// with each other: every block goes back the way it came, and the compiler
+// can see that it does.
 namespace {
 long allocationCount = 0;
-}
+constexpr std::align_val_t kPlainAlignment{__STDCPP_DEFAULT_NEW_ALIGNMENT__};
+}  // namespace
 
 void* operator new(std::size_t size) {
   ++allocationCount;
-  void* p = std::malloc(size > 0 ? size : 1);
-  if (p == nullptr) std::abort();
-  return p;
+  return ::operator new(size, kPlainAlignment);
 }
-void operator delete(void* p) noexcept { std::free(p); }
-void operator delete(void* p, std::size_t) noexcept { std::free(p); }
+void operator delete(void* p) noexcept { ::operator delete(p, kPlainAlignment); }
+void operator delete(void* p, std::size_t) noexcept { ::operator delete(p, kPlainAlignment); }
 
 namespace {
 
@@ -37,9 +39,9 @@ const double kSentinel = -12345.0;
 // definition, coefficient * S(L op(X) R), with every 1 x 1 operand a scalar
 // and a 1 x 1 result the scalar times the identity of the position.
 
-struct TermSpec {
-  TermSpec(int v, double c = 1.0, std::vector<GenMatrixD> l = {}, std::vector<GenMatrixD> r = {}, int t = 0,
-           int sym = 0)
+struct TermRecipe {
+  TermRecipe(int v, double c = 1.0, std::vector<GenMatrixD> l = {}, std::vector<GenMatrixD> r = {}, int t = 0,
+             int sym = 0)
       : variable(v), coefficient(c), left(l), right(r), transposed(t), symmetric(sym) {}
 
   int variable;
@@ -50,7 +52,7 @@ struct TermSpec {
   int symmetric;
 };
 
-GenMatrixD referenceValue(const TermSpec& recipe, const GenMatrixD* variables, int rows, int cols) {
+GenMatrixD referenceValue(const TermRecipe& recipe, const GenMatrixD* variables, int rows, int cols) {
   double scale = recipe.coefficient;
   GenMatrixD product(0);
   bool hasProduct = false;
@@ -80,19 +82,19 @@ GenMatrixD referenceValue(const TermSpec& recipe, const GenMatrixD* variables, i
   return value;
 }
 
-GenMatrixD referenceList(const std::vector<TermSpec>& recipes, const GenMatrixD* variables, int rows, int cols) {
+GenMatrixD referenceList(const std::vector<TermRecipe>& recipes, const GenMatrixD* variables, int rows, int cols) {
   GenMatrixD sum(rows, cols, 0.0, 0);
-  for (const TermSpec& recipe : recipes) {
+  for (const TermRecipe& recipe : recipes) {
     const GenMatrixD v = referenceValue(recipe, variables, rows, cols);
     for (int e = 0; e < rows * cols; ++e) sum[e] += v[e];
   }
   return sum;
 }
 
-void fill(TermList& list, const std::vector<TermSpec>& recipes) {
+void fill(TermList& list, const std::vector<TermRecipe>& recipes) {
   list.Resize(static_cast<int>(recipes.size()));
   for (int k = 0; k < static_cast<int>(recipes.size()); ++k) {
-    const TermSpec& recipe = recipes[k];
+    const TermRecipe& recipe = recipes[k];
     list.SetVariable(k, recipe.variable);
     list.SetCoefficient(k, recipe.coefficient);
     if (!recipe.left.empty()) list.SetLeftFactor(k, recipe.left[0]);
@@ -143,7 +145,7 @@ TEST_F(BlockEvalTest, SingleTermsFollowTheirDefinitions) {
   const GenMatrixD half = make(1, 1, {0.5});
   struct Case {
     const char* name;
-    TermSpec recipe;
+    TermRecipe recipe;
     GenMatrixD want;  // written out by hand from the definition
   };
   // X = [1 2; 3 4], W = [1 -2 0.5; 3 0 -1], x = -0.75, x0 = 1.5.
@@ -167,7 +169,7 @@ TEST_F(BlockEvalTest, SingleTermsFollowTheirDefinitions) {
   for (const Case& c : cases) {
     // A 2 x 2 block: a first term of that size fixes it where needed.
     MakeProblem(smallVariables(), 1, 0);
-    std::vector<TermSpec> recipes = {TermSpec{1, 0.0, {}, {}, 0, 0}, c.recipe};
+    std::vector<TermRecipe> recipes = {TermRecipe{1, 0.0, {}, {}, 0, 0}, c.recipe};
     fill(problem->TermBlockAt(0), recipes);
     problem->FinalizeSizes();
     SymMatrixD out;
@@ -200,14 +202,14 @@ TEST_F(BlockEvalTest, ElementsAreRoundedInTheOrderOfTheDefinition) {
     for (int j = 0; j < 2; ++j) lXR(i, j) = 0.0 + lX(i, 0) * R(0, j) + lX(i, 1) * R(1, j);
   struct Case {
     const char* name;
-    TermSpec recipe;
+    TermRecipe recipe;
     GenMatrixD P;
     int symmetric;
   };
   const std::vector<Case> cases = {
-      {"c x L", TermSpec{2, c, {L}}, xL, 0},
-      {"c sym(x L)", TermSpec{2, c, {L}, {}, 0, 1}, xL, 1},
-      {"(l X) R", TermSpec{1, 1.0, {make(1, 1, {l})}, {R}}, lXR, 0},
+      {"c x L", TermRecipe{2, c, {L}}, xL, 0},
+      {"c sym(x L)", TermRecipe{2, c, {L}, {}, 0, 1}, xL, 1},
+      {"(l X) R", TermRecipe{1, 1.0, {make(1, 1, {l})}, {R}}, lXR, 0},
   };
   for (const Case& k : cases) {
     MakeProblem({make(1, 1, {1.0}), X, make(1, 1, {x})}, 1, 0);
@@ -226,7 +228,7 @@ TEST_F(BlockEvalTest, ElementsAreRoundedInTheOrderOfTheDefinition) {
 
 TEST_F(BlockEvalTest, XMinusOneChangesOnlyTheDiagonal) {
   MakeProblem(smallVariables(), 1, 0);
-  fill(problem->TermBlockAt(0), {TermSpec{1}, TermSpec{0, -1.0}});
+  fill(problem->TermBlockAt(0), {TermRecipe{1}, TermRecipe{0, -1.0}});
   problem->FinalizeSizes();
   SymMatrixD out;
   evalTermBlock(problem->TermBlockAt(0), out);
@@ -238,7 +240,7 @@ TEST_F(BlockEvalTest, XMinusOneChangesOnlyTheDiagonal) {
 TEST_F(BlockEvalTest, ScalarFirstTermStandsForTheIdentity) {
   MakeProblem(smallVariables(), 1, 0);
   const GenMatrixD A = make(2, 2, {1, 2, 3, 4});
-  fill(problem->TermBlockAt(0), {TermSpec{3, 2.0}, TermSpec{0, 1.0, {A}}});
+  fill(problem->TermBlockAt(0), {TermRecipe{3, 2.0}, TermRecipe{0, 1.0, {A}}});
   problem->FinalizeSizes();
   EXPECT_EQ(problem->TermBlockAt(0).Size(), 2);
   SymMatrixD out;
@@ -249,7 +251,7 @@ TEST_F(BlockEvalTest, ScalarFirstTermStandsForTheIdentity) {
 TEST_F(BlockEvalTest, UpperKernelWritesOnlyTheUpperTriangle) {
   MakeProblem(smallVariables(), 1, 0);
   const GenMatrixD A = make(2, 2, {1, 2, 3, 4});
-  fill(problem->TermBlockAt(0), {TermSpec{1, 1.0, {A}, {}, 0, 1}, TermSpec{1, 1.0, {}, {}, 1, 0}});
+  fill(problem->TermBlockAt(0), {TermRecipe{1, 1.0, {A}, {}, 0, 1}, TermRecipe{1, 1.0, {}, {}, 1, 0}});
   problem->FinalizeSizes();
   SymMatrixD out(2);
   out.AsGenMatrixD().Fill(kSentinel);
@@ -263,7 +265,7 @@ TEST_F(BlockEvalTest, UpperKernelWritesOnlyTheUpperTriangle) {
 
 TEST_F(BlockEvalTest, OutputGetsStorageOfItsOwn) {
   MakeProblem(smallVariables(), 1, 0);
-  fill(problem->TermBlockAt(0), {TermSpec{1}});
+  fill(problem->TermBlockAt(0), {TermRecipe{1}});
   problem->FinalizeSizes();
   SymMatrixD out(2);
   out.AsGenMatrixD().Fill(7.0);
@@ -286,17 +288,17 @@ TEST_F(BlockEvalTest, RandomTermBlocksMatchTheirDefinition) {
                                       randomMatrix(1, 1, rng), randomMatrix(d, q, rng)};
     MakeProblem(values, 1, 0);
     std::uniform_real_distribution<double> coefficient(-2.0, 2.0);
-    std::vector<TermSpec> recipes = {
-        TermSpec{3, coefficient(rng)},                                                              // x I, first
-        TermSpec{1, 1.0, {}, {}, static_cast<int>(round % 2), static_cast<int>(rng() % 2)},         // X or X'
-        TermSpec{2, coefficient(rng), {randomMatrix(d, p, rng)}, {randomMatrix(q, d, rng)}, 0, 0},  // L Y R
-        TermSpec{2, coefficient(rng), {randomMatrix(d, q, rng)}, {randomMatrix(p, d, rng)}, 1, 1},  // L Y' R sym
-        TermSpec{4, 1.0, {}, {randomMatrix(q, d, rng)}, 0, 1},                                      // Z R sym
-        TermSpec{4, coefficient(rng), {randomMatrix(d, d, rng)}, {}, 1, 0},  // L Z' (d x d when q = d)
-        TermSpec{3, coefficient(rng), {randomMatrix(d, 1, rng)}, {randomMatrix(1, d, rng)}, 0, 0},  // x L R
-        TermSpec{1, coefficient(rng), {make(1, 1, {0.25})}, {make(1, 1, {-3.0})}, 0, 1},            // scalar factors
-        TermSpec{0, coefficient(rng), {randomMatrix(d, d, rng)}},                                   // constant matrix
-        TermSpec{0, coefficient(rng)},                                                              // scalar constant
+    std::vector<TermRecipe> recipes = {
+        TermRecipe{3, coefficient(rng)},                                                              // x I, first
+        TermRecipe{1, 1.0, {}, {}, static_cast<int>(round % 2), static_cast<int>(rng() % 2)},         // X or X'
+        TermRecipe{2, coefficient(rng), {randomMatrix(d, p, rng)}, {randomMatrix(q, d, rng)}, 0, 0},  // L Y R
+        TermRecipe{2, coefficient(rng), {randomMatrix(d, q, rng)}, {randomMatrix(p, d, rng)}, 1, 1},  // L Y' R sym
+        TermRecipe{4, 1.0, {}, {randomMatrix(q, d, rng)}, 0, 1},                                      // Z R sym
+        TermRecipe{4, coefficient(rng), {randomMatrix(d, d, rng)}, {}, 1, 0},  // L Z' (d x d when q = d)
+        TermRecipe{3, coefficient(rng), {randomMatrix(d, 1, rng)}, {randomMatrix(1, d, rng)}, 0, 0},  // x L R
+        TermRecipe{1, coefficient(rng), {make(1, 1, {0.25})}, {make(1, 1, {-3.0})}, 0, 1},            // scalar factors
+        TermRecipe{0, coefficient(rng), {randomMatrix(d, d, rng)}},                                   // constant matrix
+        TermRecipe{0, coefficient(rng)},                                                              // scalar constant
     };
     if (q != d) recipes.erase(recipes.begin() + 5);  // L Z' needs Z square
     fill(problem->TermBlockAt(0), recipes);
@@ -334,12 +336,13 @@ class BlockLmiEvalTest : public BlockEvalTest {
                 0, 1);
     const GenMatrixD R23 = randomMatrix(2, 3, rng);
     recipes = {
-        {TermSpec{4, 2.0}, TermSpec{1, 1.0, {}, {}, 0, 1}, TermSpec{0, -1.0}},      // (0, 0): 2x I + X + X'
-        {TermSpec{3, 1.0}, TermSpec{1, 0.5, {}, {randomMatrix(2, 3, rng)}, 0, 0}},  // (1, 0): 2 x 3
-        {TermSpec{2, 1.0, {randomMatrix(3, 3, rng)}, {}, 0, 1}, TermSpec{0, 3.0}},  // (1, 1)
-        {TermSpec{3, -1.0, {}, {randomMatrix(3, 3, rng)}, 0, 0}},                   // (2, 0): 2 x 3
-        {TermSpec{2, 1.0, {}, {}, 1, 0}, TermSpec{4, 1.5}},                         // (2, 1): Y' + 1.5 x I
-        {TermSpec{2, 1.0}, TermSpec{3, 1.0, {}, {R23}, 1, 1}, TermSpec{0, 1.0, {randomMatrix(3, 3, rng)}}},  // (2, 2)
+        {TermRecipe{4, 2.0}, TermRecipe{1, 1.0, {}, {}, 0, 1}, TermRecipe{0, -1.0}},    // (0, 0): 2x I + X + X'
+        {TermRecipe{3, 1.0}, TermRecipe{1, 0.5, {}, {randomMatrix(2, 3, rng)}, 0, 0}},  // (1, 0): 2 x 3
+        {TermRecipe{2, 1.0, {randomMatrix(3, 3, rng)}, {}, 0, 1}, TermRecipe{0, 3.0}},  // (1, 1)
+        {TermRecipe{3, -1.0, {}, {randomMatrix(3, 3, rng)}, 0, 0}},                     // (2, 0): 2 x 3
+        {TermRecipe{2, 1.0, {}, {}, 1, 0}, TermRecipe{4, 1.5}},                         // (2, 1): Y' + 1.5 x I
+        {TermRecipe{2, 1.0}, TermRecipe{3, 1.0, {}, {R23}, 1, 1},
+         TermRecipe{0, 1.0, {randomMatrix(3, 3, rng)}}},  // (2, 2)
     };
     BlockLmi& block = problem->BlockLmiAt(0);
     block.Allocate(3);
@@ -354,7 +357,7 @@ class BlockLmiEvalTest : public BlockEvalTest {
     return referenceList(recipes[e], Variables(), h[j], h[i]);
   }
 
-  std::vector<std::vector<TermSpec>> recipes;
+  std::vector<std::vector<TermRecipe>> recipes;
   const int offsets[3] = {0, 2, 5};
   const int heights[3] = {2, 3, 3};
 };
@@ -402,9 +405,9 @@ TEST_F(BlockEvalTest, ScalarInRectangularPositionFillsItsLeadingDiagonal) {
   MakeProblem({make(1, 1, {2.0}), make(2, 2, {1, 0, 0, 1}), make(3, 3, {1, 0, 0, 0, 1, 0, 0, 0, 1})}, 0, 1);
   BlockLmi& block = problem->BlockLmiAt(0);
   block.Allocate(2);
-  fill(block.SubBlockAt(0, 0), {TermSpec{1}});
-  fill(block.SubBlockAt(1, 0), {TermSpec{1, 1.0, {}, {make(2, 3, {1, 1, 1, 1, 1, 1})}}, TermSpec{0, 5.0}});
-  fill(block.SubBlockAt(1, 1), {TermSpec{2}});
+  fill(block.SubBlockAt(0, 0), {TermRecipe{1}});
+  fill(block.SubBlockAt(1, 0), {TermRecipe{1, 1.0, {}, {make(2, 3, {1, 1, 1, 1, 1, 1})}}, TermRecipe{0, 5.0}});
+  fill(block.SubBlockAt(1, 1), {TermRecipe{2}});
   problem->FinalizeSizes();
   SymMatrixD out(5);
   out.AsGenMatrixD().Fill(kSentinel);
@@ -421,8 +424,8 @@ TEST_F(BlockEvalTest, KernelsAllocateNothingOnceTheOutputIsShaped) {
   MakeProblem(smallVariables(), 1, 0);
   const GenMatrixD A = make(2, 2, {1, 2, 3, 4});
   const GenMatrixD L23 = make(2, 3, {1, 0, 2, -1, 1, 0});
-  fill(problem->TermBlockAt(0), {TermSpec{1, 1.0, {A}, {A}, 0, 1}, TermSpec{2, 1.0, {L23}, {}, 1, 0},
-                                 TermSpec{3, 1.0, {A}, {A}}, TermSpec{0, -1.0}});
+  fill(problem->TermBlockAt(0), {TermRecipe{1, 1.0, {A}, {A}, 0, 1}, TermRecipe{2, 1.0, {L23}, {}, 1, 0},
+                                 TermRecipe{3, 1.0, {A}, {A}}, TermRecipe{0, -1.0}});
   problem->FinalizeSizes();
   SymMatrixD out(2);
   const long before = allocationCount;
