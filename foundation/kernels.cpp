@@ -127,23 +127,7 @@ void product(const GenMatrixD& A, const GenMatrixD& B, GenMatrixD& C, int transp
   const int m = transposeA ? A.Cols() : A.Rows();
   const int k = transposeA ? A.Rows() : A.Cols();  // B's inner size is not read
   const int n = transposeB ? B.Rows() : B.Cols();
-  if (m == 0 || n == 0) return;
-  const double* a = A.Data();
-  const double* b = B.Data();
-  double* c = C.Data();
-  const int lda = A.Rows();
-  const int ldb = B.Rows();
-  if (transposeA) {
-    if (transposeB)
-      productBlocked<true, true>(a, lda, b, ldb, c, m, n, k);
-    else
-      productBlocked<true, false>(a, lda, b, ldb, c, m, n, k);
-  } else {
-    if (transposeB)
-      productBlocked<false, true>(a, lda, b, ldb, c, m, n, k);
-    else
-      productBlocked<false, false>(a, lda, b, ldb, c, m, n, k);
-  }
+  multiplyArrays(A.Data(), A.Rows(), transposeA, B.Data(), B.Rows(), transposeB, C.Data(), m, n, k);
 }
 
 // ---------------------------------------------------------------------------
@@ -314,6 +298,22 @@ void triangularProductFull(const GenMatrixD& A, const GenMatrixD& B, GenMatrixD&
 }
 
 }  // namespace
+
+void multiplyArrays(const double* a, int lda, int transposeA, const double* b, int ldb, int transposeB, double* c,
+                    int m, int n, int k) {
+  if (m == 0 || n == 0) return;
+  if (transposeA) {
+    if (transposeB)
+      productBlocked<true, true>(a, lda, b, ldb, c, m, n, k);
+    else
+      productBlocked<true, false>(a, lda, b, ldb, c, m, n, k);
+  } else {
+    if (transposeB)
+      productBlocked<false, true>(a, lda, b, ldb, c, m, n, k);
+    else
+      productBlocked<false, false>(a, lda, b, ldb, c, m, n, k);
+  }
+}
 
 // ---------------------------------------------------------------------------
 // General matrices.

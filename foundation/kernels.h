@@ -16,6 +16,12 @@ void subtractGen(const GenMatrixD& A, const GenMatrixD& B, GenMatrixD& C);
 void multiplyGen(const GenMatrixD& A, const GenMatrixD& B, GenMatrixD& C);
 void multiplyGenT(const GenMatrixD& A, const GenMatrixD& B, GenMatrixD& C, int transposeA, int transposeB);
 void transposeGen(const GenMatrixD& A, GenMatrixD& B);
+// C := op(A) op(B) on bare column-major arrays: A and B with column strides
+// lda and ldb (so a sub-block is read in place), C m x n with column stride
+// m, k the inner size. Each element starts from 0.0 and adds its products in
+// increasing inner index.
+void multiplyArrays(const double* a, int lda, int transposeA, const double* b, int ldb, int transposeB, double* c,
+                    int m, int n, int k);
 void addScalarGen(double s, const GenMatrixD& A, GenMatrixD& C);
 void subtractFromScalarGen(double s, const GenMatrixD& A, GenMatrixD& C);
 void scaleGen(double s, const GenMatrixD& A, GenMatrixD& C);

@@ -1,65 +1,11 @@
 #include "packed.h"
 
+#include "kernels.h"
+
 #include <algorithm>
 #include <cmath>
 
 namespace {
-
-// ---------------------------------------------------------------------------
-// Products of strided operands: element (i, j) of an operand is at
-// data[i * rowStep + j * colStep], which reads a sub-block in place and a
-// transpose by exchanging the steps.
-
-struct Strided {
-  const double* data;
-  int rowStep;
-  int colStep;
-  double At(int i, int j) const { return data[i * rowStep + j * colStep]; }
-};
-
-// op(M) of a sub-block whose element (0, 0) is at data, column stride ld.
-Strided operand(const double* data, int ld, int transpose) {
-  return transpose ? Strided{data, ld, 1} : Strided{data, 1, ld};
-}
-
-constexpr int kTile = 4;
-
-// One tile of c (rows i0.., columns j0..): each element is one inner
-// product over t = 0 .. k-1 started from 0.0, kept in a register and stored
-// at the end. Full tiles have their sizes fixed at compile time.
-template <bool Full>
-void productTile(const Strided& a, const Strided& b, double* c, int ldc, int i0, int j0, int rowCount, int colCount,
-                 int k) {
-  const int rows = Full ? kTile : rowCount;
-  const int cols = Full ? kTile : colCount;
-  double sum[kTile][kTile];
-  for (int q = 0; q < cols; ++q)
-    for (int r = 0; r < rows; ++r) sum[q][r] = 0.0;
-  for (int t = 0; t < k; ++t) {
-    double x[kTile];
-    for (int r = 0; r < rows; ++r) x[r] = a.At(i0 + r, t);
-    for (int q = 0; q < cols; ++q) {
-      const double y = b.At(t, j0 + q);
-      for (int r = 0; r < rows; ++r) sum[q][r] += x[r] * y;
-    }
-  }
-  for (int q = 0; q < cols; ++q)
-    for (int r = 0; r < rows; ++r) c[(i0 + r) + (j0 + q) * ldc] = sum[q][r];
-}
-
-// c := a b, m x n with inner size k, column stride m.
-void stridedProduct(const Strided& a, const Strided& b, double* c, int m, int n, int k) {
-  for (int j0 = 0; j0 < n; j0 += kTile) {
-    const int colCount = std::min(kTile, n - j0);
-    for (int i0 = 0; i0 < m; i0 += kTile) {
-      const int rowCount = std::min(kTile, m - i0);
-      if (rowCount == kTile && colCount == kTile)
-        productTile<true>(a, b, c, m, i0, j0, rowCount, colCount, k);
-      else
-        productTile<false>(a, b, c, m, i0, j0, rowCount, colCount, k);
-    }
-  }
-}
 
 // ---------------------------------------------------------------------------
 // svec accumulation. T is given as a function of (k, l); the variants form
@@ -244,22 +190,20 @@ void copySubBlock(GenMatrixD& dst, const GenMatrixD& src, int m, int n, int rowO
 
 void multiplySubBlockLeft(const GenMatrixD& A, const GenMatrixD& B, GenMatrixD& C, int transS, int transB, int m, int n,
                           int rowOff, int colOff) {
-  const Strided s = operand(A.Data() + rowOff + colOff * A.Rows(), A.Rows(), transS);
-  const Strided b = operand(B.Data(), B.Rows(), transB);
   const int rows = transS ? n : m;
   const int inner = transS ? m : n;
   const int cols = transB ? B.Rows() : B.Cols();
-  stridedProduct(s, b, C.Data(), rows, cols, inner);
+  multiplyArrays(A.Data() + rowOff + colOff * A.Rows(), A.Rows(), transS, B.Data(), B.Rows(), transB, C.Data(), rows,
+                 cols, inner);
 }
 
 void multiplySubBlockRight(const GenMatrixD& A, const GenMatrixD& B, GenMatrixD& C, int transA, int transS, int m,
                            int n, int rowOff, int colOff) {
-  const Strided a = operand(A.Data(), A.Rows(), transA);
-  const Strided s = operand(B.Data() + rowOff + colOff * B.Rows(), B.Rows(), transS);
   const int rows = transA ? A.Cols() : A.Rows();
   const int inner = transA ? A.Rows() : A.Cols();
   const int cols = transS ? m : n;
-  stridedProduct(a, s, C.Data(), rows, cols, inner);
+  multiplyArrays(A.Data(), A.Rows(), transA, B.Data() + rowOff + colOff * B.Rows(), B.Rows(), transS, C.Data(), rows,
+                 cols, inner);
 }
 
 void accumulateScaledSubBlock(double* g, const GenMatrixD& M, int base, int p, int q, int transposed, double s,
