@@ -166,46 +166,37 @@ void addBlockLmiRows(const BlockLmi& block, GenMatrixD& A, UTrMatrixD& U, int& r
   row += svecLength(block.Size());
 }
 
-void addTermBlockRowsObjective(const TermBlock& block, GenMatrixD& A0, int& row, const UnknownPlacement& at) {
+void addTermBlockRowsObjective(const TermBlock& block, GenMatrixD& A0, int& row) {
   UTrMatrixD I = identityFactor(block.Size());
-  addTermBlockRows(block, A0, I, row, at);
+  addTermBlockRows(block, A0, I, row);
 }
 
-void addBlockLmiRowsObjective(const BlockLmi& block, GenMatrixD& A0, int& row, const UnknownPlacement& at) {
+void addBlockLmiRowsObjective(const BlockLmi& block, GenMatrixD& A0, int& row) {
   UTrMatrixD I = identityFactor(block.Size());
-  addBlockLmiRows(block, A0, I, row, at);
+  addBlockLmiRows(block, A0, I, row);
 }
 
-void fillInequalityRows(BuiltProblem& problem, ScalingFactor* U, GenMatrixD& R, const UnknownPlacement& at) {
+void fillInequalityRows(BuiltProblem& problem, ScalingFactor& U, GenMatrixD& R, const UnknownPlacement& at) {
   R.Fill(0.0);
   const int td = problem.Td();
   if (td > 0) {
     const GenMatrixD& C = problem.Linear().Coefficients();
     for (int r = 0; r < td; ++r) {
-      const double s = U != nullptr ? U->Diagonal()[r] : 1.0;
+      const double s = U.Diagonal()[r];
       for (int u = 0; u < C.Cols(); ++u) {
         const int column = at.Column(u);
-        if (column >= 0 && C(r, u) != 0.0) R(r, column) += at.Weight(u) * (U != nullptr ? s * C(r, u) * s : C(r, u));
+        if (column >= 0 && C(r, u) != 0.0) R(r, column) += at.Weight(u) * (s * C(r, u) * s);
       }
     }
   }
   int row = td;
   const int termBlocks = problem.NumTermBlocks();
-  for (int k = 0; k < termBlocks; ++k) {
-    if (U != nullptr)
-      addTermBlockRows(problem.TermBlockAt(k), R, U->Block(k), row, at);
-    else
-      addTermBlockRowsObjective(problem.TermBlockAt(k), R, row, at);
-  }
-  for (int j = 0; j < problem.NumBlockLmis(); ++j) {
-    if (U != nullptr)
-      addBlockLmiRows(problem.BlockLmiAt(j), R, U->Block(termBlocks + j), row, at);
-    else
-      addBlockLmiRowsObjective(problem.BlockLmiAt(j), R, row, at);
-  }
+  for (int k = 0; k < termBlocks; ++k) addTermBlockRows(problem.TermBlockAt(k), R, U.Block(k), row, at);
+  for (int j = 0; j < problem.NumBlockLmis(); ++j)
+    addBlockLmiRows(problem.BlockLmiAt(j), R, U.Block(termBlocks + j), row, at);
 }
 
-void fillReducedRows(BuiltProblem& problem, const FreeParameterMap& map, ScalingFactor* U, GenMatrixD& A) {
+void fillReducedRows(BuiltProblem& problem, const FreeParameterMap& map, ScalingFactor& U, GenMatrixD& A) {
   if (map.IsSingle()) {
     fillInequalityRows(problem, U, A, map.Placement());
     return;
@@ -245,7 +236,7 @@ LeastSquaresSystem::LeastSquaresSystem(BuiltProblem& problem, const FreeParamete
 }
 
 void LeastSquaresSystem::Fill() {
-  fillReducedRows(problem, map, scaling, A);
+  fillReducedRows(problem, map, *scaling, A);
   A(nt, 0) = t;
   for (int k = 1; k < nv; ++k) A(nt, k) = 0.0;
 }

@@ -26,19 +26,20 @@
 void addTermBlockRows(const TermBlock& block, GenMatrixD& A, UTrMatrixD& U, int& row,
                       const UnknownPlacement& at = {});
 void addBlockLmiRows(const BlockLmi& block, GenMatrixD& A, UTrMatrixD& U, int& row, const UnknownPlacement& at = {});
-// The same rows unscaled (U the identity).
-void addTermBlockRowsObjective(const TermBlock& block, GenMatrixD& A0, int& row, const UnknownPlacement& at = {});
-void addBlockLmiRowsObjective(const BlockLmi& block, GenMatrixD& A0, int& row, const UnknownPlacement& at = {});
+// The same rows unscaled (U the identity): the rows whose Gram matrix the
+// optimisation's objective set-up forms, as the normal equations at W = I
+// and t = 1, without writing them.
+void addTermBlockRowsObjective(const TermBlock& block, GenMatrixD& A0, int& row);
+void addBlockLmiRowsObjective(const BlockLmi& block, GenMatrixD& A0, int& row);
 
-// R := the rows of every inequality in its first nt rows, scaled by U or,
-// when U is null, unscaled; the linear rows first; one column per unknown,
-// or per place of `at`.
-void fillInequalityRows(BuiltProblem& problem, ScalingFactor* U, GenMatrixD& R, const UnknownPlacement& at = {});
+// R := the rows of every inequality in its first nt rows, scaled by U, the
+// linear rows first; one column per unknown, or per place of `at`.
+void fillInequalityRows(BuiltProblem& problem, ScalingFactor& U, GenMatrixD& R, const UnknownPlacement& at = {});
 // The rows reduced to the free parameters, R T, into the first nt rows of A
 // (nv columns): straight when every unknown is a multiple of one free
 // parameter, otherwise over all the unknowns in the problem's work matrix
 // (nt x nvt) and reduced from there.
-void fillReducedRows(BuiltProblem& problem, const FreeParameterMap& map, ScalingFactor* U, GenMatrixD& A);
+void fillReducedRows(BuiltProblem& problem, const FreeParameterMap& map, ScalingFactor& U, GenMatrixD& A);
 
 // The minimum-norm least-squares solution of A X = B through a complete
 // orthogonal factorisation with column pivoting (LAPACK DGELSY), the
