@@ -1,11 +1,12 @@
 #!/usr/bin/env bash
 # Installs the Debian packages that building the program needs and, with the
-# argument `tests`, those that the tests need too (GoogleTest, and SciPy for
-# the MAT-file tests), but only those that are missing, so a machine that has
+# argument `tests`, those that the tests need too (GoogleTest, SciPy for the
+# MAT-file tests, clang with libFuzzer for the fuzz targets), but only those
+# that are missing, so a machine that has
 # them all is not touched.
 varnel_install_deps() {
   local wanted=(g++ make cmake libopenblas-serial-dev libreadline-dev)
-  [ "${1:-}" = tests ] && wanted+=(libgtest-dev python3 python3-scipy)
+  [ "${1:-}" = tests ] && wanted+=(libgtest-dev python3 python3-scipy clang libclang-rt-dev)
   local missing=()
   local pkg
   for pkg in "${wanted[@]}"; do
