@@ -12,7 +12,6 @@
 
 namespace {
 
-const char kSeparatorMessage[] = "Expected separator: colon, semicolon or end of line.";
 const char kElseMessage[] = "'else' found outside of an if statement.";
 const char kForEndOfInput[] = "End of file reached inside a for loop.";
 const char kWhileEndOfInput[] = "End of file reached inside a while loop.";
@@ -93,9 +92,14 @@ enum ScanResult { kScanAtEnd, kScanAtElse, kScanStrayElse, kScanInputEnded, kSca
 // begins in: for, if and while open a construct, end closes one. count
 // receives the number of tokens walked, the closing end (or the else that
 // stopped the walk) included. A construct that would run past the nesting
-// limit stops the walk where it opens, before the rest of the input is read.
+// limit is reported where the walk meets it. Where a failure ends the run
+// (a script, exec) the walk stops there, before the rest of the input is
+// read; at the prompt it goes on to the closing end, which the failure then
+// drops with the rest, so that none of the construct's lines runs as a
+// statement of its own.
 ScanResult scanToMatchingEnd(ElseRule rule, int& count) {
   int depth = 1;
+  int tooDeep = 0;
   count = 0;
   PendingWalk walk;
   for (const Token* token = walk.Next(); token != nullptr; token = walk.Next()) {
@@ -104,13 +108,18 @@ ScanResult scanToMatchingEnd(ElseRule rule, int& count) {
       case kFor:
       case kIf:
       case kWhile:
-        if (NestingLevel::Depth() + depth++ > kMaxNestingDepth) return kScanTooDeep;
+        if (!tooDeep && NestingLevel::Depth() + depth > kMaxNestingDepth) {
+          reportError(kTooDeepMessage);
+          if (failureEndsRun()) return kScanTooDeep;
+          tooDeep = 1;
+        }
+        ++depth;
         break;
       case kEnd:
-        if (--depth == 0) return kScanAtEnd;
+        if (--depth == 0) return tooDeep ? kScanTooDeep : kScanAtEnd;
         break;
       case kElse:
-        if (depth != 1 || rule == kElseIgnored) break;
+        if (tooDeep || depth != 1 || rule == kElseIgnored) break;
         if (rule == kElseStops) return kScanAtElse;
         if (rule == kElseRefused) return kScanStrayElse;
         rule = kElseRefused;
@@ -119,16 +128,14 @@ ScanResult scanToMatchingEnd(ElseRule rule, int& count) {
         break;
     }
   }
-  return kScanInputEnded;
+  return tooDeep ? kScanTooDeep : kScanInputEnded;
 }
 
 // The report of a scan that did not reach the end of its construct (or the
-// else it looked for): 1.
+// else it looked for): 1. A construct nested too deep was reported by the
+// scan itself.
 int reportScanFailure(ScanResult result, const char* endOfInputMessage) {
-  if (result == kScanTooDeep) {
-    reportError(kTooDeepMessage);
-    return 1;
-  }
+  if (result == kScanTooDeep) return 1;
   if (result == kScanStrayElse) {
     reportError(kElseMessage);
     return 1;
@@ -146,7 +153,7 @@ int takeHeaderEnd(const char* endOfInputMessage) {
     expectToken(kind);
     skipSpaces();
   } else if (kind != kEol) {
-    reportError(kSeparatorMessage);
+    reportError(kExpectedSeparatorMessage);
     return 1;
   }
   if (peekKind(0) == kEol) {
@@ -174,7 +181,7 @@ int takeStatementSeparator() {
     return 0;
   }
   if (kind == kEol) return 0;
-  reportError(kSeparatorMessage);
+  reportError(kExpectedSeparatorMessage);
   return 1;
 }
 

@@ -21,11 +21,10 @@
 
 namespace {
 
-// In a script and inside exec the first failure ends the loop; at the prompt
-// only the rest of the line is dropped. Returns whether the loop goes on.
+// Drops what is pending after a failure. Returns whether the loop goes on.
 bool goesOnAfterFailure() {
   discardTokenQueue();
-  return !(modeFlags & (kModeScript | kModeExec));
+  return !failureEndsRun();
 }
 
 // Runs the statements of the current line, which has been read. Returns
@@ -67,6 +66,8 @@ void releaseRunResources() {
 }  // namespace
 
 const char kExpectedSeparatorMessage[] = "Expected separator: colon, semicolon or end of line.";
+
+bool failureEndsRun() { return (modeFlags & (kModeScript | kModeExec)) != 0; }
 
 // clang-format off
 const StatementHandler StatementDispatchTable[] = {

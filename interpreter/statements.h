@@ -17,6 +17,10 @@ using StatementHandler = int (*)();
 // The error for a token that stands where a statement must end.
 extern const char kExpectedSeparatorMessage[];
 
+// Whether a failing statement ends the run: in a script and inside exec the
+// first failure does; at the prompt only the rest of the line is dropped.
+bool failureEndsRun();
+
 // The handler of each token kind when that token begins a statement: one
 // entry for each of the kTokenKindCount kinds (a missing one fails to
 // compile).

@@ -74,6 +74,30 @@ TEST_F(PromptTest, ErrorDropsTheRestOfTheLineAndTheLoopGoesOn) {
   EXPECT_EQ(session.Await(">> "), "a + 1\n\nans = \n\n     2.0000\n\n");
 }
 
+// A construct that nests past the limit is refused where the reading meets
+// it, and read on to its closing end: the failure drops the construct whole,
+// so none of its lines runs on its own (the `while 1` would never stop, an
+// `end` would end the session).
+TEST_F(PromptTest, ConstructNestedTooDeepIsDroppedWhole) {
+  const int levels = 1000;  // the nesting limit: the for and these pass it
+  std::string seen;
+  auto typeLine = [&](const std::string& line, const char* prompt) {
+    session.Type(line + "\r");
+    seen += session.Await(prompt);
+  };
+  typeLine("for i = 1:2", "   ");
+  for (int level = 0; level < levels; ++level) typeLine("while 1", "   ");
+  typeLine("x = 7", "   ");
+  for (int level = 0; level < levels; ++level) typeLine("end", "   ");
+  typeLine("end", ">> ");
+  const std::string refusal = "#> Too many nested statements.\n";
+  ASSERT_NE(seen.find(refusal), std::string::npos);
+  EXPECT_EQ(seen.find(refusal), seen.rfind(refusal)) << "refused more than once";
+  EXPECT_EQ(seen.find("x = \n"), std::string::npos) << "a line of the construct ran";
+  session.Type("after = 1\r");
+  EXPECT_EQ(session.Await(">> "), "after = 1\n\nafter = \n\n     1.0000\n\n");
+}
+
 TEST_F(PromptTest, ErrorStatusDoesNotChangeTheExitStatus) {
   session.Type(")\r");
   session.Await(">> ");
