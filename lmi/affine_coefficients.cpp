@@ -111,11 +111,13 @@ void addOuterProduct(const FactorVector& u, const FactorVector& w, int symmetric
 }  // namespace
 
 void addTermCoefficients(const VMatTerm& term, const GenMatrixD& X, int blockRows, int blockCols, GenMatrixD& out,
-                         int firstRow, int firstColumn) {
+                         int firstRow, int firstColumn, const std::vector<int>* columnOf) {
+  auto column = [&](int unknown) { return columnOf != nullptr ? (*columnOf)[unknown] : unknown; };
   const int rows = X.Rows();
   const int cols = X.Cols();
   if (rows * cols == 1) {
-    addScalarVariableTerm(term, {out, firstRow, firstColumn, blockRows, blockCols});
+    if (column(firstColumn) >= 0)
+      addScalarVariableTerm(term, {out, firstRow, column(firstColumn), blockRows, blockCols});
     return;
   }
   const int opRows = term.transposed ? cols : rows;
@@ -127,7 +129,8 @@ void addTermCoefficients(const VMatTerm& term, const GenMatrixD& X, int blockRow
       const int a = term.transposed ? c : r;
       const int b = term.transposed ? r : c;
       if (!leftVector(term, a, opRows, u) || !rightVector(term, b, opCols, w)) return;
-      addOuterProduct(u, w, term.symmetric, {out, firstRow, firstColumn + c * rows + r, blockRows, blockCols});
+      const int target = column(firstColumn + c * rows + r);
+      if (target >= 0) addOuterProduct(u, w, term.symmetric, {out, firstRow, target, blockRows, blockCols});
     }
   }
 }

@@ -10,13 +10,17 @@
 #include "gen_matrix.h"
 #include "vmat_term.h"
 
+#include <vector>
+
 // Adds the coefficients of one variable term of a block of blockRows x
 // blockCols entries to out: those of entry e of X (column-major), the
 // block's entries row by row, go down column firstColumn + e from row
-// firstRow. A term whose value is 1 x 1 stands on every entry of a larger
-// block, as the block's value reads it with the scalar on every element; a
-// term whose factors do not fit X adds nothing. X gives only the size.
+// firstRow, or, when columnOf is given, down column columnOf[firstColumn +
+// e] (none where that is negative). A term whose value is 1 x 1 stands on
+// every entry of a larger block, as the block's value reads it with the
+// scalar on every element; a term whose factors do not fit X adds nothing.
+// X gives only the size.
 void addTermCoefficients(const VMatTerm& term, const GenMatrixD& X, int blockRows, int blockCols, GenMatrixD& out,
-                         int firstRow, int firstColumn);
+                         int firstRow, int firstColumn, const std::vector<int>* columnOf = nullptr);
 
 #endif

@@ -82,11 +82,12 @@ void zeroVariableValues() {
 // Column 0 is that of the affine unknown, the constant 1: a term that names
 // " Affine Variable" (a quoted name can) adds to the constants there.
 void addBlockCoefficients(const VLmiBlock& block, int blockRows, int blockCols, GenMatrixD& out, int firstRow,
-                          const BuildWork& work) {
+                          const BuildWork& work, const std::vector<int>* columnOf = nullptr) {
   for (int t = 1; t < block.NumTerms(); ++t) {
     const int v = variableIndex(block[t].name);
     if (v < 0) continue;
-    addTermCoefficients(block[t], builtVariableValues[v], blockRows, blockCols, out, firstRow, work.offsets[v]);
+    addTermCoefficients(block[t], builtVariableValues[v], blockRows, blockCols, out, firstRow, work.offsets[v],
+                        columnOf);
   }
 }
 
@@ -353,25 +354,22 @@ std::vector<int> substituteStructural(int nvt, const std::vector<StructuralEquat
 // the constant 1, adds to them wherever it appears) and column c + 1 the
 // coefficients of unknown columns[c], every copy of it adding into its
 // column and entries fixed at zero dropping out. Rows: the LMEs' entries row
-// by row.
-void stackEqualities(const BuildWork& work, const std::vector<Value>& constants, int rows,
-                     const std::vector<int>& source, const std::vector<int>& columns, GenMatrixD& system) {
-  GenMatrixD full(rows, work.nvt, 0.0, 0);
-  int row = 0;
-  for (size_t j = 0; j < constants.size(); ++j) {
-    const Value& c = constants[j];
-    insertValue(full, c, row, 0);
-    addBlockCoefficients(*work.lmes[j], c.Rows(), c.Cols(), full, row, work);
-    row += c.ElementCount();
-  }
+// by row. The coefficients go straight to their columns: nothing as large as
+// the LMEs' rows times all the unknowns is made.
+void stackEqualities(const BuildWork& work, const std::vector<Value>& constants, const std::vector<int>& source,
+                     const std::vector<int>& columns, GenMatrixD& system) {
   std::vector<int> columnOf(work.nvt, -1);
   for (size_t c = 0; c < columns.size(); ++c) columnOf[columns[c]] = static_cast<int>(c) + 1;
   columnOf[0] = 0;
-  for (int u = 0; u < work.nvt; ++u) {
-    if (source[u] < 0) continue;
-    const double* from = full.Data() + static_cast<long>(u) * rows;
-    double* to = system.Data() + static_cast<long>(columnOf[source[u]]) * rows;
-    for (int i = 0; i < rows; ++i) to[i] += from[i];
+  std::vector<int> columnOfUnknown(work.nvt, -1);
+  for (int u = 0; u < work.nvt; ++u)
+    if (source[u] >= 0) columnOfUnknown[u] = columnOf[source[u]];
+  int row = 0;
+  for (size_t j = 0; j < constants.size(); ++j) {
+    const Value& c = constants[j];
+    insertValue(system, c, row, 0);
+    addBlockCoefficients(*work.lmes[j], c.Rows(), c.Cols(), system, row, work, &columnOfUnknown);
+    row += c.ElementCount();
   }
 }
 
@@ -499,7 +497,7 @@ int computeEqualityBasis(BuildWork& work) {
   } else {
     if (!isAllocatableCount(rows * (columns.size() + 1.0))) return fail("Invalid size.", kBlankFirst);
     GenMatrixD system(static_cast<int>(rows), static_cast<int>(columns.size()) + 1, 0.0, 0);
-    stackEqualities(work, constants, static_cast<int>(rows), source, columns, system);
+    stackEqualities(work, constants, source, columns, system);
     if (solveEqualities(system, columns, lme)) return 1;
   }
   assembleBasis(source, lme, work);

@@ -631,6 +631,20 @@ TEST_F(BuilderTest, WorkMatricesTooLargeToHoldAreRefused) {
   EXPECT_EQ(needsRebuild, 1);
 }
 
+// The LMEs' equations are stacked over the unknowns the structure leaves
+// free: 3000 equations over a diagonal 1000 x 1000 variable, whose million
+// unknowns would make a matrix of all of them 3e9 elements, past what a
+// matrix counts. The build needs only the thousand free entries, and the
+// equations fix every one of them: X = I.
+TEST_F(BuilderTest, LmesOverAVariableOfManyEntriesNeedOnlyItsFreeOnes) {
+  ASSERT_EQ(run("var diag X(1000)\nlme = X*ones(1000, 3) - ones(1000, 3);\nlmi = X;"), 0) << output.str();
+  ASSERT_EQ(build(), 0) << output.str().substr(0, 2000);
+  EXPECT_EQ(problem().Nv(), 1);
+  GenMatrixD y(1, 1, 1.0, 0);
+  setVariables(expand(y));
+  EXPECT_LE(maxAbs(asMatrix(lmeBlocks[0].Eval(variableTable))), 1e-12);
+}
+
 // eval(lmi(k)) of a block LMI assembles the whole symmetric matrix: 47
 // diagonal blocks of 1000 would make it 47000 x 47000, more elements than an
 // int counts, though every block is small. It is refused before any block
