@@ -3,8 +3,9 @@
 // A size that the language computes (a product's rows times columns, a
 // range's length, the work matrices of a build) can ask for more than a
 // matrix can count in its int size, or for more memory than the machine
-// has. Callers test it here first and refuse it with an error of their own;
-// the matrix classes themselves check nothing.
+// has. Callers test it here first and refuse it with an error of their own.
+// A matrix asked for more elements than an int counts all the same fails as
+// an allocation does, a last resort rather than a check.
 #ifndef VARNEL_ALLOCATION_H
 #define VARNEL_ALLOCATION_H
 

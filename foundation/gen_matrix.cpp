@@ -11,12 +11,15 @@ namespace {
 // Every constructor but the wrapping one makes a 0-row or 0-column request
 // a 0 x 0 matrix. The count is formed without wrapping around: callers pass
 // only sizes that isAllocatableCount has let through, and a count no
-// storage can index fails as an allocation does rather than giving a
-// matrix too small for its sizes.
+// storage can index fails as an allocation does (the program's new handler,
+// else std::bad_alloc) rather than giving a matrix too small for its sizes.
 int storageCount(int rows, int cols) {
   if (rows == 0 || cols == 0) return 0;
   const double count = elementCount(rows, cols);
-  if (!(count > 0.0 && count <= INT_MAX)) throw std::bad_alloc();
+  if (!(count > 0.0 && count <= INT_MAX)) {
+    if (const std::new_handler handler = std::get_new_handler()) handler();
+    throw std::bad_alloc();
+  }
   return static_cast<int>(count);
 }
 int normalised(int size, int other) { return size == 0 || other == 0 ? 0 : size; }

@@ -41,6 +41,23 @@ TEST(GenMatrixSize, CountNoStorageCanIndexFailsAsAnAllocation) {
   EXPECT_EQ(GenMatrixD(0, 65536).Size(), 0);
 }
 
+// The program's answer to an allocation that fails is its new handler (a
+// message, then exit): such a count reaches it too, rather than an uncaught
+// exception that would end the process without it.
+int newHandlerCalls = 0;
+void countingHandler() {
+  ++newHandlerCalls;
+  throw std::bad_alloc();
+}
+
+TEST(GenMatrixSize, CountNoStorageCanIndexReachesTheNewHandler) {
+  const std::new_handler saved = std::set_new_handler(countingHandler);
+  newHandlerCalls = 0;
+  EXPECT_THROW(GenMatrixD(65536, 65536), std::bad_alloc);
+  std::set_new_handler(saved);
+  EXPECT_EQ(newHandlerCalls, 1);
+}
+
 // A limit set on the process's address space is memory the system does not
 // give it, whatever the machine has: with 64 MiB left under the limit, 256
 // MiB of elements are refused and 16 MiB are not.
