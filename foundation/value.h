@@ -177,8 +177,9 @@ int cholValue(const Value& in, Value& out);
 // An orthonormal basis of the null space: the right singular vectors whose
 // singular values are below tol.
 int nullValue(const Value& in, Value& out, double tol);
-// 1 when nullValue can make its work matrices for in: the basis of all n
-// singular vectors, n x n for in's n columns (isAllocatableCount).
+// 1 when nullValue can make its work matrices for in, all held at once:
+// in's transpose, the n x n singular vectors for in's n columns and a null
+// basis that can be as large (isAllocatableCount of their sum).
 int nullValueFits(const Value& in);
 // The eigenvalues as a column of real parts when the imaginary parts sum to
 // less than n * 1e-6 in absolute value, otherwise n x 2 (real, imaginary).

@@ -123,7 +123,9 @@ int nullValue(const Value& in, Value& out, double tol) {
   return 0;
 }
 
-int nullValueFits(const Value& in) { return isAllocatableSize(in.Cols(), in.Cols()); }
+int nullValueFits(const Value& in) {
+  return isAllocatableCount(2.0 * elementCount(in.Cols(), in.Cols()) + elementCount(in.Rows(), in.Cols()));
+}
 
 int eigValue(const Value& in, Value& out) {
   out.DeepCopy(in);

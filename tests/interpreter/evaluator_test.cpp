@@ -948,6 +948,11 @@ TEST_F(OperatorTest, ElementLimitOfTheRunRefusesLargerResults) {
       {"1:101", "Invalid size."},
       {"[1:60 1:41]", "Invalid size."},
   });
+  // null holds the argument's transpose, its n x n singular vectors and a
+  // basis up to n x n at once: 2 * 36 + 6 elements fit, 2 * 49 + 7 do not,
+  // though each of them alone would.
+  expectValues({{"size(null(ones(1,6)))", row({6, 5})}});
+  expectErrors({{"null(ones(1,7))", "Invalid size."}});
 }
 
 }  // namespace
