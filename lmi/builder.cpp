@@ -134,13 +134,13 @@ int checkFinite(const VLmiBlock& block, const char* message) {
 
 int evaluateLmi(BuildWork& work, int k) {
   const int start = work.starts[k];
-  const int count = lmiBlockCount(lmiStarts, lmiBlocks.Size(), k);
+  const int count = lmiBlockCount(work.starts, static_cast<int>(work.lmis.size()), k);
   std::vector<VLmiBlock> fresh(count);
   BlockTrianglePosition at;
   for (int b = 0; b < count; ++b, at.Advance()) {
     if (evalLmiText(fresh[b], *work.lmiTextList[start + b])) return 1;
-    if (checkFinite(fresh[b], "LMI coefficients must be finite.")) return 1;
     if (checkLmiBlock(fresh, b, at, count)) return 1;
+    if (checkFinite(fresh[b], "LMI coefficients must be finite.")) return 1;
   }
   for (int c = 0; c < count; ++c) *work.lmis[start + c] = fresh[c];
   return 0;
@@ -513,7 +513,7 @@ int sortLmis(BuildWork& work) {
   printBuildStep("  Gathering LMIs.");
   for (int k = 0; k < static_cast<int>(work.starts.size()); ++k) {
     const int start = work.starts[k];
-    const int count = lmiBlockCount(lmiStarts, lmiBlocks.Size(), k);
+    const int count = lmiBlockCount(work.starts, static_cast<int>(work.lmis.size()), k);
     const VLmiBlock& first = *work.lmis[start];
     if (count > 1) {
       work.blockLmiStarts.push_back(start);

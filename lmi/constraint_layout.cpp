@@ -12,6 +12,11 @@ int lmiBlockCount(const List<int>& starts, int total, int k) {
   return end - start->value;
 }
 
+int lmiBlockCount(const std::vector<int>& starts, int total, int k) {
+  const int end = k + 1 < static_cast<int>(starts.size()) ? starts[k + 1] : total;
+  return end - starts[k];
+}
+
 int holdsScalarTerm(const VLmiBlock& block, HashTable<VarRecord>& vartbl) {
   const Value constant = lmiConstantPart(block);
   if (constant.IsScalar() && *constant.Scalar() != 0.0) return 1;

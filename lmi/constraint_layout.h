@@ -23,6 +23,9 @@ int lmiBlockRowCount(int n);
 // The number of blocks of LMI k (0-based), given the first block of every
 // LMI (starts) and the number of blocks stored (total).
 int lmiBlockCount(const List<int>& starts, int total, int k);
+// The same from the starts in a vector, without walking a list: what a loop
+// over every LMI uses.
+int lmiBlockCount(const std::vector<int>& starts, int total, int k);
 
 // The position of a block while the blocks of an LMI are read in stored
 // order: block row `row`, block column `col` <= row.

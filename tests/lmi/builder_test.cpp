@@ -601,6 +601,15 @@ TEST_F(BuilderTest, ObjectiveThatIsNoLongerScalarIsRefused) {
   EXPECT_EQ(lastMessage(), "Objective must be a scalar function.");
 }
 
+// A constraint that breaks a rule of its shape is refused with that rule,
+// whatever its coefficients hold: the shape is checked first, as the
+// statement checked it.
+TEST_F(BuilderTest, ShapeRuleComesBeforeTheFinitenessOfTheCoefficients) {
+  ASSERT_EQ(runAfresh("var x\nA = [1 2; 2 4];\nlmi = x*A;\nA = [1 2 3; 4 5 1/0];"), 0) << output.str();
+  EXPECT_EQ(build(), 1);
+  EXPECT_EQ(lastMessage(), "LMI must be a square matrix or a column vector.");
+}
+
 // A parameter that has become empty since its constraint was stated leaves
 // a product with no element for the variable to enter: the build refuses
 // the text as the statement would have, instead of building an empty block

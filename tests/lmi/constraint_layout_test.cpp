@@ -29,6 +29,20 @@ TEST(BlockTrianglePosition, WalksTheLowerTriangleInStoredOrder) {
   }
 }
 
+// The starts of stored LMIs of 3, 1 and 6 blocks (10 in all): each LMI's
+// count, read from the list the statements keep and from the builder's
+// vector of the same starts.
+TEST(LmiBlockCount, IsTheDistanceToTheNextStartOrTheEnd) {
+  const std::vector<int> starts = {0, 3, 4};
+  List<int> list;
+  for (int start : starts) list.PushBack(start);
+  const int expected[] = {3, 1, 6};
+  for (int k = 0; k < 3; ++k) {
+    EXPECT_EQ(lmiBlockCount(list, 10, k), expected[k]) << k;
+    EXPECT_EQ(lmiBlockCount(starts, 10, k), expected[k]) << k;
+  }
+}
+
 struct ShapeCase {
   const char* name;
   std::vector<VLmiBlock> blocks;  // the last one is checked
