@@ -1,17 +1,5 @@
 #include "equality_basis.h"
 
-EqualityBasis::EqualityBasis(const GenMatrixD& Z) : rows(Z.Rows()), cols(Z.Cols()) {
-  columnStart.assign(1, 0);
-  for (int k = 0; k < cols; ++k) {
-    for (int i = 0; i < rows; ++i)
-      if (Z(i, k) != 0.0) {
-        rowOf.push_back(i);
-        valueOf.push_back(Z(i, k));
-      }
-    columnStart.push_back(static_cast<int>(rowOf.size()));
-  }
-}
-
 EqualityBasis::EqualityBasis(int cols, const std::vector<Row>& rowList)
     : rows(static_cast<int>(rowList.size())), cols(cols), columnStart(cols + 1, 0) {
   for (const Row& row : rowList)
@@ -29,12 +17,6 @@ EqualityBasis::EqualityBasis(int cols, const std::vector<Row>& rowList)
         rowOf[e] = i;
         valueOf[e] = entry.second;
       }
-}
-
-double EqualityBasis::operator()(int i, int k) const {
-  for (int e = columnStart[k]; e < columnStart[k + 1]; ++e)
-    if (rowOf[e] == i) return valueOf[e];
-  return 0.0;
 }
 
 std::vector<int> EqualityBasis::RowCounts() const {

@@ -13,23 +13,17 @@
 #include <utility>
 #include <vector>
 
-#include "gen_matrix.h"
-
 class EqualityBasis {
  public:
   // One row: its (column, value) entries, any order, no column twice.
   using Row = std::vector<std::pair<int, double>>;
 
   EqualityBasis() = default;
-  // The nonzero entries of a dense Z.
-  explicit EqualityBasis(const GenMatrixD& Z);
   // rows.size() rows of `cols` columns; zero values are left out.
   EqualityBasis(int cols, const std::vector<Row>& rows);
 
   int Rows() const { return rows; }
   int Cols() const { return cols; }
-  // Entry (i, k); 0.0 where none is kept.
-  double operator()(int i, int k) const;
   // The entries of column k are e = ColumnBegin(k) .. ColumnEnd(k) - 1, in
   // ascending row order: row RowOf(e), value ValueOf(e).
   int ColumnBegin(int k) const { return columnStart[k]; }

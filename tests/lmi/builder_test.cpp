@@ -33,8 +33,8 @@ double maxAbs(const GenMatrixD& m) {
 // Every entry of Z, kept or not.
 GenMatrixD dense(const EqualityBasis& Z) {
   GenMatrixD m(Z.Rows(), Z.Cols(), 0.0, 0);
-  for (int i = 0; i < Z.Rows(); ++i)
-    for (int k = 0; k < Z.Cols(); ++k) m(i, k) = Z(i, k);
+  for (int k = 0; k < Z.Cols(); ++k)
+    for (int e = Z.ColumnBegin(k); e < Z.ColumnEnd(k); ++e) m(Z.RowOf(e), k) = Z.ValueOf(e);
   return m;
 }
 
@@ -59,7 +59,7 @@ class BuilderTest : public SolverFixture {
   static GenMatrixD expand(const GenMatrixD& y) {
     const BuiltProblem& p = problem();
     GenMatrixD x(p.Nvt(), 1, 0.0, 0);
-    const EqualityBasis& Z = p.Basis();
+    const GenMatrixD Z = dense(p.Basis());
     for (int k = 0; k < p.Nv(); ++k) x[p.FreeIndex()[k]] = y[k];
     for (int i = 0; i < Z.Rows(); ++i) {
       double sum = 0.0;
@@ -305,7 +305,8 @@ TEST_F(BuilderTest, SymmetricVariableMakesItsLowerEntryDependent) {
   // pair stays free, and X(1,0) = X(0,1).
   ASSERT_EQ(p.DependentIndex().Size(), 1);
   EXPECT_EQ(p.DependentIndex()[0], 2);
-  for (int k = 0; k < p.Nv(); ++k) EXPECT_EQ(p.Basis()(0, k), p.FreeIndex()[k] == 3 ? 1.0 : 0.0) << k;
+  const GenMatrixD Z = dense(p.Basis());
+  for (int k = 0; k < p.Nv(); ++k) EXPECT_EQ(Z(0, k), p.FreeIndex()[k] == 3 ? 1.0 : 0.0) << k;
 }
 
 // Tied entries are copies of one free parameter, not the result of a
@@ -316,10 +317,11 @@ TEST_F(BuilderTest, TiedEntriesComeOutExactlyEqual) {
   ASSERT_EQ(build(), 0) << output.str();
   const BuiltProblem& p = problem();
   const std::vector<int> counts = p.Basis().RowCounts();
+  const GenMatrixD Z = dense(p.Basis());
   for (int i = 0; i < p.Basis().Rows(); ++i) {
     EXPECT_LE(counts[i], 1) << i;
     for (int k = 0; k < p.Nv() && counts[i] == 1; ++k)
-      EXPECT_TRUE(p.Basis()(i, k) == 0.0 || p.Basis()(i, k) == 1.0) << i << ", " << k;
+      EXPECT_TRUE(Z(i, k) == 0.0 || Z(i, k) == 1.0) << i << ", " << k;
   }
   for (int trial = 0; trial < 3; ++trial) {
     const GenMatrixD y = randomPoint();
@@ -444,8 +446,9 @@ TEST_F(BuilderTest, HiddenVariableInEqualitiesIsTheConstantOne) {
   ASSERT_EQ(p.DependentIndex().Size(), 1);
   EXPECT_EQ(p.DependentIndex()[0], 1);
   // x = 3 - 1 whatever y is.
-  EXPECT_NEAR(p.Basis()(0, 0), 2.0, 1e-14);
-  for (int k = 1; k < p.Nv(); ++k) EXPECT_EQ(p.Basis()(0, k), 0.0) << k;
+  const GenMatrixD Z = dense(p.Basis());
+  EXPECT_NEAR(Z(0, 0), 2.0, 1e-14);
+  for (int k = 1; k < p.Nv(); ++k) EXPECT_EQ(Z(0, k), 0.0) << k;
 
   ASSERT_EQ(run("mask(\" Affine Variable\") = 0;"), 0) << output.str();
   EXPECT_EQ(build(), 1);

@@ -13,6 +13,14 @@
 
 namespace {
 
+// The basis that keeps the nonzero entries of a dense Z.
+EqualityBasis sparseBasis(const GenMatrixD& Z) {
+  std::vector<EqualityBasis::Row> rows(Z.Rows());
+  for (int i = 0; i < Z.Rows(); ++i)
+    for (int k = 0; k < Z.Cols(); ++k) rows[i].push_back({k, Z(i, k)});
+  return EqualityBasis(Z.Cols(), rows);
+}
+
 // M + M'
 GenMatrixD plusTranspose(const GenMatrixD& M) {
   GenMatrixD S(M.Rows(), M.Cols());
@@ -322,7 +330,7 @@ TEST_F(BuiltProblemTest, ExpansionIsTheBasisTimesTheFreeParameters) {
   const int dependentList[] = {7, 2, 5};
   for (int j = 0; j < 5; ++j) freeIndex[j] = freeList[j];
   for (int i = 0; i < 3; ++i) dependentIndex[i] = dependentList[i];
-  problem->SetBasis(EqualityBasis(Z));
+  problem->SetBasis(sparseBasis(Z));
   problem->SetFreeIndex(freeIndex);
   problem->SetDependentIndex(dependentIndex);
   problem->FinalizeSizes();
@@ -412,7 +420,7 @@ class EvaluateAtTest : public BuiltProblemTest {
     SharedArray<int> freeIndex(11);
     for (int j = 0; j < 11; ++j) freeIndex[j] = j < 8 ? j : j + 1;
     SharedArray<int> dependentIndex(1, 8);
-    problem->SetBasis(EqualityBasis(Z));
+    problem->SetBasis(sparseBasis(Z));
     problem->SetFreeIndex(freeIndex);
     problem->SetDependentIndex(dependentIndex);
     problem->FinalizeSizes();
