@@ -318,9 +318,8 @@ int BuiltProblem::FinalizeSizes() {
   }
   if (!isAllocatableSize(nv, nv) || !isAllocatableCount((triangles + 1.0) * nv)) return 1;
   const std::vector<int> counts = basis.RowCounts();
-  if (std::any_of(counts.begin(), counts.end(), [](int c) { return c > 1; }) &&
-      !isAllocatableCount(std::max(triangles, static_cast<double>(nvt)) * (nvt + 1.0)))
-    return 1;
+  singleEntryRows = std::none_of(counts.begin(), counts.end(), [](int c) { return c > 1; });
+  if (!singleEntryRows && !isAllocatableCount(std::max(triangles, static_cast<double>(nvt)) * (nvt + 1.0))) return 1;
   nt = static_cast<int>(triangles);
   sumSizes = td;
   for (int k = 0; k < nb; ++k) sumSizes += blockSizes[k];

@@ -265,6 +265,11 @@ class BuiltProblem : public ConstraintSet {
   int SumSizes() const { return sumSizes; }
   const int* BlockSizes() const { return blockSizes.get(); }
   const EqualityBasis& Basis() const { return basis; }
+  // 1 when every dependent unknown is a multiple of one free parameter, or
+  // zero (each row of the basis holds one entry at most), as the equalities
+  // of structures and masks make them: the Newton systems then accumulate
+  // straight into the reduced space and never need Work().
+  int SingleEntryRows() const { return singleEntryRows; }
   const SharedArray<int>& FreeIndex() const { return freeIndex; }
   const SharedArray<int>& DependentIndex() const { return dependentIndex; }
   // max(nt, nvt) rows, nvt + 1 columns: the solver phases' work area for
@@ -309,6 +314,7 @@ class BuiltProblem : public ConstraintSet {
   int nt = 0;   // svec coordinates of a constraint value: td plus d(d+1)/2 for each block of dimension d
   int nvt = 0;  // unknowns: every entry of every variable, the hidden constant 1 first
   int sumSizes = 0;
+  int singleEntryRows = 1;
   GenMatrixD work;
   std::unique_ptr<double, void (*)(void*)> newtonStorage{nullptr, std::free};
   GenMatrixD newtonMatrix;  // views on newtonStorage

@@ -17,23 +17,19 @@ FreeParameterMap::FreeParameterMap(const BuiltProblem& problem)
   }
   columnStart[nv] = static_cast<int>(dependent.size());
 
+  single = problem.SingleEntryRows();
+  if (!single) return;
   parameterOf.assign(nvt, -1);
   multipleOf.assign(nvt, 0.0);
   for (int k = 0; k < nv; ++k) {
     parameterOf[freeIndex[k]] = k;
     multipleOf[freeIndex[k]] = 1.0;
-    for (int e = columnStart[k]; e < columnStart[k + 1] && single; ++e) {
-      single = parameterOf[dependent[e]] < 0;
+    for (int e = columnStart[k]; e < columnStart[k + 1]; ++e) {
       parameterOf[dependent[e]] = k;
       multipleOf[dependent[e]] = weight[e];
     }
   }
-  if (single) {
-    ListVariableParameters(problem);
-    return;
-  }
-  parameterOf.clear();
-  multipleOf.clear();
+  ListVariableParameters(problem);
 }
 
 void FreeParameterMap::ListVariableParameters(const BuiltProblem& problem) {
