@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "commands.h"
 #include "exec.h"
 #include "lexer.h"
 #include "primaries.h"
@@ -33,8 +34,7 @@ int takeNameList(bool (*accepted)(int), std::vector<std::string>& names) {
     expectTokenText(kind, names.back());
   }
   skipSpaces();
-  const int kind = peekKind(0);
-  if (kind == kSemicolon || kind == kComma || kind == kEol) return 0;
+  if (isStatementSeparator(peekKind(0))) return 0;
   reportError(kExpectedSeparatorMessage);
   return 1;
 }
