@@ -76,8 +76,10 @@ int matGetNextFull(MATFile* file, const char** name, int* m, int* n, double** pr
 int matPutFull(MATFile* file, const char* name, int m, int n, const double* pr, const double* pi);
 
 // Builds the handle for a stream opened in mode (a MatOpenMode), positioned
-// at the first record of a file that is not new; closes fp and gives null
-// when the handle cannot be allocated.
+// at the first record of a file that is not new. Closes fp and gives null
+// when the handle cannot be allocated, when the stream cannot be positioned
+// or the file's size cannot be taken, or when a file opened for update that
+// is too short for a record cannot be emptied.
 MATFile* matCreateMATFile(const char* path, FILE* fp, int mode);
 // The first matrix of that name as a new record, a sparse record for a
 // triplet-form one; null when it cannot be read (or its triplets are
