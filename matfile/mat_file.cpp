@@ -31,15 +31,27 @@ FILE* openStream(const char* path, int mode) {
   return fp;
 }
 
-// A new, empty file in the directory of path, named path + ".XXXXXX" made
+// The name of a new file in the folder of the file it is to replace: short
+// and fixed, so that it can be made whatever the length of that file's own
+// name (up to the longest a folder takes), and hidden from listings.
+const char kNewFilePattern[] = ".varnel-XXXXXX";
+
+// The length of the folder part of path, its last slash included; 0 for a
+// path in the working folder.
+std::size_t folderLength(const char* path) {
+  const char* slash = std::strrchr(path, '/');
+  return slash != nullptr ? std::size_t(slash - path) + 1 : 0;
+}
+
+// A new, empty file in the folder of path, named by kNewFilePattern made
 // unique, opened for appending and reading; newPath receives its name (to
 // be freed with mxFree). Null, nothing left behind, when it cannot be made.
 FILE* createFileBeside(const char* path, char*& newPath) {
-  const std::size_t pathLength = std::strlen(path);
-  newPath = static_cast<char*>(mxMalloc(pathLength + sizeof ".XXXXXX", 1));
+  const std::size_t folder = folderLength(path);
+  newPath = static_cast<char*>(mxMalloc(folder + sizeof kNewFilePattern, 1));
   if (newPath == nullptr) return nullptr;
-  std::memcpy(newPath, path, pathLength);
-  std::memcpy(newPath + pathLength, ".XXXXXX", sizeof ".XXXXXX");
+  std::memcpy(newPath, path, folder);
+  std::memcpy(newPath + folder, kNewFilePattern, sizeof kNewFilePattern);
   const int fd = mkstemp(newPath);
   FILE* fp = fd >= 0 ? fdopen(fd, "a+b") : nullptr;
   if (fp == nullptr) {

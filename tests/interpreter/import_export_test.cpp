@@ -524,6 +524,25 @@ TEST_F(ImportExportTest, ExportReplacesAnExistingFile) {
   EXPECT_EQ(entries(), std::vector<std::string>{"old.mat"});
 }
 
+// A target whose name is as long as a folder takes is created, replaced
+// and read back.
+TEST_F(ImportExportTest, ExportAndImportTargetsWithTheLongestNames) {
+  for (const std::size_t length : {250, 255}) {
+    SCOPED_TRACE(length);
+    const std::string stem(length - 4, 'n');
+    setParameter("X", matrixValue(1, 2, {1, 2}));
+    EXPECT_EQ(run(exportStatement, "export " + quoted(file(stem)) + " X"), 0);
+    setParameter("X", matrixValue(1, 2, {3, 4}));
+    EXPECT_EQ(run(exportStatement, "export " + quoted(file(stem)) + " X"), 0);
+    resetWorkspace();
+    EXPECT_EQ(run(importStatement, "import " + quoted(file(stem))), 0);
+    EXPECT_EQ(elements(parameter("X")), (std::vector<double>{3, 4}));
+    EXPECT_EQ(entries(), std::vector<std::string>{stem + ".mat"});
+    std::remove(file(stem + ".mat").c_str());
+  }
+  EXPECT_EQ(output.str(), "");
+}
+
 // Names no record can hold are found before any file is touched: the file
 // that the export was to replace keeps its bytes, and no file is left
 // where there was none.

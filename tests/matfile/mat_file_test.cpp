@@ -594,6 +594,28 @@ TEST_F(MatFileTest, AnExportWritingANameTwiceKeepsTheLastMatrix) {
   EXPECT_EQ(get(path(), "x").real, two);
 }
 
+// The new file of a write is named apart from its target, so that a target
+// whose name is as long as a folder takes can still be written, replaced and
+// updated, a name written twice included.
+TEST_F(MatFileTest, TargetsWithTheLongestNamesAreWrittenAndReplaced) {
+  for (const std::size_t length : {250, 255}) {
+    SCOPED_TRACE(length);
+    const std::string name(length, 'n');
+    writeFile(path(name), doubles("old", Matrix{1, 1, {9}, {}}));
+    MATFile* f = matOpen(path(name).c_str(), "w");
+    ASSERT_NE(f, nullptr);
+    const std::vector<double> one{1}, two{2};
+    EXPECT_EQ(matPutFull(f, "x", 1, 1, one.data(), nullptr), 0);
+    EXPECT_EQ(matPutFull(f, "x", 1, 1, two.data(), nullptr), 0);
+    EXPECT_EQ(matPutFull(f, "y", 1, 1, one.data(), nullptr), 0);
+    EXPECT_EQ(matClose(f), 0);
+    EXPECT_EQ(put(path(name), "u", "x", Matrix{1, 1, {3}, {}}), 0);
+    EXPECT_EQ(readFile(path(name)), doubles("y", Matrix{1, 1, {1}, {}}) + doubles("x", Matrix{1, 1, {3}, {}}));
+    EXPECT_EQ(dirEntries(), std::vector<std::string>{name});
+    std::remove(path(name).c_str());
+  }
+}
+
 TEST_F(MatFileTest, OnlyRegularFilesAreOpened) {
   const std::string sub = path("data");
   ASSERT_EQ(mkdir(sub.c_str(), 0755), 0);
