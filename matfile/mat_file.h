@@ -38,8 +38,10 @@ enum MatOpenMode { kMatRead = 0, kMatWrite = 1, kMatUpdate = 2 };
 MATFile* matOpen(const char* path, const char* mode);
 // Closes the stream (not the standard input or output) and frees the
 // handle. A file opened with "w" is flushed to the disk and moved over its
-// path, unless a write failed: then it is removed and path left as it was.
-// 0 when all of that succeeded, so a failed last flush is reported.
+// path, and the folder then written to the disk so that the move lasts,
+// unless a write failed: then it is removed and path left as it was. 0 when
+// the file was flushed and moved, so a failed last flush is reported; a
+// folder that cannot be synced after the move is no failure.
 int matClose(MATFile* file);
 // The names of the file's matrices in file order, as one block of count
 // pointers followed by the names; the caller frees it with mxFree. The list

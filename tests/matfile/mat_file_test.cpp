@@ -770,6 +770,26 @@ TEST_F(MatFileTest, APathThatCannotBeReplacedAtTheCloseIsLeftAlone) {
   EXPECT_EQ(dirEntries(), std::vector<std::string>{"f.mat"});
 }
 
+// The folder is synced after a file takes its path; a folder that cannot
+// be opened for that (here: not readable) fails neither a write nor a
+// replacement, since the file is in place already.
+TEST_F(MatFileTest, AFolderThatCannotBeSyncedFailsNoWrite) {
+  if (geteuid() == 0) GTEST_SKIP() << "the superuser reads every folder";
+  const std::string folder = path("locked");
+  ASSERT_EQ(mkdir(folder.c_str(), 0700), 0);
+  const std::string file = folder + "/f.mat";
+  writeFile(file, doubles("old", Matrix{1, 1, {1}, {}}));
+  ASSERT_EQ(chmod(folder.c_str(), 0300), 0);
+  const int written = put(file, "w", "x", Matrix{1, 1, {2}, {}});
+  const int replaced = put(file, "u", "x", Matrix{1, 1, {3}, {}});
+  const std::string bytes = readFile(file);
+  chmod(folder.c_str(), 0700);
+  EXPECT_EQ(written, 0);
+  EXPECT_EQ(replaced, 0);
+  EXPECT_EQ(bytes, doubles("x", Matrix{1, 1, {3}, {}}));
+  EXPECT_EQ(dirEntries(), std::vector<std::string>{"locked"});
+}
+
 TEST_F(MatFileTest, ANewFileGetsThePermissionsOfAFileCreatedThere) {
   const mode_t saved = umask(027);
   writeFile(path(), doubles("old", Matrix{1, 1, {1}, {}}));
