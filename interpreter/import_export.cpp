@@ -1,5 +1,6 @@
 #include "import_export.h"
 
+#include <algorithm>
 #include <cstring>
 #include <set>
 #include <string>
@@ -205,9 +206,14 @@ int checkExportNames(const std::vector<std::string>& names) {
   return 0;
 }
 
-// Writes the values in order; an empty value is skipped.
+// Writes the values in order; an empty value is skipped. A name given more
+// than once is written at its last place only, where the file layer would
+// move it anyway, so that its earlier record is never written and then
+// rewritten away.
 int exportValues(MATFile* file, const std::string& path, const std::vector<std::string>& names) {
-  for (const std::string& name : names) {
+  for (auto place = names.begin(); place != names.end(); ++place) {
+    const std::string& name = *place;
+    if (std::find(place + 1, names.end(), name) != names.end()) continue;
     const Value& value = valueOf(name);
     if (value.IsEmpty()) continue;
     const double* data = value.IsScalar() ? value.Scalar() : value.Matrix()->Data();

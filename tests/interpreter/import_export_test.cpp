@@ -498,6 +498,20 @@ TEST_F(ImportExportTest, ExportWritesTheNamedValuesInOrder) {
   EXPECT_EQ(needsRebuild, 0);
 }
 
+// A name given again is written once, at its last place, the others
+// keeping their order.
+TEST_F(ImportExportTest, ExportWritesANameGivenTwiceAtItsLastPlace) {
+  setParameter("p", matrixValue(1, 2, {1, 2}));
+  setParameter("q", 3.0);
+  setParameter("r", 4.0);
+  EXPECT_EQ(run(exportStatement, "export " + quoted(file("twice")) + " p q p r q"), 0);
+  EXPECT_EQ(namesIn(file("twice.mat")), (std::vector<std::string>{"p", "r", "q"}));
+  EXPECT_EQ(elements(Value(readBack(file("twice.mat"), "p"))), (std::vector<double>{1, 2}));
+  EXPECT_EQ(elements(Value(readBack(file("twice.mat"), "q"))), std::vector<double>{3});
+  EXPECT_EQ(entries(), std::vector<std::string>{"twice.mat"});
+  EXPECT_EQ(output.str(), "");
+}
+
 TEST_F(ImportExportTest, ExportWithoutNamesWritesEveryNonEmptyParameterSorted) {
   setParameter("b", 1.0);
   setParameter("a", matrixValue(1, 2, {1, 2}));
