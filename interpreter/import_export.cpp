@@ -128,9 +128,12 @@ int importNamed(MATFile* file, const std::string& path, const std::vector<std::s
 }
 
 // Imports a full matrix met while importing the whole file, or skips it
-// with a warning when its name cannot be used. A name met again is skipped
-// silently: the first record of a name is the one that counts, as when the
-// file is searched by name. 1 after an error report.
+// with a warning when its name cannot be used. Only the first full record
+// of a name is imported; a later full one of that name is passed over
+// without a word. Records skipped with a warning (sparse, name too long)
+// do not count, so a full record behind a sparse one of its name is
+// imported, where a search by name stops at the sparse one and refuses it.
+// 1 after an error report.
 int importRecord(const std::string& name, int m, int n, double* pr, double* pi, std::set<std::string>& imported) {
   if (!isImportableName(name)) {
     warnInvalidName(name);

@@ -59,7 +59,7 @@ enum MatNextResult {
   kMatNextFull = 0,    // a full or text matrix, handed over
   kMatNextEnd,         // the end of the file: no further record
   kMatNextSparse,      // a sparse record, passed over
-  kMatNextLongName,    // a record whose name is too long for a record here, passed over
+  kMatNextLongName,    // a record whose name field is too long for a record here, passed over
   kMatNextUnreadable,  // a record that cannot be read: nothing behind it can be found
 };
 // Reads the records of a file in turn, in one pass: the record at the

@@ -255,6 +255,28 @@ TEST_F(ImportExportTest, WholeFileImportSkipsRecordsItCannotUseAndGoesOn) {
   }
 }
 
+// A name field longer than a record here holds makes a record unusable
+// however short the name in it: importing the whole file passes over it
+// with a warning, and a search by name does not find it.
+TEST_F(ImportExportTest, BothImportsRefuseAShortNameInALongNameField) {
+  for (const std::int32_t field : {21, 256}) {
+    SCOPED_TRACE(field);
+    resetWorkspace();
+    const std::string nameField = std::string("c\0", 2) + std::string(std::size_t(field) - 2, 'x');
+    writeFile(file("n.mat"), doubles("a", Matrix{1, 1, {1}, {}}) +
+                                 matbytes::header(1000, 1, 1, 0, field, true) + nameField + std::string(8, '\0') +
+                                 doubles("b", Matrix{1, 1, {2}, {}}));
+    EXPECT_EQ(run(importStatement, "import " + quoted(file("n.mat"))), 0);
+    EXPECT_EQ(output.str(), "#> Warning at line 1: Skipping matrix 'c': name too long.\n");
+    EXPECT_EQ(*parameter("a").Scalar(), 1.0);
+    EXPECT_EQ(*parameter("b").Scalar(), 2.0);
+    EXPECT_FALSE(hasParameter("c"));
+    EXPECT_EQ(run(importStatement, "import " + quoted(file("n.mat")) + " c"), 1);
+    EXPECT_EQ(lastMessage(), "Can't read matrix 'c' from matlab file \"" + file("n.mat") + "\".");
+    EXPECT_FALSE(hasParameter("c"));
+  }
+}
+
 // A record that cannot be parsed ends the import of a whole file with a
 // warning that the rest was not read; what came before it is imported.
 TEST_F(ImportExportTest, ARecordThatCannotBeReadEndsTheWholeFileImportWithAWarning) {

@@ -402,7 +402,10 @@ std::vector<Next> readInTurn(const std::string& file) {
 
 TEST_F(MatFileTest, RecordsAreReadInTurnPassingOverTheOnesThatCannotBeHandedOut) {
   const std::string longName = "abcdefghijklmnopqrstuvwxyz";
-  writeFile(path(), doubles("a", Matrix{1, 2, {1, 2}, {}}) +
+  // A short name in a name field longer than a record here holds counts as
+  // a long name, as a search by name refuses it.
+  const std::string shortInLongField = badRecord(1000, 1, 1, 21, std::string("s\0", 2) + std::string(19 + 8, '\0'));
+  writeFile(path(), doubles("a", Matrix{1, 2, {1, 2}, {}}) + shortInLongField +
                         record(matbytes::kLE, 0, 0, 0, longName, Matrix{1, 1, {3}, {}}) +
                         tripletRecord("sp", {{1, 1, 5}, {3, 2, 7}, {3, 3, 0}}) +
                         record(matbytes::kBE, 0, 5, 1, "t", Matrix{1, 2, {'h', 'i'}, {}}) +
@@ -410,6 +413,7 @@ TEST_F(MatFileTest, RecordsAreReadInTurnPassingOverTheOnesThatCannotBeHandedOut)
                         record(matbytes::kLE, 1, 3, 0, "abcdefghijklmnopqrs", Matrix{2, 2, {1, 2, 3, 4}, {}}) +
                         doubles("e", Matrix{0, 3, {}, {}}));
   EXPECT_EQ(readInTurn(path()), (std::vector<Next>{{kMatNextFull, "a", {1, 2}},
+                                                   {kMatNextLongName, "s", {}},
                                                    {kMatNextLongName, longName, {}},
                                                    {kMatNextSparse, "sp", {}},
                                                    {kMatNextFull, "t", {'h', 'i'}},
