@@ -1,10 +1,12 @@
 #include "import_export.h"
 
+#include <algorithm>
 #include <cstring>
 #include <set>
 #include <string>
 #include <vector>
 
+#include "commands.h"
 #include "exec.h"
 #include "lexer.h"
 #include "primaries.h"
@@ -33,8 +35,7 @@ int takeNameList(bool (*accepted)(int), std::vector<std::string>& names) {
     expectTokenText(kind, names.back());
   }
   skipSpaces();
-  const int kind = peekKind(0);
-  if (kind == kSemicolon || kind == kComma || kind == kEol) return 0;
+  if (isStatementSeparator(peekKind(0))) return 0;
   reportError(kExpectedSeparatorMessage);
   return 1;
 }
@@ -127,9 +128,12 @@ int importNamed(MATFile* file, const std::string& path, const std::vector<std::s
 }
 
 // Imports a full matrix met while importing the whole file, or skips it
-// with a warning when its name cannot be used. A name met again is skipped
-// silently: the first record of a name is the one that counts, as when the
-// file is searched by name. 1 after an error report.
+// with a warning when its name cannot be used. Only the first full record
+// of a name is imported; a later full one of that name is passed over
+// without a word. Records skipped with a warning (sparse, name too long)
+// do not count, so a full record behind a sparse one of its name is
+// imported, where a search by name stops at the sparse one and refuses it.
+// 1 after an error report.
 int importRecord(const std::string& name, int m, int n, double* pr, double* pi, std::set<std::string>& imported) {
   if (!isImportableName(name)) {
     warnInvalidName(name);
@@ -205,9 +209,14 @@ int checkExportNames(const std::vector<std::string>& names) {
   return 0;
 }
 
-// Writes the values in order; an empty value is skipped.
+// Writes the values in order; an empty value is skipped. A name given more
+// than once is written at its last place only, where the file layer would
+// move it anyway, so that its earlier record is never written and then
+// rewritten away.
 int exportValues(MATFile* file, const std::string& path, const std::vector<std::string>& names) {
-  for (const std::string& name : names) {
+  for (auto place = names.begin(); place != names.end(); ++place) {
+    const std::string& name = *place;
+    if (std::find(place + 1, names.end(), name) != names.end()) continue;
     const Value& value = valueOf(name);
     if (value.IsEmpty()) continue;
     const double* data = value.IsScalar() ? value.Scalar() : value.Matrix()->Data();

@@ -1,11 +1,13 @@
 #include "mat_file.h"
 
+#include <fcntl.h>
 #include <stdio_ext.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdlib>
 #include <cstring>
+#include <string>
 
 #include "mat_record.h"
 
@@ -31,15 +33,40 @@ FILE* openStream(const char* path, int mode) {
   return fp;
 }
 
-// A new, empty file in the directory of path, named path + ".XXXXXX" made
+// The name of a new file in the folder of the file it is to replace: short
+// and fixed, so that it can be made whatever the length of that file's own
+// name (up to the longest a folder takes), and hidden from listings.
+const char kNewFilePattern[] = ".varnel-XXXXXX";
+
+// The length of the folder part of path, its last slash included; 0 for a
+// path in the working folder.
+std::size_t folderLength(const char* path) {
+  const char* slash = std::strrchr(path, '/');
+  return slash != nullptr ? std::size_t(slash - path) + 1 : 0;
+}
+
+// Writes the folder of path to the disk, so that a file just renamed into
+// it keeps its new name through a crash. A folder that cannot be opened or
+// synced is passed over: the rename itself has succeeded, and the data is
+// in place.
+void syncFolderOf(const char* path) {
+  const std::size_t length = folderLength(path);
+  const std::string folder = length > 0 ? std::string(path, length) : std::string(".");
+  const int fd = open(folder.c_str(), O_DIRECTORY | O_RDONLY);
+  if (fd < 0) return;
+  static_cast<void>(fsync(fd) == 0);
+  close(fd);
+}
+
+// A new, empty file in the folder of path, named by kNewFilePattern made
 // unique, opened for appending and reading; newPath receives its name (to
 // be freed with mxFree). Null, nothing left behind, when it cannot be made.
 FILE* createFileBeside(const char* path, char*& newPath) {
-  const std::size_t pathLength = std::strlen(path);
-  newPath = static_cast<char*>(mxMalloc(pathLength + sizeof ".XXXXXX", 1));
+  const std::size_t folder = folderLength(path);
+  newPath = static_cast<char*>(mxMalloc(folder + sizeof kNewFilePattern, 1));
   if (newPath == nullptr) return nullptr;
-  std::memcpy(newPath, path, pathLength);
-  std::memcpy(newPath + pathLength, ".XXXXXX", sizeof ".XXXXXX");
+  std::memcpy(newPath, path, folder);
+  std::memcpy(newPath + folder, kNewFilePattern, sizeof kNewFilePattern);
   const int fd = mkstemp(newPath);
   FILE* fp = fd >= 0 ? fdopen(fd, "a+b") : nullptr;
   if (fp == nullptr) {
@@ -185,6 +212,9 @@ int rewriteWithout(MATFile* file, const RecordPlace& place, const MxMatrix* x) {
   } else {
     std::fclose(file->fp);
     file->fp = temp;
+    // A file that is not yet visible has its folder synced when it takes
+    // its path.
+    if (file->newPath == nullptr) syncFolderOf(path);
   }
   mxFree(tempPath);
   return failed ? failWrite(file) : 0;
@@ -209,7 +239,10 @@ int finishNewFile(MATFile* file) {
   bool written = file->failed == 0 && std::fflush(file->fp) == 0 && fsync(fileno(file->fp)) == 0;
   written = std::fclose(file->fp) == 0 && written;
   written = written && std::rename(file->newPath, file->path) == 0;
-  if (!written) unlink(file->newPath);
+  if (written)
+    syncFolderOf(file->path);
+  else
+    unlink(file->newPath);
   return written ? 0 : 1;
 }
 

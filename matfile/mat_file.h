@@ -38,8 +38,10 @@ enum MatOpenMode { kMatRead = 0, kMatWrite = 1, kMatUpdate = 2 };
 MATFile* matOpen(const char* path, const char* mode);
 // Closes the stream (not the standard input or output) and frees the
 // handle. A file opened with "w" is flushed to the disk and moved over its
-// path, unless a write failed: then it is removed and path left as it was.
-// 0 when all of that succeeded, so a failed last flush is reported.
+// path, and the folder then written to the disk so that the move lasts,
+// unless a write failed: then it is removed and path left as it was. 0 when
+// the file was flushed and moved, so a failed last flush is reported; a
+// folder that cannot be synced after the move is no failure.
 int matClose(MATFile* file);
 // The names of the file's matrices in file order, as one block of count
 // pointers followed by the names; the caller frees it with mxFree. The list
@@ -57,7 +59,7 @@ enum MatNextResult {
   kMatNextFull = 0,    // a full or text matrix, handed over
   kMatNextEnd,         // the end of the file: no further record
   kMatNextSparse,      // a sparse record, passed over
-  kMatNextLongName,    // a record whose name is too long for a record here, passed over
+  kMatNextLongName,    // a record whose name field is too long for a record here, passed over
   kMatNextUnreadable,  // a record that cannot be read: nothing behind it can be found
 };
 // Reads the records of a file in turn, in one pass: the record at the
@@ -76,8 +78,10 @@ int matGetNextFull(MATFile* file, const char** name, int* m, int* n, double** pr
 int matPutFull(MATFile* file, const char* name, int m, int n, const double* pr, const double* pi);
 
 // Builds the handle for a stream opened in mode (a MatOpenMode), positioned
-// at the first record of a file that is not new; closes fp and gives null
-// when the handle cannot be allocated.
+// at the first record of a file that is not new. Closes fp and gives null
+// when the handle cannot be allocated, when the stream cannot be positioned
+// or the file's size cannot be taken, or when a file opened for update that
+// is too short for a record cannot be emptied.
 MATFile* matCreateMATFile(const char* path, FILE* fp, int mode);
 // The first matrix of that name as a new record, a sparse record for a
 // triplet-form one; null when it cannot be read (or its triplets are

@@ -95,7 +95,10 @@ int readHeader(MxMatrix* x, MatInfo* info, FILE* fp, long longestNameField) {
   x->struc = T == 2 ? kMxTriplet : kMxFull;
   x->dispmode = T == 1 ? 1 : 0;
   x->type = 0;
-  const bool fits = std::strlen(info->name) < std::size_t(kMxNameSize);
+  // Decided by the length field, as fiReadMatHeaderV1 decides it, so that a
+  // short name in a long field is passed over here as a search by name
+  // refuses it.
+  const bool fits = namlen <= kMxNameSize;
   mxSetName(x, fits ? info->name : "");
   return fits ? kHeaderRead : kHeaderLongName;
 }

@@ -59,9 +59,10 @@ int fiReadMatHeaderV1(MxMatrix* x, MatInfo* info, FILE* fp);
 // What fiReadRecordHeader found.
 enum RecordHeaderResult { kHeaderRead = 0, kHeaderInvalid = 1, kHeaderLongName = 2 };
 // As fiReadMatHeaderV1, but a name length up to kLongestNameField passes.
-// kHeaderLongName when the name (up to its first NUL) is too long for x:
-// the whole name is in info->name, x has an empty name, and everything else
-// is set as for a record read, so that its data can be skipped.
+// kHeaderLongName when the name length is beyond what fiReadMatHeaderV1
+// takes (more than 20), however short the name up to its first NUL: that
+// name is in info->name, x has an empty name, and everything else is set as
+// for a record read, so that its data can be skipped.
 int fiReadRecordHeader(MxMatrix* x, MatInfo* info, FILE* fp);
 // Reads the data of the header just read into x as column-major host
 // doubles. 1 when the file ends before the data does (found before any

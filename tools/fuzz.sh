@@ -41,10 +41,11 @@ if [ "$target" = statements ]; then
   cp "$VARNEL_ROOT"/examples/*.lmi "$VARNEL_ROOT"/TUTORIAL/*.lmi "$seeds/"
   options+=(-dict="$VARNEL_ROOT/tests/fuzz/statements.dict")
 else
-  cp "$VARNEL_ROOT/tests/golden/matfile/sample.mat" "$seeds/"
+  cp "$VARNEL_ROOT/tests/golden/matfile/sample.mat" "$VARNEL_ROOT/tests/golden/matfile/unusable.mat" "$seeds/"
 fi
 
-# The inputs kept from earlier crashes, when there are any.
+# The target's kept inputs, when there are any: those of earlier crashes,
+# and for matfile the fixtures of every format.
 corpora=("$work/corpus" "$seeds")
 [ -d "$VARNEL_ROOT/tests/fuzz/corpus/$target" ] && corpora+=("$VARNEL_ROOT/tests/fuzz/corpus/$target")
 

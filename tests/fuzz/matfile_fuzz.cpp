@@ -1,8 +1,9 @@
 // Fuzz target: every input is the contents of a MAT-file, which the reader
-// lists and reads matrix by matrix, in full and in its stored form. A full
-// matrix that was read must also come back unchanged, size and bits, from a
-// file that the writer made of it. The process aborts when it does not, so
-// that the fuzzer keeps the input.
+// reads record by record in one pass, as an import of the whole file does,
+// then lists and reads matrix by matrix, in full and in its stored form. A
+// full matrix that was read must also come back unchanged, size and bits,
+// from a file that the writer made of it. The process aborts when it does
+// not, so that the fuzzer keeps the input.
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -64,13 +65,29 @@ void checkRoundTrip(const char* name, const FullMatrix& read) {
   if (!sameElements(read.pi, again.pi, count)) fail("the copy has other imaginary parts", name);
 }
 
-void readFull(MATFile* file, const char* name) {
-  FullMatrix matrix;
-  if (matrix.Read(file, name) != 0) return;
+void checkFull(const char* name, const FullMatrix& matrix) {
   if (matrix.m < 0 || matrix.n < 0) fail("negative size", name);
   const std::size_t length = std::strlen(name);
   // The writer takes names of 1 to 19 characters only.
   if (length > 0 && length < kMxNameSize) checkRoundTrip(name, matrix);
+}
+
+void readFull(MATFile* file, const char* name) {
+  FullMatrix matrix;
+  if (matrix.Read(file, name) == 0) checkFull(name, matrix);
+}
+
+// Every record from the stream's position on, up to the end of the file or
+// the first record that cannot be read.
+void readInTurn(MATFile* file) {
+  for (;;) {
+    const char* name = nullptr;
+    FullMatrix matrix;
+    const int found = matGetNextFull(file, &name, &matrix.m, &matrix.n, &matrix.pr, &matrix.pi);
+    if (found == kMatNextEnd || found == kMatNextUnreadable) return;
+    if (name == nullptr) fail("a record passed without its name", "");
+    if (found == kMatNextFull) checkFull(name, matrix);
+  }
 }
 
 // The stored form: a triplet-form record is turned into a sparse one, which
@@ -98,6 +115,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   }
   MATFile* file = matOpen(path.c_str(), "r");
   if (file == nullptr) return 0;
+  // First, while the stream stands at the first record.
+  readInTurn(file);
   int count = 0;
   char** names = matGetDir(file, &count);
   for (int k = 0; names != nullptr && k < count; ++k) {

@@ -255,6 +255,28 @@ TEST_F(ImportExportTest, WholeFileImportSkipsRecordsItCannotUseAndGoesOn) {
   }
 }
 
+// A name field longer than a record here holds makes a record unusable
+// however short the name in it: importing the whole file passes over it
+// with a warning, and a search by name does not find it.
+TEST_F(ImportExportTest, BothImportsRefuseAShortNameInALongNameField) {
+  for (const std::int32_t field : {21, 256}) {
+    SCOPED_TRACE(field);
+    resetWorkspace();
+    const std::string nameField = std::string("c\0", 2) + std::string(std::size_t(field) - 2, 'x');
+    writeFile(file("n.mat"), doubles("a", Matrix{1, 1, {1}, {}}) +
+                                 matbytes::header(1000, 1, 1, 0, field, true) + nameField + std::string(8, '\0') +
+                                 doubles("b", Matrix{1, 1, {2}, {}}));
+    EXPECT_EQ(run(importStatement, "import " + quoted(file("n.mat"))), 0);
+    EXPECT_EQ(output.str(), "#> Warning at line 1: Skipping matrix 'c': name too long.\n");
+    EXPECT_EQ(*parameter("a").Scalar(), 1.0);
+    EXPECT_EQ(*parameter("b").Scalar(), 2.0);
+    EXPECT_FALSE(hasParameter("c"));
+    EXPECT_EQ(run(importStatement, "import " + quoted(file("n.mat")) + " c"), 1);
+    EXPECT_EQ(lastMessage(), "Can't read matrix 'c' from matlab file \"" + file("n.mat") + "\".");
+    EXPECT_FALSE(hasParameter("c"));
+  }
+}
+
 // A record that cannot be parsed ends the import of a whole file with a
 // warning that the rest was not read; what came before it is imported.
 TEST_F(ImportExportTest, ARecordThatCannotBeReadEndsTheWholeFileImportWithAWarning) {
@@ -498,6 +520,20 @@ TEST_F(ImportExportTest, ExportWritesTheNamedValuesInOrder) {
   EXPECT_EQ(needsRebuild, 0);
 }
 
+// A name given again is written once, at its last place, the others
+// keeping their order.
+TEST_F(ImportExportTest, ExportWritesANameGivenTwiceAtItsLastPlace) {
+  setParameter("p", matrixValue(1, 2, {1, 2}));
+  setParameter("q", 3.0);
+  setParameter("r", 4.0);
+  EXPECT_EQ(run(exportStatement, "export " + quoted(file("twice")) + " p q p r q"), 0);
+  EXPECT_EQ(namesIn(file("twice.mat")), (std::vector<std::string>{"p", "r", "q"}));
+  EXPECT_EQ(elements(Value(readBack(file("twice.mat"), "p"))), (std::vector<double>{1, 2}));
+  EXPECT_EQ(elements(Value(readBack(file("twice.mat"), "q"))), std::vector<double>{3});
+  EXPECT_EQ(entries(), std::vector<std::string>{"twice.mat"});
+  EXPECT_EQ(output.str(), "");
+}
+
 TEST_F(ImportExportTest, ExportWithoutNamesWritesEveryNonEmptyParameterSorted) {
   setParameter("b", 1.0);
   setParameter("a", matrixValue(1, 2, {1, 2}));
@@ -522,6 +558,25 @@ TEST_F(ImportExportTest, ExportReplacesAnExistingFile) {
   EXPECT_EQ(run(exportStatement, "export " + quoted(file("old")) + " X"), 0);
   EXPECT_EQ(namesIn(file("old.mat")), std::vector<std::string>{"X"});
   EXPECT_EQ(entries(), std::vector<std::string>{"old.mat"});
+}
+
+// A target whose name is as long as a folder takes is created, replaced
+// and read back.
+TEST_F(ImportExportTest, ExportAndImportTargetsWithTheLongestNames) {
+  for (const std::size_t length : {250, 255}) {
+    SCOPED_TRACE(length);
+    const std::string stem(length - 4, 'n');
+    setParameter("X", matrixValue(1, 2, {1, 2}));
+    EXPECT_EQ(run(exportStatement, "export " + quoted(file(stem)) + " X"), 0);
+    setParameter("X", matrixValue(1, 2, {3, 4}));
+    EXPECT_EQ(run(exportStatement, "export " + quoted(file(stem)) + " X"), 0);
+    resetWorkspace();
+    EXPECT_EQ(run(importStatement, "import " + quoted(file(stem))), 0);
+    EXPECT_EQ(elements(parameter("X")), (std::vector<double>{3, 4}));
+    EXPECT_EQ(entries(), std::vector<std::string>{stem + ".mat"});
+    std::remove(file(stem + ".mat").c_str());
+  }
+  EXPECT_EQ(output.str(), "");
 }
 
 // Names no record can hold are found before any file is touched: the file

@@ -402,7 +402,10 @@ std::vector<Next> readInTurn(const std::string& file) {
 
 TEST_F(MatFileTest, RecordsAreReadInTurnPassingOverTheOnesThatCannotBeHandedOut) {
   const std::string longName = "abcdefghijklmnopqrstuvwxyz";
-  writeFile(path(), doubles("a", Matrix{1, 2, {1, 2}, {}}) +
+  // A short name in a name field longer than a record here holds counts as
+  // a long name, as a search by name refuses it.
+  const std::string shortInLongField = badRecord(1000, 1, 1, 21, std::string("s\0", 2) + std::string(19 + 8, '\0'));
+  writeFile(path(), doubles("a", Matrix{1, 2, {1, 2}, {}}) + shortInLongField +
                         record(matbytes::kLE, 0, 0, 0, longName, Matrix{1, 1, {3}, {}}) +
                         tripletRecord("sp", {{1, 1, 5}, {3, 2, 7}, {3, 3, 0}}) +
                         record(matbytes::kBE, 0, 5, 1, "t", Matrix{1, 2, {'h', 'i'}, {}}) +
@@ -410,6 +413,7 @@ TEST_F(MatFileTest, RecordsAreReadInTurnPassingOverTheOnesThatCannotBeHandedOut)
                         record(matbytes::kLE, 1, 3, 0, "abcdefghijklmnopqrs", Matrix{2, 2, {1, 2, 3, 4}, {}}) +
                         doubles("e", Matrix{0, 3, {}, {}}));
   EXPECT_EQ(readInTurn(path()), (std::vector<Next>{{kMatNextFull, "a", {1, 2}},
+                                                   {kMatNextLongName, "s", {}},
                                                    {kMatNextLongName, longName, {}},
                                                    {kMatNextSparse, "sp", {}},
                                                    {kMatNextFull, "t", {'h', 'i'}},
@@ -594,6 +598,28 @@ TEST_F(MatFileTest, AnExportWritingANameTwiceKeepsTheLastMatrix) {
   EXPECT_EQ(get(path(), "x").real, two);
 }
 
+// The new file of a write is named apart from its target, so that a target
+// whose name is as long as a folder takes can still be written, replaced and
+// updated, a name written twice included.
+TEST_F(MatFileTest, TargetsWithTheLongestNamesAreWrittenAndReplaced) {
+  for (const std::size_t length : {250, 255}) {
+    SCOPED_TRACE(length);
+    const std::string name(length, 'n');
+    writeFile(path(name), doubles("old", Matrix{1, 1, {9}, {}}));
+    MATFile* f = matOpen(path(name).c_str(), "w");
+    ASSERT_NE(f, nullptr);
+    const std::vector<double> one{1}, two{2};
+    EXPECT_EQ(matPutFull(f, "x", 1, 1, one.data(), nullptr), 0);
+    EXPECT_EQ(matPutFull(f, "x", 1, 1, two.data(), nullptr), 0);
+    EXPECT_EQ(matPutFull(f, "y", 1, 1, one.data(), nullptr), 0);
+    EXPECT_EQ(matClose(f), 0);
+    EXPECT_EQ(put(path(name), "u", "x", Matrix{1, 1, {3}, {}}), 0);
+    EXPECT_EQ(readFile(path(name)), doubles("y", Matrix{1, 1, {1}, {}}) + doubles("x", Matrix{1, 1, {3}, {}}));
+    EXPECT_EQ(dirEntries(), std::vector<std::string>{name});
+    std::remove(path(name).c_str());
+  }
+}
+
 TEST_F(MatFileTest, OnlyRegularFilesAreOpened) {
   const std::string sub = path("data");
   ASSERT_EQ(mkdir(sub.c_str(), 0755), 0);
@@ -746,6 +772,26 @@ TEST_F(MatFileTest, APathThatCannotBeReplacedAtTheCloseIsLeftAlone) {
   EXPECT_NE(matClose(f), 0);
   EXPECT_EQ(readFile(path() + "/inside"), "kept");
   EXPECT_EQ(dirEntries(), std::vector<std::string>{"f.mat"});
+}
+
+// The folder is synced after a file takes its path; a folder that cannot
+// be opened for that (here: not readable) fails neither a write nor a
+// replacement, since the file is in place already.
+TEST_F(MatFileTest, AFolderThatCannotBeSyncedFailsNoWrite) {
+  if (geteuid() == 0) GTEST_SKIP() << "the superuser reads every folder";
+  const std::string folder = path("locked");
+  ASSERT_EQ(mkdir(folder.c_str(), 0700), 0);
+  const std::string file = folder + "/f.mat";
+  writeFile(file, doubles("old", Matrix{1, 1, {1}, {}}));
+  ASSERT_EQ(chmod(folder.c_str(), 0300), 0);
+  const int written = put(file, "w", "x", Matrix{1, 1, {2}, {}});
+  const int replaced = put(file, "u", "x", Matrix{1, 1, {3}, {}});
+  const std::string bytes = readFile(file);
+  chmod(folder.c_str(), 0700);
+  EXPECT_EQ(written, 0);
+  EXPECT_EQ(replaced, 0);
+  EXPECT_EQ(bytes, doubles("x", Matrix{1, 1, {3}, {}}));
+  EXPECT_EQ(dirEntries(), std::vector<std::string>{"locked"});
 }
 
 TEST_F(MatFileTest, ANewFileGetsThePermissionsOfAFileCreatedThere) {
