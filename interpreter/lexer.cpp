@@ -59,7 +59,8 @@ void takeCommentLineEnd() {
 bool isBlank(int c) { return c == ' ' || c == '\t' || c == '\r' || c == '\v' || c == '\f'; }
 bool isLetter(int c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
 bool isDigit(int c) { return c >= '0' && c <= '9'; }
-bool isLineEnd(int c) { return c == '\n' || c == '\0' || c == kNoChar; }
+// A NUL is no line end: it is a character the scanner refuses, like "$".
+bool isLineEnd(int c) { return c == '\n' || c == kNoChar; }
 
 void setToken(Token& token, int kind, const char* text) {
   token.kind = kind;
@@ -104,6 +105,8 @@ void scanWord(Token& token, int c) {
 }
 
 // A text between double quotes, read as a name; the opening quote is taken.
+// A NUL inside it is refused where it stands: a name is handed to the C
+// library (file names), which would read it only up to the NUL.
 void scanQuoted(Token& token) {
   token.text.clear();
   for (;;) {
@@ -114,6 +117,11 @@ void scanQuoted(Token& token) {
       return;
     }
     takeChar();
+    if (d == '\0') {
+      token.kind = kUnknown;
+      token.text.assign(1, '\0');
+      return;
+    }
     if (d == '"') break;
     token.text += static_cast<char>(d);
   }

@@ -48,10 +48,10 @@ int readPromptLine(std::string& line) {
   return 1;
 }
 
-// Makes line, completed by a line end and a NUL, the scanner's input.
+// Makes line, completed by a line end, the scanner's input. No NUL ends
+// it: a NUL read from the input is one of its characters.
 void installLine(std::string& line) {
   line += '\n';
-  line += '\0';
   if (lineBuffer == nullptr) lineBuffer = new std::istringstream;
   lineBuffer->str(line);
   lineBuffer->clear();

@@ -10,7 +10,7 @@
 // lineBuffer; the re-evaluation of stored constraint texts points it at a
 // stream of its own for a while.
 extern std::istream* lineInput;
-// The current line: its characters, one line end and a terminating NUL.
+// The current line: its characters and one line end.
 // Created by the first readLine and reused for every later line, so that a
 // pointer saved by a caller stays valid until releaseLineBuffer.
 extern std::istringstream* lineBuffer;

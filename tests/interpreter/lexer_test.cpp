@@ -60,13 +60,15 @@ class LexerTest : public ScriptFixture {
 
 const Expected kEolToken{kEol, ";"};
 const Expected kBlank{kSpace, ""};
+const Expected kNul{kUnknown, std::string(1, '\0')};
 
 struct ScanCase {
-  const char* line;
+  std::string line;
   std::vector<Expected> tokens;  // the end of line is implied
 };
 
 TEST_F(LexerTest, ScansEachLineIntoTheTokensOfTheRules) {
+  // clang-format off
   const std::vector<ScanCase> cases = {
       {"", {}},
       {"   ", {kBlank, kBlank, kBlank}},
@@ -107,7 +109,17 @@ TEST_F(LexerTest, ScansEachLineIntoTheTokensOfTheRules) {
       {"!#$?{}", {{kUnknown, "!"}, {kUnknown, "#"}, {kUnknown, "$"}, {kUnknown, "?"}, {kUnknown, "{"}, {kUnknown, "}"}}},
       {"\xC3\xA9", {{kUnknown, "\xC3"}, {kUnknown, "\xA9"}}},
       {"ls dir scl diag", {{kDir, "ls"}, kBlank, {kDir, "dir"}, kBlank, {kType, "scl"}, kBlank, {kType, "diag"}}},
+      // A NUL begins no token: it neither ends the line (the rest is scanned)
+      // nor joins a name, and a comment takes it.
+      {std::string(1, '\0'), {kNul}},
+      {std::string("x\0y", 3), {{kName, "x"}, kNul, {kName, "y"}}},
+      {std::string("1;\0 2", 5), {{kLiteral, "1"}, {kSemicolon, ";"}, kNul, kBlank, {kLiteral, "2"}}},
+      {std::string("\"a\0", 3), {kNul}},
+      {std::string(".\0x", 3), {kNul, {kName, "x"}}},
+      {std::string("% a\0b", 5), {kBlank}},
+      {std::string("/* a\0b */z", 10), {kBlank, {kName, "z"}}},
   };
+  // clang-format on
   for (const ScanCase& c : cases) {
     SCOPED_TRACE(std::string("line: ") + c.line);
     feed(c.line);
@@ -115,6 +127,21 @@ TEST_F(LexerTest, ScansEachLineIntoTheTokensOfTheRules) {
     expected.push_back(kEolToken);
     EXPECT_EQ(scanLine(), expected);
   }
+}
+
+// The caret of an error report stands under the NUL: it is echoed and
+// counted as every other character taken.
+TEST_F(LexerTest, NulIsEchoedAndCountedWhereItStands) {
+  feed(std::string("x = 1\0y", 7));
+  const std::vector<Expected> upToNul = {{kName, "x"}, kBlank, {kAssign, "="}, kBlank, {kLiteral, "1"}, kNul};
+  std::vector<Expected> scanned;
+  for (size_t i = 0; i < upToNul.size(); ++i) {
+    const Token token = scanToken();
+    scanned.push_back({token.kind, token.text});
+  }
+  EXPECT_EQ(scanned, upToNul);
+  EXPECT_EQ(statementText, std::string("x = 1\0", 6));
+  EXPECT_EQ(columnNumber, 6);
 }
 
 TEST_F(LexerTest, EveryFurtherScanOfAFinishedLineGivesAnEndOfLine) {

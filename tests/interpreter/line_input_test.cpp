@@ -24,7 +24,9 @@ std::string currentLine() {
   return std::string(std::istreambuf_iterator<char>(*lineInput), std::istreambuf_iterator<char>());
 }
 
-std::string withEnds(const std::string& line) { return line + '\n' + '\0'; }
+// A line as the scanner sees it: its characters and one line end, with no
+// NUL after it (a NUL is a character of the line).
+std::string withEnds(const std::string& line) { return line + '\n'; }
 
 class LineInputTest : public ScriptFixture {
  protected:

@@ -74,6 +74,15 @@ TEST_F(PromptTest, ErrorDropsTheRestOfTheLineAndTheLoopGoesOn) {
   EXPECT_EQ(session.Await(">> "), "a + 1\n\nans = \n\n     2.0000\n\n");
 }
 
+// At the terminal a NUL is the key Ctrl-@, a command of the line editor (set
+// the mark), and never a character of the line: nothing after it is lost.
+TEST_F(PromptTest, NulKeyLeavesTheRestOfTheLine) {
+  session.Type(std::string("x = 1; \0y = 2\r", 15));
+  EXPECT_EQ(session.Await(">> "), "x = 1; y = 2\n\ny = \n\n     2.0000\n\n");
+  session.Type("x\r");
+  EXPECT_EQ(session.Await(">> "), "x\n\nx = \n\n     1.0000\n\n");
+}
+
 // A construct that nests past the limit is refused where the reading meets
 // it, and read on to its closing end: the failure drops the construct whole,
 // so none of its lines runs on its own (the `while 1` would never stop, an
