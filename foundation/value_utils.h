@@ -49,6 +49,13 @@ GenMatrixD& insertValue(GenMatrixD& m, const Value& v, int row, int col);
 // position of key, or -1 when it is absent.
 int searchIndex(const std::string& key, const std::string* names, int n);
 
+// 1 for a 1 x 1 shape; for a matrix, a value or an affine block alike
+// (anything with Rows() and Cols()). A scalar value is 1 x 1.
+template <class Shaped>
+int isOneByOne(const Shaped& m) {
+  return m.Rows() == 1 && m.Cols() == 1;
+}
+
 // Exact tests (no tolerance) on the off-diagonal pairs of a square value;
 // a scalar passes, a non-square value fails, the empty value is 0 x 0 and
 // passes. A NaN in a pair fails.

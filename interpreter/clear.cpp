@@ -2,7 +2,6 @@
 
 #include <string>
 
-#include "commands.h"
 #include "lexer.h"
 #include "primaries.h"
 #include "problem_primaries.h"

@@ -114,8 +114,6 @@ int addInlineName(const std::string& name) {
 
 }  // namespace
 
-int isStatementSeparator(int kind) { return kind == kComma || kind == kSemicolon || kind == kEol; }
-
 int setRawTerminal() {
   if (!isatty(0) || tcgetattr(0, &savedTerminal) != 0) return 1;
   static bool exitHandlerRegistered = false;

@@ -4,9 +4,6 @@
 #ifndef VARNEL_COMMANDS_H
 #define VARNEL_COMMANDS_H
 
-// 1 for the kinds that end a statement: ",", ";" and the end of the line.
-int isStatementSeparator(int kind);
-
 // At the prompt: "Press any key to continue...", then waits for one key
 // typed at the terminal. Does nothing in a script.
 int pauseStatement();

@@ -13,8 +13,6 @@
 
 namespace {
 
-int endsStatement(int kind) { return kind == kComma || kind == kSemicolon || kind == kEol; }
-
 // Reads one right-hand side into block and text; noVariables is the
 // statement's message for an expression without variables. (The evaluator
 // itself refuses a variable without elements.)
@@ -179,7 +177,7 @@ int constraintStatement(const ConstraintKind& kind) {
     if (peekNonSpace() == kSemicolon) return 0;
     return listNumbered(kind, kind.count());
   }
-  if (!endsStatement(next)) return fail(kind.unexpected);
+  if (!isStatementSeparator(next)) return fail(kind.unexpected);
   const int count = kind.count();
   for (int k = 0; k < count; ++k) kind.list(k);
   return 0;

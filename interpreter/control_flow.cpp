@@ -326,7 +326,8 @@ void removeInlineName(const std::string& name) {
   if (findInlineName(name, position)) inlineNames.Remove(position);
 }
 
-void addInlineName(const std::string& name) {
+// Puts name on the inline list unless it is there already.
+void ensureInlineName(const std::string& name) {
   int position;
   if (!findInlineName(name, position)) inlineNames.PushBack(name);
 }
@@ -350,7 +351,7 @@ int runForLoop(const std::string& name) {
   LoopTokens tokens;
   if (tokens.Take(kForEndOfInput)) return 1;
   const LoopElements elements(parameterTable.Lookup(name));
-  if (elements.Count() > 0) addInlineName(name);
+  if (elements.Count() > 0) ensureInlineName(name);
   LoopVariable variable(name);
   for (int k = 0; k < elements.Count(); ++k) {
     variable.Store(elements[k]);
@@ -433,7 +434,7 @@ int forConstruct() {
   if (runForLoop(loopName.text)) {
     // A loop that fails leaves the inline list as it found it.
     if (wasInline)
-      addInlineName(loopName.text);
+      ensureInlineName(loopName.text);
     else
       removeInlineName(loopName.text);
     return 1;

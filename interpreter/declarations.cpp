@@ -17,8 +17,6 @@ int failFor(const std::string& name, const char* tail) { return fail("Variable '
 // variable nor a parameter.
 int beginsItem(int kind) { return kind == kType || kind == kName; }
 
-int endsStatement(int kind) { return kind == kComma || kind == kSemicolon || kind == kEol; }
-
 // Completes a written size (one number is square) and checks it against the
 // type, which a 1 x 1 size makes scl.
 int checkWrittenSize(const std::string& name, int& type, int m, int& n) {
@@ -121,7 +119,7 @@ int varStatement() {
       if (peekKind(0) == kName && declareVariable(type)) return 1;
       skipSpaces();
     }
-    if (endsStatement(peekKind(0))) return 0;
+    if (isStatementSeparator(peekKind(0))) return 0;
   }
   return reportNotAnItem();
 }

@@ -18,6 +18,7 @@
 #include "allocation.h"
 #include "token.h"
 #include "value.h"
+#include "value_utils.h"
 
 // The entry of a level's operator table (each entry has a `kind`) for the
 // token kind, or null when the level has no such operator.
@@ -41,8 +42,8 @@ void takeOperator(int kind);
 // sizes wraps around; the operands' shapes must have passed their tests.
 template <class Operand>
 double resultElementCount(int kind, const Operand& a, const Operand& b) {
-  if (a.Rows() == 1 && a.Cols() == 1) return elementCount(b.Rows(), b.Cols());
-  if (b.Rows() == 1 && b.Cols() == 1) return elementCount(a.Rows(), a.Cols());
+  if (isOneByOne(a)) return elementCount(b.Rows(), b.Cols());
+  if (isOneByOne(b)) return elementCount(a.Rows(), a.Cols());
   switch (kind) {
     case kTimes: return elementCount(a.Rows(), b.Cols());
     case kSlash: return elementCount(a.Rows(), b.Rows());

@@ -6,7 +6,6 @@
 #include <string>
 #include <vector>
 
-#include "commands.h"
 #include "exec.h"
 #include "lexer.h"
 #include "primaries.h"

@@ -11,6 +11,8 @@ const char* const TokenNames[kTokenKindCount] = {
     "null", "chol", "det", "for", "if", "else", "break", "while", "find", "eol",
     "end", "unknown"};
 
+int isStatementSeparator(int kind) { return kind == kComma || kind == kSemicolon || kind == kEol; }
+
 void TokenQueue::Clear() {
   List<Token>::Clear();
   rest = TokenRun();

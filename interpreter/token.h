@@ -26,6 +26,9 @@ enum TokenKind {
 
 extern const char* const TokenNames[kTokenKindCount];
 
+// 1 for the kinds that end a statement: ",", ";" and the end of the line.
+int isStatementSeparator(int kind);
+
 class Value;
 class VarRecord;
 

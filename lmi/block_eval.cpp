@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "kernels.h"
+#include "value_utils.h"
 
 namespace {
 
@@ -42,8 +43,6 @@ void useMatrix(TermValue& value, const GenMatrixD& M, int transposed) {
   value.cols = M.Cols();
   value.transposed = transposed;
 }
-
-int isOneByOne(const GenMatrixD& m) { return m.Rows() == 1 && m.Cols() == 1; }
 
 // out := s * M, element by element.
 void scaleInto(double s, const GenMatrixD& M, int transposed, GenMatrixD& out) {

@@ -7,6 +7,7 @@
 
 #include "allocation.h"
 #include "block_eval.h"
+#include "value_utils.h"
 
 namespace {
 
@@ -32,8 +33,6 @@ double* allocateLarge(long count) {
   if (block == nullptr) throw std::bad_alloc();
   return static_cast<double*>(block);
 }
-
-int isOneByOne(const GenMatrixD& m) { return m.Rows() == 1 && m.Cols() == 1; }
 
 // op(X), the variable as it enters a term.
 int opRows(const GenMatrixD& X, int transposed) { return transposed ? X.Cols() : X.Rows(); }

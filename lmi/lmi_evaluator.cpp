@@ -11,6 +11,7 @@
 #include "matrix_literal.h"
 #include "primaries.h"
 #include "report.h"
+#include "value_utils.h"
 #include "workspace.h"
 
 namespace {
@@ -18,7 +19,6 @@ namespace {
 const char* const kNotLinear = "Not a linear operation.";
 const char* const kColumnsDiffer = "Cannot concatenate matrices with different column sizes.";
 
-int isOneByOne(const VLmiBlock& block) { return block.Rows() == 1 && block.Cols() == 1; }
 int isEmptySized(const VLmiBlock& block) { return block.Rows() == 0 || block.Cols() == 0; }
 int sameSize(const VLmiBlock& a, const VLmiBlock& b) { return a.Rows() == b.Rows() && a.Cols() == b.Cols(); }
 int isScalarBlock(const VLmiBlock& block) { return block.IsConstant() && lmiConstantPart(block).IsScalar(); }

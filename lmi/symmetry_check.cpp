@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "tri_matrix.h"
+#include "value_utils.h"
 
 namespace {
 
@@ -20,8 +21,6 @@ struct ListValue {
   GenMatrixD sum;
   int touched = 0;
 };
-
-int isOneByOne(const GenMatrixD& m) { return m.Rows() == 1 && m.Cols() == 1; }
 
 // The term's value per unit of its 1 x 1 variable: the factors' product.
 GenMatrixD perUnitValue(const ReducedTerm& t) {

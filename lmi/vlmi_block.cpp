@@ -5,15 +5,10 @@
 #include <ostream>
 
 #include "report.h"
+#include "value_utils.h"
 #include "var_record.h"
 
 namespace {
-
-int isOneByOne(const VLmiBlock& block) { return block.Rows() == 1 && block.Cols() == 1; }
-
-void reportNotLinear(const char* operation) {
-  reportError(std::string(operation) + ": Not a linear operation");
-}
 
 // A 1 x 1 term standing in a square block (or making up a 1 x 1 block) whose
 // coefficient is a matrix cannot take a matrix factor into that coefficient:

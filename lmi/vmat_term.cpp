@@ -17,10 +17,6 @@ void reportIfSymmetryLost(const VMatTerm& t, const Value& c, const char* operati
   if (t.symmetric && !c.IsScalar()) reportError(std::string(operation) + ": Simetry lost!");
 }
 
-void reportNotLinear(const char* operation) {
-  reportError(std::string(operation) + ": Not a linear operation");
-}
-
 // c * t without the symmetry diagnostic.
 VMatTerm leftProduct(const Value& c, const VMatTerm& t) {
   VMatTerm r(t);
@@ -69,6 +65,8 @@ std::ostream& printCoefficient(std::ostream& out, int isIdentity, const Value& c
 }
 
 }  // namespace
+
+void reportNotLinear(const char* operation) { reportError(std::string(operation) + ": Not a linear operation"); }
 
 Value VMatTerm::Eval(HashTable<VarRecord>& vartbl) const {
   if (IsConstant()) return left;

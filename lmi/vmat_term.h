@@ -61,6 +61,10 @@ struct VMatTerm {
   int symmetric = 0;   // the value is P + P'
 };
 
+// Reports "operation: Not a linear operation", the refusal of every affine
+// operation (on terms and on blocks) whose result would not stay affine.
+void reportNotLinear(const char* operation);
+
 // Sum and difference of two constant terms; with a variable term the
 // message "...: Illegal operation" is reported and the result is t1.
 VMatTerm operator+(const VMatTerm& t1, const VMatTerm& t2);

@@ -5,24 +5,53 @@
 
 namespace {
 
-std::string noProgressMessage(const SolverJob& job) {
-  return "No progress after " + std::to_string(job.settings.noprog) + " iterations.";
-}
+enum Driver { kFeasibleQR, kFeasibleCholesky, kOptimizeQR, kOptimizeCholesky };
 
-// The warning of a phase's nonzero outcome, for the codes that every
-// driver words the same way.
-void warnCommon(const SolverJob& job, int status, const char* maxIterMessage, const char* abnormalMessage) {
+// What a driver says of the outcomes whose wording differs between drivers.
+// No progress and unboundedness are worded alike by all four.
+struct DriverWarnings {
+  const char* maxIterations;
+  const char* degenerate;
+  const char* abnormal;  // any other nonzero outcome
+};
+
+// clang-format off
+const DriverWarnings kWarnings[] = {
+    // kFeasibleQR
+    {"Stopping. 'max_iter' exceeded.", "Stopping due to numerical degeneracy.",
+     "Abnormal termination. Please report!"},
+    // kFeasibleCholesky
+    {"Stopping. 'max_iter' exceeded.", "Numerical degeneracy. Switching to QR.",
+     "Abnormal termination. Please report!"},
+    // kOptimizeQR
+    {"Stopping. 'max_iter' exceeded.", "Stopping due to numerical degeneracy.",
+     "Abnormal termination. Please report!"},
+    // kOptimizeCholesky
+    {"Stopping. 'max_iter' exceeded. Solution may be not optimal.", "Numerical degeneracy. Switching to QR.",
+     "Abnormal termination. Please report it!"},
+};
+// clang-format on
+
+// The driver's warning of a nonzero outcome of its phase.
+std::string outcomeWarning(const SolverJob& job, Driver driver, int status) {
+  const DriverWarnings& words = kWarnings[driver];
   switch (status) {
     case kMaxIterations:
-      job.warn(maxIterMessage);
-      break;
+      return words.maxIterations;
     case kNoProgress:
-      job.warn(noProgressMessage(job));
-      break;
+      return "No progress after " + std::to_string(job.settings.noprog) + " iterations.";
+    case kDegenerate:
+      return words.degenerate;
+    case kUnbounded:
+      return "Unboundness detected.";
     default:
-      job.warn(abnormalMessage);
-      break;
+      return words.abnormal;
   }
+}
+
+// One warning for every outcome but success.
+void warnOutcome(const SolverJob& job, Driver driver, int status) {
+  if (status != kSolved) job.warn(outcomeWarning(job, driver, status));
 }
 
 }  // namespace
@@ -31,12 +60,7 @@ int runFindFeasibleQR(const SolverJob& job, SolverRun& run, int counter) {
   const SolverSettings& s = job.settings;
   const int status = findFeasibleQR(job.problem, s.eps, s.max_iter, s.noprog, s.display, counter, run.start, run.end,
                                     run.cpuSeconds, run.W, run.t);
-  if (status == kDegenerate)
-    job.warn("Stopping due to numerical degeneracy.");
-  else if (status == kUnbounded)
-    job.warn("Unboundness detected.");
-  else if (status != kSolved)
-    warnCommon(job, status, "Stopping. 'max_iter' exceeded.", "Abnormal termination. Please report!");
+  warnOutcome(job, kFeasibleQR, status);
   return status;
 }
 
@@ -44,14 +68,8 @@ int runFindFeasibleCholesky(const SolverJob& job, SolverRun& run, int counter) {
   const SolverSettings& s = job.settings;
   const int status = findFeasibleCholesky(job.problem, s.eps, s.max_iter, s.noprog, s.display, counter, run.start,
                                           run.end, run.cpuSeconds, run.W, run.t);
-  if (status == kDegenerate) {
-    job.warn("Numerical degeneracy. Switching to QR.");
-    return runFindFeasibleQR(job, run, counter);
-  }
-  if (status == kUnbounded)
-    job.warn("Unboundness detected.");
-  else if (status != kSolved)
-    warnCommon(job, status, "Stopping. 'max_iter' exceeded.", "Abnormal termination. Please report!");
+  warnOutcome(job, kFeasibleCholesky, status);
+  if (status == kDegenerate) return runFindFeasibleQR(job, run, counter);
   return status;
 }
 
@@ -59,12 +77,7 @@ int runOptimizeQR(const SolverJob& job, SolverRun& run, int counter, double boun
   const SolverSettings& s = job.settings;
   const int status = optimizeQR(job.problem, job.objective, bound, s.eps, s.max_iter, s.noprog, s.display, counter,
                                 run.start, run.end, run.cpuSeconds, run.W, run.t);
-  if (status == kDegenerate)
-    job.warn("Stopping due to numerical degeneracy.");
-  else if (status == kUnbounded)
-    job.warn("Unboundness detected.");
-  else if (status != kSolved)
-    warnCommon(job, status, "Stopping. 'max_iter' exceeded.", "Abnormal termination. Please report!");
+  warnOutcome(job, kOptimizeQR, status);
   return status;
 }
 
@@ -72,14 +85,7 @@ int runOptimizeCholesky(const SolverJob& job, SolverRun& run, int counter, doubl
   const SolverSettings& s = job.settings;
   const int status = optimizeCholesky(job.problem, job.objective, bound, s.eps, s.max_iter, s.noprog, s.display,
                                       counter, run.start, run.end, run.cpuSeconds, run.W, run.t);
-  if (status == kNoProgress || status == kDegenerate) {
-    job.warn(status == kNoProgress ? noProgressMessage(job) : "Numerical degeneracy. Switching to QR.");
-    return runOptimizeQR(job, run, counter, bound);
-  }
-  if (status == kUnbounded)
-    job.warn("Unboundness detected.");
-  else if (status != kSolved)
-    warnCommon(job, status, "Stopping. 'max_iter' exceeded. Solution may be not optimal.",
-               "Abnormal termination. Please report it!");
+  warnOutcome(job, kOptimizeCholesky, status);
+  if (status == kNoProgress || status == kDegenerate) return runOptimizeQR(job, run, counter, bound);
   return status;
 }
