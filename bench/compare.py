@@ -9,6 +9,13 @@ shows medians of wall time and peak resident memory, the ratios to CSDP (of
 wall time, and of processor time, which a busy machine disturbs less), and
 the optimum each found (they must agree: a fast wrong answer is no answer).
 
+Peak memory is each solver's own, from a run of its own under GNU time
+(/usr/bin/time, Debian's package `time`), apart from the timed runs so that
+their times carry no extra process. The wait status of a child started from
+this script would count this Python process's pages, which the child holds
+until its exec: 13 to 18 MB, more than a small problem's whole peak. GNU
+time's child holds only time's own pages (about 1 MB) before its exec.
+
   bench/compare.py                      the default sizes, 5 rounds
   bench/compare.py --rounds 3 --chain 20 40 --brl 10
   bench/compare.py --varnel build/interpreter/varnel --blas pthread
@@ -34,6 +41,7 @@ import tempfile
 import time
 
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
+GNU_TIME = "/usr/bin/time"  # the program, not the shell's keyword
 
 
 def chain_matrix(n):
@@ -142,9 +150,12 @@ def brl_sdpa(n):
     return sdpa(objective, [n + 1, n], matrices)
 
 
+def fail(command, code, output):
+    sys.exit(f"{' '.join(command)} failed ({code}):\n{output[-2000:]}")
+
+
 def run(command, env):
-    """Wall seconds, processor seconds, peak resident MB and standard output
-    of one run."""
+    """Wall seconds, processor seconds and standard output of one run."""
     start = time.perf_counter()
     process = subprocess.Popen(command, stdout=subprocess.PIPE, stderr=subprocess.STDOUT, env=env)
     output = process.stdout.read().decode(errors="replace")
@@ -152,8 +163,25 @@ def run(command, env):
     wall = time.perf_counter() - start
     process.returncode = os.waitstatus_to_exitcode(status)
     if process.returncode != 0:
-        sys.exit(f"{' '.join(command)} failed ({process.returncode}):\n{output[-2000:]}")
-    return wall, usage.ru_utime + usage.ru_stime, usage.ru_maxrss / 1024.0, output
+        fail(command, process.returncode, output)
+    return wall, usage.ru_utime + usage.ru_stime, output
+
+
+def peak_memory(command, env, record):
+    """The solver's own peak resident MB in a run under GNU time, which
+    writes it (in kB) to the file record."""
+    timed = [GNU_TIME, "-f", "%M", "-o", record] + command
+    process = subprocess.run(timed, stdout=subprocess.PIPE, stderr=subprocess.STDOUT, env=env)
+    if process.returncode != 0:
+        fail(timed, process.returncode, process.stdout.decode(errors="replace"))
+    with open(record) as f:
+        return int(f.read().split()[-1]) / 1024.0
+
+
+def require_gnu_time():
+    if not os.access(GNU_TIME, os.X_OK):
+        sys.exit(f"{GNU_TIME} is missing: the peak memory is measured with GNU time, "
+                 "Debian's package `time` (apt-get install time).")
 
 
 def varnel_optimum(output):
@@ -178,6 +206,7 @@ def main():
     parser.add_argument("--blas", default="serial", help="the OpenBLAS variant CSDP runs with")
     parser.add_argument("--facts", type=int, nargs="*", default=[1, 2])
     args = parser.parse_args()
+    require_gnu_time()
 
     csdp_env = dict(os.environ)
     blas_dir = f"/usr/lib/x86_64-linux-gnu/openblas-{args.blas}"
@@ -209,10 +238,10 @@ def main():
             optima = {}
             for _ in range(args.rounds):
                 for key, command, env in commands:
-                    wall, seconds, peak, output = run(command, env)
+                    wall, seconds, output = run(command, env)
                     times[key].append(wall)
                     cpu[key].append(seconds)
-                    memory[key].append(peak)
+                    memory[key].append(peak_memory(command, env, os.path.join(folder, "peak")))
                     optima[key] = (csdp_optimum if key == "csdp" else varnel_optimum)(output)
             t = {key: statistics.median(v) for key, v in times.items()}
             c = {key: statistics.median(v) for key, v in cpu.items()}
