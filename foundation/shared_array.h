@@ -7,6 +7,10 @@
 #ifndef VARNEL_SHARED_ARRAY_H
 #define VARNEL_SHARED_ARRAY_H
 
+#include <algorithm>
+#include <climits>
+#include <utility>
+
 template <class T>
 struct SharedStorage {
   int size;
@@ -14,6 +18,9 @@ struct SharedStorage {
   int refcount;
   int staticFlag;
   int ownsData;  // 0 for a block that views a caller's array
+  // Elements allocated, size of them in use; those past size are as the
+  // allocation made them.
+  int capacity;
 };
 
 // Selects the constructors that take a hold on an existing block.
@@ -27,7 +34,7 @@ class SharedArray {
   // Views a caller's array without copying it. The block counts one hold
   // more than its holders (the caller's), so the array is never freed here;
   // the block record goes with the last handle.
-  SharedArray(int n, T* array) : rep(new SharedStorage<T>{n, array, 2, 0, 0}), data(array) {}
+  SharedArray(int n, T* array) : rep(new SharedStorage<T>{n, array, 2, 0, 0, n}), data(array) {}
   SharedArray(const SharedArray& other) : SharedArray(other.Size()) { CopyFrom(other); }
   // A new handle on other's block: Share() without a block of its own first.
   SharedArray(const SharedArray& other, ShareTag) : rep(other.rep), data(other.data) {
@@ -75,6 +82,26 @@ class SharedArray {
     data = fresh->data;
   }
 
+  // Lengthens the block to n elements (n at least its size), keeping its
+  // elements; the new ones are as a fresh block's. Growth keeps room to
+  // spare, so growing an array one element at a time moves each element a
+  // constant number of times on average. Only a block that this handle
+  // holds alone can grow: 1, with nothing changed, for a shared, static or
+  // caller's block, else 0.
+  int Grow(int n) {
+    if (rep == nullptr || rep->refcount != 1 || rep->staticFlag || !rep->ownsData || n < rep->size) return 1;
+    if (n > rep->capacity) {
+      const int room = rep->capacity > INT_MAX / 2 ? n : std::max(n, 2 * rep->capacity);
+      T* fresh = new T[room];
+      for (int i = 0; i < rep->size; ++i) fresh[i] = std::move(data[i]);
+      delete[] rep->data;
+      rep->data = data = fresh;
+      rep->capacity = room;
+    }
+    rep->size = n;
+    return 0;
+  }
+
   // A handle that shared other's block ends with a private one while other
   // keeps the old block; copying a handle onto itself changes nothing.
   void CopyFrom(const SharedArray& other) {
@@ -112,9 +139,7 @@ class SharedArray {
   }
 
  private:
-  static SharedStorage<T>* newBlock(int n) {
-    return new SharedStorage<T>{n, n > 0 ? new T[n] : nullptr, 1, 0, 1};
-  }
+  static SharedStorage<T>* newBlock(int n) { return new SharedStorage<T>{n, n > 0 ? new T[n] : nullptr, 1, 0, 1, n}; }
 
   SharedStorage<T>* rep;
   T* data;

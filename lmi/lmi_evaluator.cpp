@@ -123,10 +123,8 @@ int applyOperator(const LmiOperator& op, LmiCheck check, VLmiBlock& block, const
     resultName = kAnsName;
     return 0;
   }
-  VLmiBlock result;
-  if (op.affine(block, right, result)) return 1;
-  block = result;
-  return 0;
+  // Into block itself, so that a sum appends to the block's own terms.
+  return op.affine(block, right, block);
 }
 
 // The loop of a left-associative level whose operands come from `next`.
@@ -345,11 +343,10 @@ Value unitColumn(int n, int i) {
 int traceOfTerms(const VLmiBlock& argument, VLmiBlock& block) {
   for (int i = 0; i < argument.Rows(); ++i) {
     const VLmiBlock e = constantBlock(unitColumn(argument.Rows(), i));
-    VLmiBlock row, entry, sum;
+    VLmiBlock row, entry;
     if (VLmiBlock::Multiply(VLmiBlock::Transpose(e), argument, row) || VLmiBlock::Multiply(row, e, entry) ||
-        VLmiBlock::Add(block, entry, sum))
+        VLmiBlock::Add(block, entry, block))
       return 1;
-    block = sum;
   }
   return 0;
 }

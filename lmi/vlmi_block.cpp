@@ -157,42 +157,70 @@ int productFits(const VLmiBlock& block, const Value& c, int constantOnLeft) {
   return constantOnLeft ? c.Cols() == block.Rows() : block.Cols() == c.Rows();
 }
 
-// The result of a sum or difference, its sizes already checked. In a result
-// that is not square, the terms of a 1 x 1 side can only mean their scalar on
-// every element; they are written as products with a matrix of ones so that
-// they hold the result's size and later products stay exact.
-VLmiBlock combine(const VLmiBlock& a, const VLmiBlock& b, int subtract) {
-  if (a.IsConstant() && b.IsConstant()) {
-    // The sum's own size: a 1 x 1 side beside an empty one gives empty.
-    const Value ka = lmiConstantPart(a), kb = lmiConstantPart(b);
-    VLmiBlock sum;
-    setLmiConstant(sum, subtract ? subtractValues(ka, kb) : addValues(ka, kb));
-    return sum;
-  }
-  const int rows = std::max(a.Rows(), b.Rows());
-  const int cols = std::max(a.Cols(), b.Cols());
-  const int spreadA = rows != cols && isOneByOne(a);
-  const int spreadB = rows != cols && isOneByOne(b);
-  const double sign = subtract ? -1.0 : 1.0;
-  const Value onesA = spreadA ? Value(rows, cols, 1.0) : Value(1.0);
-  const Value factorB = spreadB ? Value(rows, cols, sign) : Value(sign);
-  const int scaleB = spreadB || subtract;
+// How the variable terms of a sum or difference (not of two constant blocks,
+// sizes already checked) enter the result. In a result that is not square,
+// the terms of a 1 x 1 side can only mean their scalar on every element;
+// they are written as products with a matrix of ones so that they hold the
+// result's size and later products stay exact.
+struct SumPlan {
+  int rows, cols;
+  // a's terms become products with onesA when spreadA is set; b's become
+  // products with factorB (ones, negated for a difference) when scaleB is
+  // set, spreadB telling whether factorB is the matrix of the result's size.
+  int spreadA, spreadB, scaleB;
+  Value onesA, factorB;
+  int countA, countB;  // the variable terms that each side gives
+};
 
-  const int countA = spreadA ? productTermCount(a, 1, onesA) : a.NumTerms() - 1;
-  const int countB = scaleB ? productTermCount(b, 1, factorB) : b.NumTerms() - 1;
-  VLmiBlock result(1 + countA + countB);
+SumPlan planSum(const VLmiBlock& a, const VLmiBlock& b, int subtract) {
+  SumPlan plan;
+  plan.rows = std::max(a.Rows(), b.Rows());
+  plan.cols = std::max(a.Cols(), b.Cols());
+  const int notSquare = plan.rows != plan.cols;
+  plan.spreadA = notSquare && isOneByOne(a);
+  plan.spreadB = notSquare && isOneByOne(b);
+  const double sign = subtract ? -1.0 : 1.0;
+  plan.onesA = plan.spreadA ? Value(plan.rows, plan.cols, 1.0) : Value(1.0);
+  plan.scaleB = plan.spreadB || subtract;
+  plan.factorB = plan.spreadB ? Value(plan.rows, plan.cols, sign) : Value(sign);
+  plan.countA = plan.spreadA ? productTermCount(a, 1, plan.onesA) : a.NumTerms() - 1;
+  plan.countB = plan.scaleB ? productTermCount(b, 1, plan.factorB) : b.NumTerms() - 1;
+  return plan;
+}
+
+// The sum of two constant blocks, of the sum's own size: a 1 x 1 side
+// beside an empty one gives empty.
+VLmiBlock constantSum(const VLmiBlock& a, const VLmiBlock& b, int subtract) {
+  const Value ka = lmiConstantPart(a), kb = lmiConstantPart(b);
+  VLmiBlock sum;
+  setLmiConstant(sum, subtract ? subtractValues(ka, kb) : addValues(ka, kb));
+  return sum;
+}
+
+// The result's constant term, a nonzero scalar spread over a result that is
+// not square.
+VMatTerm sumConstant(const VLmiBlock& a, const VLmiBlock& b, int subtract, const SumPlan& plan) {
   VMatTerm constant = subtract ? a[0] - b[0] : a[0] + b[0];
-  if (rows != cols && constant.left.IsScalar() && *constant.left.Scalar() != 0.0)
-    constant.left = Value(rows, cols, *constant.left.Scalar());
-  result[0] = constant;
-  int k = spreadA ? putProducts(a, 1, productSide(onesA, 0), result, 1) : putCopies(a, result, 1);
-  if (scaleB)
-    putProducts(b, 1, productSide(factorB, spreadB ? 0 : 1), result, k);
+  if (plan.rows != plan.cols && constant.left.IsScalar() && *constant.left.Scalar() != 0.0)
+    constant.left = Value(plan.rows, plan.cols, *constant.left.Scalar());
+  return constant;
+}
+
+// Writes a's variable terms as the sum takes them from position 1 on.
+void putFirstSide(const VLmiBlock& a, const SumPlan& plan, VLmiBlock& out) {
+  if (plan.spreadA)
+    putProducts(a, 1, productSide(plan.onesA, 0), out, 1);
   else
-    putCopies(b, result, k);
-  result.Rows() = rows;
-  result.Cols() = cols;
-  return result;
+    putCopies(a, out, 1);
+}
+
+// Writes b's variable terms as the sum takes them, behind a's.
+void putSecondSide(const VLmiBlock& b, const SumPlan& plan, VLmiBlock& out) {
+  const int k = 1 + plan.countA;
+  if (plan.scaleB)
+    putProducts(b, 1, productSide(plan.factorB, plan.spreadB ? 0 : 1), out, k);
+  else
+    putCopies(b, out, k);
 }
 
 // The size rule of a sum: one side 1 x 1, or both of one size.
@@ -309,12 +337,36 @@ VLmiBlock VLmiBlock::Negate(const VLmiBlock& block) {
   return result;
 }
 
+// A sum into a itself keeps a's terms where they are when a holds them alone
+// and the sum leaves them as they were: b's terms are appended to them, so a
+// chain of n sums handles each term a constant number of times, not n.
+void VLmiBlock::Sum(const VLmiBlock& a, const VLmiBlock& b, int subtract, VLmiBlock& out) {
+  if (a.IsConstant() && b.IsConstant()) {
+    out = constantSum(a, b, subtract);
+    return;
+  }
+  const SumPlan plan = planSum(a, b, subtract);
+  const int count = 1 + plan.countA + plan.countB;
+  // b must not be a: its terms are read while they are appended.
+  const int inPlace = &out == &a && &b != &a && !plan.spreadA && out.terms.Grow(count) == 0;
+  VLmiBlock result(inPlace ? 1 : count);
+  if (inPlace)
+    result = out;
+  else
+    putFirstSide(a, plan, result);
+  result[0] = sumConstant(a, b, subtract, plan);
+  putSecondSide(b, plan, result);
+  result.rows = plan.rows;
+  result.cols = plan.cols;
+  out = result;
+}
+
 int VLmiBlock::Add(const VLmiBlock& a, const VLmiBlock& b, VLmiBlock& out) {
   if (!addable(a, b)) {
     reportError("VLmiBlock::operator+(): Summing different sizes");
     return 1;
   }
-  out = combine(a, b, 0);
+  Sum(a, b, 0, out);
   return 0;
 }
 
@@ -323,7 +375,7 @@ int VLmiBlock::Subtract(const VLmiBlock& a, const VLmiBlock& b, VLmiBlock& out) 
     reportError("VLmiBlock::operator-(): Subtracting different sizes");
     return 1;
   }
-  out = combine(a, b, 1);
+  Sum(a, b, 1, out);
   return 0;
 }
 

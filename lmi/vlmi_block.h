@@ -108,13 +108,15 @@ class VLmiBlock {
   // not square they are spread over every element, which is then their only
   // reading. Two constant blocks give the constant block of the matrix
   // language's sum (so [] + 1 is empty). Status 0 with the result in out, or
-  // 1 after the report with out unchanged.
+  // 1 after the report with out unchanged. out may be a itself: a block that
+  // holds its term array alone then has b's terms appended to its own, so a
+  // chain of sums costs time in proportion to its terms.
   static int Add(const VLmiBlock& a, const VLmiBlock& b, VLmiBlock& out);
   static int Subtract(const VLmiBlock& a, const VLmiBlock& b, VLmiBlock& out);
   // Product: when neither side is constant "VLmiBlock::operator*(): Not a
   // linear operation", on a size mismatch "...: Multiplying different sizes";
-  // status as for the sum. A symmetric term met by a matrix is split into P
-  // and P', so the product stays exact.
+  // status as for the sum, and out may be a itself as there. A symmetric
+  // term met by a matrix is split into P and P', so the product stays exact.
   static int Multiply(const VLmiBlock& a, const VLmiBlock& b, VLmiBlock& out);
   // The same operations as values; a refused operation gives the zero block.
   VLmiBlock operator+(const VLmiBlock& b) const;
@@ -126,13 +128,13 @@ class VLmiBlock {
   // Dividing different sizes". A block with variable terms has each term
   // divided (divideRight, divideLeft); it needs the divisor's inverse, so it
   // fails when the divisor is not square or is singular. Status 0 with the
-  // result in out, or 1 after the report.
+  // result in out, or 1 after the report; out may be a itself.
   static int Slash(const VLmiBlock& a, const VLmiBlock& b, VLmiBlock& out);
   static int BackSlash(const VLmiBlock& a, const VLmiBlock& b, VLmiBlock& out);
   // a ^ b of two constant blocks, else "VLmiBlock::Pow(VLmiBlock,VLmiBlock):
   // Not a linear operation" and 1. A power that powerValues does not compute
   // (a matrix base or a matrix exponent) fails with the power operator's
-  // message, as in the matrix language.
+  // message, as in the matrix language. out may be a itself.
   static int Pow(const VLmiBlock& a, const VLmiBlock& b, VLmiBlock& out);
   // The element-wise square root of a constant block, in place on the
   // constant's elements (every holder sees it): 1 when some element was
@@ -144,6 +146,9 @@ class VLmiBlock {
   static std::ostream& Print(std::ostream& out, const VLmiBlock& block);
 
  private:
+  // The sum (subtract 0) or difference of blocks whose sizes fit.
+  static void Sum(const VLmiBlock& a, const VLmiBlock& b, int subtract, VLmiBlock& out);
+
   TermVec terms;  // term 0 is the constant term
   int rows;
   int cols;

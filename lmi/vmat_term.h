@@ -18,6 +18,23 @@
 
 class VarRecord;
 
+// Counts the copies and moves of the records that hold one, so that the
+// work of the block operations can be measured in terms handled.
+struct CopyTally {
+  CopyTally() = default;
+  CopyTally(const CopyTally&) { ++count; }
+  CopyTally(CopyTally&&) noexcept { ++count; }
+  CopyTally& operator=(const CopyTally&) {
+    ++count;
+    return *this;
+  }
+  CopyTally& operator=(CopyTally&&) noexcept {
+    ++count;
+    return *this;
+  }
+  inline static long long count = 0;
+};
+
 struct VMatTerm {
   // A placeholder: the constant term's empty name, but no constant (its
   // value is the empty value). Arrays of terms start full of them.
@@ -51,6 +68,9 @@ struct VMatTerm {
   // The diagnostic listing of the term's fields.
   static std::ostream& Print(std::ostream& out, const VMatTerm& t);
 
+  // How many times a term has been copied or moved since the program began.
+  static long long CopyCount() { return CopyTally::count; }
+
   std::string name;  // "" marks the constant term
   Value left;        // in the constant term, the constant itself
   Value right;
@@ -59,6 +79,7 @@ struct VMatTerm {
   int rightIsIdentity = 1;
   int transposed = 0;  // the variable enters as X'
   int symmetric = 0;   // the value is P + P'
+  CopyTally tally;     // counts, holds nothing of the term
 };
 
 // Reports "operation: Not a linear operation", the refusal of every affine

@@ -26,6 +26,25 @@ struct Tracked {
 };
 int Tracked::alive = 0;
 
+// Counts the elements that a reallocation carries over.
+struct Carried {
+  static int count;
+  int value = 0;
+  Carried() = default;
+  Carried(const Carried&) = default;
+  Carried& operator=(const Carried& o) {
+    ++count;
+    value = o.value;
+    return *this;
+  }
+  Carried& operator=(Carried&& o) noexcept {
+    ++count;
+    value = o.value;
+    return *this;
+  }
+};
+int Carried::count = 0;
+
 TEST(SharedArray, EmptyBlockHasNoElementsAndOneHold) {
   SharedArray<double> a(0);
   EXPECT_EQ(a.Size(), 0);
@@ -150,6 +169,57 @@ TEST(SharedArray, WrappingLeavesTheCallersArray) {
   }
   EXPECT_EQ(raw[0], 1.0);
   EXPECT_EQ(raw[1], 20.0);
+}
+
+// Growing one element at a time carries fewer than two elements over per
+// element grown, whatever the length, and keeps every element.
+TEST(SharedArray, GrowingElementByElementCarriesEachElementAFewTimes) {
+  for (const int n : {1000, 4000}) {
+    Carried::count = 0;
+    SharedArray<Carried> a(0);
+    for (int i = 0; i < n; ++i) {
+      ASSERT_EQ(0, a.Grow(i + 1));
+      a[i].value = i;
+    }
+    EXPECT_LT(Carried::count, 2 * n) << n;
+    ASSERT_EQ(n, a.Size());
+    for (int i = 0; i < n; ++i) ASSERT_EQ(i, a[i].value);
+  }
+}
+
+TEST(SharedArray, GrowNewElementsAreFresh) {
+  ASSERT_EQ(Tracked::alive, 0);
+  {
+    SharedArray<Tracked> a(1);
+    a[0].text = "kept";
+    ASSERT_EQ(0, a.Grow(3));
+    EXPECT_EQ("kept", a[0].text);
+    EXPECT_EQ("default", a[1].text);
+    EXPECT_EQ("default", a[2].text);
+    ASSERT_EQ(0, a.Grow(4));  // within the room left by the last growth
+    EXPECT_EQ("default", a[3].text);
+  }
+  EXPECT_EQ(Tracked::alive, 0);
+}
+
+// A block with another holder, a caller's array, or a shorter length: the
+// block stays as it was, for every holder.
+TEST(SharedArray, GrowRefusesWhatItCannotLengthenAlone) {
+  SharedArray<double> shared = ramp(2);
+  SharedArray<double> sharer(0);
+  sharer.Share(shared);
+  EXPECT_EQ(1, shared.Grow(3));
+  EXPECT_EQ(2, sharer.Size());
+
+  double raw[2] = {1.0, 2.0};
+  SharedArray<double> view(2, raw);
+  EXPECT_EQ(1, view.Grow(3));
+  EXPECT_EQ(raw, view.Data());
+
+  SharedArray<double> alone = ramp(3);
+  EXPECT_EQ(1, alone.Grow(2));
+  EXPECT_EQ(3, alone.Size());
+  EXPECT_EQ(3.0, alone[2]);
 }
 
 TEST(SharedArray, MinAndMax) {

@@ -3,14 +3,17 @@
 // listings in both output formats.
 #include "constraints.h"
 
+#include <functional>
 #include <iostream>
 #include <string>
+#include <vector>
 
 #include <gtest/gtest.h>
 
 #include "lexer.h"
 #include "script_fixture.h"
 #include "statements.h"
+#include "sum_chain.h"
 #include "test_matrices.h"
 #include "workspace.h"
 
@@ -204,6 +207,33 @@ TEST_F(ConstraintTest, NumbersCountLmisNotBlocks) {
   EXPECT_EQ(output.str(), "\nlmi(2) = \n\n W\n\n");
   EXPECT_EQ(run("lmi(3)"), 1);
   EXPECT_EQ(lastMessage(), "Subscript out of range.");
+}
+
+// Long sums in the entries of a block LMI, in an LME and in the objective:
+// twice the operands cost about twice the term copies, not four times.
+TEST_F(ConstraintTest, LongSumsCopyTermsInProportionToTheirLength) {
+  ASSERT_EQ(run(kDeclarations), 0) << output.str();
+  const struct {
+    const char* label;
+    std::function<std::string(int)> statement;
+  } cases[] = {
+      {"block",
+       [](int n) {
+         return "lmi = block(" + sumChain("X", "W", "+-", n) + "; " + sumChain("[1 2] * x", "y * [3 4]", "-+", n) +
+                ", " + sumChain("x", "y", "+-", n) + ");";
+       }},
+      {"lme", [](int n) { return "lme = " + sumChain("X", "W", "-", n) + ";"; }},
+      {"obj", [](int n) { return "obj = " + sumChain("x", "y", "+-", n) + ";"; }},
+  };
+  for (const auto& c : cases) {
+    std::vector<long long> copies;
+    for (const int n : {1000, 2000}) {
+      const long long before = VMatTerm::CopyCount();
+      ASSERT_EQ(run(c.statement(n)), 0) << c.label << ": " << output.str();
+      copies.push_back(VMatTerm::CopyCount() - before);
+    }
+    EXPECT_LT(copies[1], 2.5 * copies[0]) << c.label << ": " << copies[0] << " copies, then " << copies[1];
+  }
 }
 
 // ---- block LMIs ------------------------------------------------------------------

@@ -12,6 +12,7 @@
 #include "affine_test_support.h"
 #include "lexer.h"
 #include "line_input.h"
+#include "sum_chain.h"
 
 namespace {
 
@@ -423,6 +424,61 @@ TEST_F(LmiEvaluatorTest, TraceOfVariableTerms) {
     const GenMatrixD m = asMatrix(inner);
     EXPECT_TRUE(valuesNear(eval(block), Value(m(0, 0) + m(1, 1) + 1.0)));
   }
+}
+
+// ---- cost of sums ----------------------------------------------------------------
+
+// The terms copied or moved while a stored text is evaluated again.
+long long termCopiesToEvaluate(const std::string& text, VLmiBlock& block) {
+  const long long before = VMatTerm::CopyCount();
+  block = VLmiBlock(1);
+  EXPECT_EQ(0, evalLmiText(block, text)) << text.substr(0, 40);
+  return VMatTerm::CopyCount() - before;
+}
+
+// A chain of sums handles each of its terms a constant number of times: twice
+// the operands cost about twice the term copies, not four times.
+TEST_F(LmiEvaluatorTest, SumChainsCopyTermsInProportionToTheirLength) {
+  struct Case {
+    const char* label;
+    std::function<std::string(int)> text;
+    int termsPerOperand;  // variable terms each operand adds
+  };
+  const std::vector<Case> cases = {
+      {"X + X + ...", [](int n) { return sumChain("X", "X", "+", n); }, 1},
+      {"X - X - ...", [](int n) { return sumChain("X", "X", "-", n); }, 1},
+      {"X - 2 * Y' + ...", [](int n) { return sumChain("X", "2 * Y'", "-+", n); }, 1},
+      // Scalars spread over a block that is not square.
+      {"V + t - t ...", [](int n) { return sumChain("V", "t", "+-", n); }, 1},
+      {"x + sym( X ) ...", [](int n) { return sumChain("x", "sym( X )", "+-", n); }, 1},
+      {"A * ( X + ... ) * C", [](int n) { return "A * ( " + sumChain("X", "X", "+-", n) + " ) * C"; }, 1},
+      {"( x + ... ) + ( x - ... )",
+       [](int n) { return "( " + sumChain("x", "x", "+", n / 2) + " ) + ( " + sumChain("x", "x", "-", n / 2) + " )"; },
+       1},
+  };
+  for (const Case& c : cases) {
+    VLmiBlock block;
+    const long long small = termCopiesToEvaluate(c.text(1000), block);
+    EXPECT_EQ(1 + 1000 * c.termsPerOperand, block.NumTerms()) << c.label;
+    const long long large = termCopiesToEvaluate(c.text(2000), block);
+    EXPECT_EQ(1 + 2000 * c.termsPerOperand, block.NumTerms()) << c.label;
+    EXPECT_LT(large, 2.5 * small) << c.label << ": " << small << " copies, then " << large;
+  }
+}
+
+// trace of an n x n block adds n diagonal selections, each at a constant
+// cost in terms.
+TEST_F(LmiEvaluatorTest, TraceCopiesTermsInProportionToTheSize) {
+  const int sizes[] = {200, 400};
+  long long copies[2];
+  for (int k = 0; k < 2; ++k) {
+    variableTable.Remove("T");
+    declare("T", kGen, sizes[k], sizes[k]);
+    VLmiBlock block;
+    copies[k] = termCopiesToEvaluate("trace( T - T )", block);
+    EXPECT_EQ(1 + 2 * sizes[k], block.NumTerms()) << sizes[k];
+  }
+  EXPECT_LT(copies[1], 2.5 * copies[0]) << copies[0] << " copies, then " << copies[1];
 }
 
 // ---- errors ---------------------------------------------------------------------

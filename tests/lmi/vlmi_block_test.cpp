@@ -31,6 +31,15 @@ VLmiBlock sym(const VLmiBlock& a) {
 
 VLmiBlock transpose(const VLmiBlock& a) { return VLmiBlock::Transpose(a); }
 
+std::string printed(const VLmiBlock& b) {
+  std::ostringstream s;
+  VLmiBlock::Print(s, b);
+  return s.str();
+}
+
+int sum(const VLmiBlock& a, const VLmiBlock& b, int subtract, VLmiBlock& out) {
+  return subtract ? VLmiBlock::Subtract(a, b, out) : VLmiBlock::Add(a, b, out);
+}
 
 class VLmiBlockTest : public AffineTest {
  protected:
@@ -558,6 +567,56 @@ TEST_F(VLmiBlockTest, AssignmentSharesCopyDoesNot) {
   copy2[0] = VMatTerm(Value(7.0));
   EXPECT_TRUE(valuesNear(lmiConstantPart(a), Value(5.0)));
   EXPECT_EQ(2, a.Terms().RefCount());
+}
+
+// A sum into its own left operand gives, term for term, the block that a sum
+// into a new block gives, whether the operand's terms stay (and b's are
+// appended to them) or change (spread over a result that is not square).
+TEST_F(VLmiBlockTest, SumIntoTheLeftOperandIsTheSumIntoANewBlock) {
+  struct Case {
+    std::string label;
+    VLmiBlock a, b;
+    int subtract;
+  };
+  const std::vector<Case> cases = {
+      {"X + Y", X, Y, 0},
+      {"X - sym(Y)", X, sym(Y), 1},
+      {"(X + Y) - X'", X + Y, transpose(X), 1},
+      {"V + t", V, t, 0},
+      {"V - t", V, t, 1},
+      {"x + V", x, V, 0},
+      {"x - t", x, t, 1},
+      {"W + 1", W, constBlock(1.0), 0},
+      {"2 - W", constBlock(2.0), W, 1},
+      {"M + 1", constBlock(M), constBlock(1.0), 0},
+  };
+  for (const Case& c : cases) {
+    VLmiBlock fresh;
+    ASSERT_EQ(0, sum(c.a, c.b, c.subtract, fresh)) << c.label;
+    VLmiBlock into(c.a);
+    ASSERT_EQ(0, sum(into, c.b, c.subtract, into)) << c.label;
+    EXPECT_EQ(printed(fresh), printed(into)) << c.label;
+  }
+  EXPECT_TRUE(messages().empty());
+}
+
+// A block that shares the left operand's terms keeps them as they were; a
+// block summed with itself counts its terms twice.
+TEST_F(VLmiBlockTest, SumIntoTheLeftOperandSparesItsSharers) {
+  VLmiBlock a = X + Y;
+  VLmiBlock sharer(1);
+  sharer = a;
+  const std::string before = printed(sharer);
+  ASSERT_EQ(0, VLmiBlock::Add(a, X, a));
+  EXPECT_EQ(4, a.NumTerms());
+  EXPECT_EQ(before, printed(sharer));
+  EXPECT_EQ(1, sharer.Terms().RefCount());
+
+  VLmiBlock twice;
+  ASSERT_EQ(0, VLmiBlock::Subtract(sharer, sharer, twice));
+  ASSERT_EQ(0, VLmiBlock::Subtract(sharer, sharer, sharer));
+  EXPECT_EQ(printed(twice), printed(sharer));
+  EXPECT_EQ(5, sharer.NumTerms());
 }
 
 TEST_F(VLmiBlockTest, SetConstantReplacesTheTerms) {
