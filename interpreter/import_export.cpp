@@ -1,9 +1,9 @@
 #include "import_export.h"
 
-#include <algorithm>
 #include <cstring>
 #include <set>
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 #include "commands.h"
@@ -209,18 +209,29 @@ int checkExportNames(const std::vector<std::string>& names) {
   return 0;
 }
 
-// Writes the values in order; an empty value is skipped. A name given more
-// than once is written at its last place only, where the file layer would
-// move it anyway, so that its earlier record is never written and then
-// rewritten away.
+// Whether each place of the list is the last place of its name. A later
+// record of a name replaces the earlier one, so a name given more than
+// once is written at its last place only; deciding that from the names, in
+// one pass, spares a search of the file for every record written.
+std::vector<bool> lastPlaces(const std::vector<std::string>& names) {
+  std::unordered_set<std::string> later;
+  std::vector<bool> last(names.size());
+  for (std::size_t k = names.size(); k-- > 0;) last[k] = later.insert(names[k]).second;
+  return last;
+}
+
+// Writes the values in order into the new file; an empty value is
+// skipped. Every name is written once, so each record goes to the end of
+// the file without a look for an earlier one.
 int exportValues(MATFile* file, const std::string& path, const std::vector<std::string>& names) {
-  for (auto place = names.begin(); place != names.end(); ++place) {
-    const std::string& name = *place;
-    if (std::find(place + 1, names.end(), name) != names.end()) continue;
-    const Value& value = valueOf(name);
+  const std::vector<bool> last = lastPlaces(names);
+  for (std::size_t k = 0; k < names.size(); ++k) {
+    if (!last[k]) continue;
+    const Value& value = valueOf(names[k]);
     if (value.IsEmpty()) continue;
     const double* data = value.IsScalar() ? value.Scalar() : value.Matrix()->Data();
-    if (matPutFull(file, name.c_str(), value.Rows(), value.Cols(), data, nullptr)) return reportWriteFailure(path);
+    if (matPutNextFull(file, names[k].c_str(), value.Rows(), value.Cols(), data, nullptr))
+      return reportWriteFailure(path);
   }
   return 0;
 }

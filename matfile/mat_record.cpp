@@ -66,9 +66,13 @@ int writeBigEndian(const double* data, std::size_t count, int P, int host, FILE*
   return 0;
 }
 
+// Headers begun so far (fiHeaderReads).
+long headerReads = 0;
+
 // Reads a header and a name field of at most longestNameField bytes (see
 // fiReadRecordHeader).
 int readHeader(MxMatrix* x, MatInfo* info, FILE* fp, long longestNameField) {
+  ++headerReads;
   unsigned char header[kHeaderBytes];
   if (errfreadwrite(0, header, 1, kHeaderBytes, fp)) return kHeaderInvalid;
   const long type = readType(header);
@@ -132,6 +136,8 @@ int fcopy(FILE* dst, FILE* src, long offset, long count) {
   }
   return std::ferror(dst) ? 1 : 0;
 }
+
+long fiHeaderReads() { return headerReads; }
 
 int fiReadMatHeaderV1(MxMatrix* x, MatInfo* info, FILE* fp) {
   return readHeader(x, info, fp, kMxNameSize) == kHeaderRead ? 0 : 1;

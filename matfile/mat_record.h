@@ -56,6 +56,11 @@ int fcopy(FILE* dst, FILE* src, long offset, long count);
 // record whose data ends early passes: it is listed, and fails when read.
 int fiReadMatHeaderV1(MxMatrix* x, MatInfo* info, FILE* fp);
 
+// How many record headers this process has begun to read so far, valid or
+// not: every search, listing and read in turn counts the records it looks
+// at, so a caller can tell how often a file was gone through.
+long fiHeaderReads();
+
 // What fiReadRecordHeader found.
 enum RecordHeaderResult { kHeaderRead = 0, kHeaderInvalid = 1, kHeaderLongName = 2 };
 // As fiReadMatHeaderV1, but a name length up to kLongestNameField passes.

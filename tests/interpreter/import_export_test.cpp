@@ -28,6 +28,7 @@
 #include "../matfile/mat_bytes.h"
 #include "lexer.h"
 #include "mat_file.h"
+#include "mat_record.h"
 #include "script_fixture.h"
 #include "test_matrices.h"
 #include "workspace.h"
@@ -532,6 +533,20 @@ TEST_F(ImportExportTest, ExportWritesANameGivenTwiceAtItsLastPlace) {
   EXPECT_EQ(elements(Value(readBack(file("twice.mat"), "q"))), std::vector<double>{3});
   EXPECT_EQ(entries(), std::vector<std::string>{"twice.mat"});
   EXPECT_EQ(output.str(), "");
+}
+
+// export writes into a new file and knows which names it writes, so it
+// never goes through the records already written for an earlier one of a
+// name (once per record, that read about n * n / 2 headers for n values).
+TEST_F(ImportExportTest, ExportOfManyParametersReadsNoRecordBack) {
+  constexpr int kParameters = 2000;
+  for (int k = 0; k < kParameters; ++k) setParameter("p" + std::to_string(k), double(k));
+  const long before = fiHeaderReads();
+  EXPECT_EQ(run(exportStatement, "export " + quoted(file("many"))), 0);
+  EXPECT_EQ(fiHeaderReads() - before, 0);
+  // The reserved parameters beside them; ans is empty.
+  EXPECT_EQ(namesIn(file("many.mat")).size(), std::size_t(kParameters + 6));
+  EXPECT_EQ(elements(Value(readBack(file("many.mat"), "p1999"))), std::vector<double>{1999});
 }
 
 TEST_F(ImportExportTest, ExportWithoutNamesWritesEveryNonEmptyParameterSorted) {

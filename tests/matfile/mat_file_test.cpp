@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "mat_bytes.h"
+#include "mat_record.h"
 
 namespace {
 
@@ -537,12 +538,16 @@ TEST_F(MatFileTest, NamesAndSizesTheReaderWouldRefuseAreNotWritten) {
     EXPECT_EQ(put(path(), "u", name, a), 1);
     EXPECT_EQ(readFile(path()), kept);
   }
-  MATFile* f = matOpen(path().c_str(), "u");
-  EXPECT_EQ(matPutFull(f, "neg", -1, 2, a.real.data(), nullptr), 1);
-  EXPECT_EQ(matPutFull(f, "huge", 10001, 10000, a.real.data(), nullptr), 1);
-  EXPECT_EQ(matPutFull(f, nullptr, 1, 1, a.real.data(), nullptr), 1);
-  EXPECT_EQ(matClose(f), 0);
-  EXPECT_EQ(readFile(path()), kept);
+  // Appending takes the same names and sizes as replacing.
+  for (auto* putFull : {matPutFull, matPutNextFull}) {
+    MATFile* f = matOpen(path().c_str(), "u");
+    EXPECT_EQ(putFull(f, "abcdefghijklmnopqrst", 1, 1, a.real.data(), nullptr), 1);
+    EXPECT_EQ(putFull(f, "neg", -1, 2, a.real.data(), nullptr), 1);
+    EXPECT_EQ(putFull(f, "huge", 10001, 10000, a.real.data(), nullptr), 1);
+    EXPECT_EQ(putFull(f, nullptr, 1, 1, a.real.data(), nullptr), 1);
+    EXPECT_EQ(matClose(f), 0);
+    EXPECT_EQ(readFile(path()), kept);
+  }
 }
 
 TEST_F(MatFileTest, FilesOpenedForReadingAreNotWritten) {
@@ -596,6 +601,21 @@ TEST_F(MatFileTest, AnExportWritingANameTwiceKeepsTheLastMatrix) {
   EXPECT_EQ(matClose(f), 0);
   EXPECT_EQ(names(path()), std::vector<std::string>{"x"});
   EXPECT_EQ(get(path(), "x").real, two);
+}
+
+// Appending goes to the end without a look at the records already there:
+// a name written twice is in the file twice.
+TEST_F(MatFileTest, AppendingReadsNoRecordBeforeIt) {
+  MATFile* f = matOpen(path().c_str(), "w");
+  const std::vector<double> one{1}, two{2};
+  const long before = fiHeaderReads();
+  EXPECT_EQ(matPutNextFull(f, "x", 1, 1, one.data(), nullptr), 0);
+  EXPECT_EQ(matPutNextFull(f, "y", 1, 1, two.data(), nullptr), 0);
+  EXPECT_EQ(matPutNextFull(f, "x", 1, 1, two.data(), nullptr), 0);
+  EXPECT_EQ(fiHeaderReads(), before);
+  EXPECT_EQ(matClose(f), 0);
+  EXPECT_EQ(readFile(path()), doubles("x", Matrix{1, 1, one, {}}) + doubles("y", Matrix{1, 1, two, {}}) +
+                                  doubles("x", Matrix{1, 1, two, {}}));
 }
 
 // The new file of a write is named apart from its target, so that a target
