@@ -1,5 +1,7 @@
 #include "import_export.h"
 
+#include <algorithm>
+#include <cstdio>
 #include <cstring>
 #include <set>
 #include <string>
@@ -40,14 +42,52 @@ int takeNameList(bool (*accepted)(int), std::vector<std::string>& names) {
   return 1;
 }
 
-// Whether a script could name the matrix, if need be in double quotes
-// (which hold any text but a quote and a line end). The hidden affine
-// variable is never a target, and an empty name is no name.
-bool isImportableName(const std::string& name) {
-  return !name.empty() && name.find_first_of("\"\n") == std::string::npos && name != kAffineVariableName;
+// The bytes a terminal takes as commands rather than text: the C0 controls
+// (ESC, which starts escape sequences, among them) and DEL.
+bool isControlCharacter(char c) {
+  const unsigned char byte = static_cast<unsigned char>(c);
+  return byte < 0x20 || byte == 0x7f;
 }
 
-void warnInvalidName(const std::string& name) { reportWarning("Skipping matrix '" + name + "': not a valid name."); }
+// A name from a file as a warning shows it: whole, its control characters
+// written as \x and two lowercase hex digits, so that a file cannot write
+// to the terminal through the names it holds.
+std::string printableName(const std::string& name) {
+  std::string shown;
+  for (const char c : name) {
+    if (!isControlCharacter(c)) {
+      shown += c;
+      continue;
+    }
+    char escaped[sizeof "\\xff"];
+    std::snprintf(escaped, sizeof escaped, "\\x%02x", unsigned(static_cast<unsigned char>(c)));
+    shown += escaped;
+  }
+  return shown;
+}
+
+// Whether a script could name the matrix, if need be in double quotes
+// (which hold any text but a quote and a line end; skipsName has refused
+// line ends with the other control characters). The hidden affine
+// variable is never a target, and an empty name is no name.
+bool isImportableName(const std::string& name) {
+  return !name.empty() && name.find('"') == std::string::npos && name != kAffineVariableName;
+}
+
+// Whether the matrix of that name is passed over, after a warning that
+// says why. A name with control characters (a line end among them) would
+// reach the terminal raw in every listing of the workspace.
+bool skipsName(const std::string& name) {
+  if (std::any_of(name.begin(), name.end(), isControlCharacter)) {
+    reportWarning("Skipping matrix '" + printableName(name) + "': name holds control characters.");
+    return true;
+  }
+  if (!isImportableName(name)) {
+    reportWarning("Skipping matrix '" + name + "': not a valid name.");
+    return true;
+  }
+  return false;
+}
 
 // The size and structure tests of a declared variable, then its new value.
 int storeInVariable(const std::string& name, const GenMatrixD& m) {
@@ -113,10 +153,7 @@ GenMatrixD realPart(const std::string& name, int m, int n, double* pr, double* p
 // leaves its target as it was (a new name stays unknown).
 int importNamed(MATFile* file, const std::string& path, const std::vector<std::string>& names) {
   for (const std::string& name : names) {
-    if (!isImportableName(name)) {
-      warnInvalidName(name);
-      continue;
-    }
+    if (skipsName(name)) continue;
     GenMatrixD m;
     if (importMatrix(file, name, m)) {
       reportError("Can't read matrix '" + name + "' from matlab file \"" + path + "\".");
@@ -135,9 +172,7 @@ int importNamed(MATFile* file, const std::string& path, const std::vector<std::s
 // imported, where a search by name stops at the sparse one and refuses it.
 // 1 after an error report.
 int importRecord(const std::string& name, int m, int n, double* pr, double* pi, std::set<std::string>& imported) {
-  if (!isImportableName(name)) {
-    warnInvalidName(name);
-  } else if (imported.insert(name).second) {
+  if (!skipsName(name) && imported.insert(name).second) {
     return storeImported(name, realPart(name, m, n, pr, pi));
   }
   mxFree(pr);
@@ -148,7 +183,7 @@ int importRecord(const std::string& name, int m, int n, double* pr, double* pi, 
 // The warning for a record that cannot be read, named when its header
 // could be read.
 void warnRestNotRead(const char* name, const std::string& path) {
-  const std::string what = name != nullptr ? "Can't read matrix '" + std::string(name) + "'" : "Unreadable record";
+  const std::string what = name != nullptr ? "Can't read matrix '" + printableName(name) + "'" : "Unreadable record";
   reportWarning(what + ": the rest of matlab file \"" + path + "\" was not read.");
 }
 
@@ -174,9 +209,9 @@ int importAll(MATFile* file, const std::string& path) {
       return 0;
     }
     if (found == kMatNextSparse) {
-      reportWarning("Skipping sparse matrix '" + std::string(name) + "'.");
+      reportWarning("Skipping sparse matrix '" + printableName(name) + "'.");
     } else if (found == kMatNextLongName) {
-      reportWarning("Skipping matrix '" + std::string(name) + "': name too long.");
+      reportWarning("Skipping matrix '" + printableName(name) + "': name too long.");
     } else if (importRecord(name, m, n, pr, pi, imported)) {
       return 1;
     }
