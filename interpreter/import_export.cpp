@@ -1,9 +1,11 @@
 #include "import_export.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 #include <set>
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 #include "exec.h"
@@ -39,14 +41,52 @@ int takeNameList(bool (*accepted)(int), std::vector<std::string>& names) {
   return 1;
 }
 
-// Whether a script could name the matrix, if need be in double quotes
-// (which hold any text but a quote and a line end). The hidden affine
-// variable is never a target, and an empty name is no name.
-bool isImportableName(const std::string& name) {
-  return !name.empty() && name.find_first_of("\"\n") == std::string::npos && name != kAffineVariableName;
+// The bytes a terminal takes as commands rather than text: the C0 controls
+// (ESC, which starts escape sequences, among them) and DEL.
+bool isControlCharacter(char c) {
+  const unsigned char byte = static_cast<unsigned char>(c);
+  return byte < 0x20 || byte == 0x7f;
 }
 
-void warnInvalidName(const std::string& name) { reportWarning("Skipping matrix '" + name + "': not a valid name."); }
+// A name from a file as a warning shows it: whole, its control characters
+// written as \x and two lowercase hex digits, so that a file cannot write
+// to the terminal through the names it holds.
+std::string printableName(const std::string& name) {
+  std::string shown;
+  for (const char c : name) {
+    if (!isControlCharacter(c)) {
+      shown += c;
+      continue;
+    }
+    char escaped[sizeof "\\xff"];
+    std::snprintf(escaped, sizeof escaped, "\\x%02x", unsigned(static_cast<unsigned char>(c)));
+    shown += escaped;
+  }
+  return shown;
+}
+
+// Whether a script could name the matrix, if need be in double quotes
+// (which hold any text but a quote and a line end; skipsName has refused
+// line ends with the other control characters). The hidden affine
+// variable is never a target, and an empty name is no name.
+bool isImportableName(const std::string& name) {
+  return !name.empty() && name.find('"') == std::string::npos && name != kAffineVariableName;
+}
+
+// Whether the matrix of that name is passed over, after a warning that
+// says why. A name with control characters (a line end among them) would
+// reach the terminal raw in every listing of the workspace.
+bool skipsName(const std::string& name) {
+  if (std::any_of(name.begin(), name.end(), isControlCharacter)) {
+    reportWarning("Skipping matrix '" + printableName(name) + "': name holds control characters.");
+    return true;
+  }
+  if (!isImportableName(name)) {
+    reportWarning("Skipping matrix '" + name + "': not a valid name.");
+    return true;
+  }
+  return false;
+}
 
 // The size and structure tests of a declared variable, then its new value.
 int storeInVariable(const std::string& name, const GenMatrixD& m) {
@@ -112,10 +152,7 @@ GenMatrixD realPart(const std::string& name, int m, int n, double* pr, double* p
 // leaves its target as it was (a new name stays unknown).
 int importNamed(MATFile* file, const std::string& path, const std::vector<std::string>& names) {
   for (const std::string& name : names) {
-    if (!isImportableName(name)) {
-      warnInvalidName(name);
-      continue;
-    }
+    if (skipsName(name)) continue;
     GenMatrixD m;
     if (importMatrix(file, name, m)) {
       reportError("Can't read matrix '" + name + "' from matlab file \"" + path + "\".");
@@ -134,9 +171,7 @@ int importNamed(MATFile* file, const std::string& path, const std::vector<std::s
 // imported, where a search by name stops at the sparse one and refuses it.
 // 1 after an error report.
 int importRecord(const std::string& name, int m, int n, double* pr, double* pi, std::set<std::string>& imported) {
-  if (!isImportableName(name)) {
-    warnInvalidName(name);
-  } else if (imported.insert(name).second) {
+  if (!skipsName(name) && imported.insert(name).second) {
     return storeImported(name, realPart(name, m, n, pr, pi));
   }
   mxFree(pr);
@@ -147,7 +182,7 @@ int importRecord(const std::string& name, int m, int n, double* pr, double* pi, 
 // The warning for a record that cannot be read, named when its header
 // could be read.
 void warnRestNotRead(const char* name, const std::string& path) {
-  const std::string what = name != nullptr ? "Can't read matrix '" + std::string(name) + "'" : "Unreadable record";
+  const std::string what = name != nullptr ? "Can't read matrix '" + printableName(name) + "'" : "Unreadable record";
   reportWarning(what + ": the rest of matlab file \"" + path + "\" was not read.");
 }
 
@@ -173,9 +208,9 @@ int importAll(MATFile* file, const std::string& path) {
       return 0;
     }
     if (found == kMatNextSparse) {
-      reportWarning("Skipping sparse matrix '" + std::string(name) + "'.");
+      reportWarning("Skipping sparse matrix '" + printableName(name) + "'.");
     } else if (found == kMatNextLongName) {
-      reportWarning("Skipping matrix '" + std::string(name) + "': name too long.");
+      reportWarning("Skipping matrix '" + printableName(name) + "': name too long.");
     } else if (importRecord(name, m, n, pr, pi, imported)) {
       return 1;
     }
@@ -208,18 +243,29 @@ int checkExportNames(const std::vector<std::string>& names) {
   return 0;
 }
 
-// Writes the values in order; an empty value is skipped. A name given more
-// than once is written at its last place only, where the file layer would
-// move it anyway, so that its earlier record is never written and then
-// rewritten away.
+// Whether each place of the list is the last place of its name. A later
+// record of a name replaces the earlier one, so a name given more than
+// once is written at its last place only; deciding that from the names, in
+// one pass, spares a search of the file for every record written.
+std::vector<bool> lastPlaces(const std::vector<std::string>& names) {
+  std::unordered_set<std::string> later;
+  std::vector<bool> last(names.size());
+  for (std::size_t k = names.size(); k-- > 0;) last[k] = later.insert(names[k]).second;
+  return last;
+}
+
+// Writes the values in order into the new file; an empty value is
+// skipped. Every name is written once, so each record goes to the end of
+// the file without a look for an earlier one.
 int exportValues(MATFile* file, const std::string& path, const std::vector<std::string>& names) {
-  for (auto place = names.begin(); place != names.end(); ++place) {
-    const std::string& name = *place;
-    if (std::find(place + 1, names.end(), name) != names.end()) continue;
-    const Value& value = valueOf(name);
+  const std::vector<bool> last = lastPlaces(names);
+  for (std::size_t k = 0; k < names.size(); ++k) {
+    if (!last[k]) continue;
+    const Value& value = valueOf(names[k]);
     if (value.IsEmpty()) continue;
     const double* data = value.IsScalar() ? value.Scalar() : value.Matrix()->Data();
-    if (matPutFull(file, name.c_str(), value.Rows(), value.Cols(), data, nullptr)) return reportWriteFailure(path);
+    if (matPutNextFull(file, names[k].c_str(), value.Rows(), value.Cols(), data, nullptr))
+      return reportWriteFailure(path);
   }
   return 0;
 }

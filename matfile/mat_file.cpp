@@ -246,6 +246,25 @@ int finishNewFile(MATFile* file) {
   return written ? 0 : 1;
 }
 
+// Writes the caller's arrays as the record `name` through put (matPutMatrix
+// or matPutNextMatrix), after the checks of matPutFull. The record only
+// lends the arrays, which the writer never changes, so it is neither
+// created nor freed on the heap.
+int putLentRecord(MATFile* file, const char* name, int m, int n, const double* pr, const double* pi,
+                  int (*put)(MATFile*, const MxMatrix*)) {
+  if (file == nullptr) return 1;
+  if (name == nullptr) return failWrite(file);
+  const std::size_t length = std::strlen(name);
+  if (length == 0 || length >= std::size_t(kMxNameSize) || m < 0 || n < 0) return failWrite(file);
+  MxMatrix x = {};
+  mxSetName(&x, name);
+  x.m = m;
+  x.n = n;
+  x.pr = const_cast<double*>(pr);
+  x.pi = const_cast<double*>(pi);
+  return put(file, &x);
+}
+
 }  // namespace
 
 MATFile* matOpen(const char* path, const char* mode) {
@@ -389,19 +408,11 @@ int matGetNextFull(MATFile* file, const char** name, int* m, int* n, double** pr
 }
 
 int matPutFull(MATFile* file, const char* name, int m, int n, const double* pr, const double* pi) {
-  if (file == nullptr) return 1;
-  if (name == nullptr) return failWrite(file);
-  const std::size_t length = std::strlen(name);
-  if (length == 0 || length >= std::size_t(kMxNameSize) || m < 0 || n < 0) return failWrite(file);
-  // The record only lends the caller's arrays, which the writer never
-  // changes, so it is neither created nor freed on the heap.
-  MxMatrix x = {};
-  mxSetName(&x, name);
-  x.m = m;
-  x.n = n;
-  x.pr = const_cast<double*>(pr);
-  x.pi = const_cast<double*>(pi);
-  return matPutMatrix(file, &x);
+  return putLentRecord(file, name, m, n, pr, pi, matPutMatrix);
+}
+
+int matPutNextFull(MATFile* file, const char* name, int m, int n, const double* pr, const double* pi) {
+  return putLentRecord(file, name, m, n, pr, pi, matPutNextMatrix);
 }
 
 int matPutMatrix(MATFile* file, const MxMatrix* x) {

@@ -66,9 +66,32 @@ int writeBigEndian(const double* data, std::size_t count, int P, int host, FILE*
   return 0;
 }
 
-// Reads a header and a name field of at most longestNameField bytes (see
+// Headers begun so far (fiHeaderReads).
+long headerReads = 0;
+
+// Whether the file, of the size last taken, holds count bytes from the
+// stream's position on.
+bool bytesInFile(long count, const MatInfo* info, FILE* fp) {
+  const long position = std::ftell(fp);
+  return position >= 0 && info->fileSize - position >= count;
+}
+
+// Makes info->name hold at least size bytes; false when it cannot.
+bool reserveName(MatInfo* info, std::size_t size) {
+  if (size <= info->nameCapacity) return true;
+  char* name = static_cast<char*>(mxMalloc(size, 1));
+  if (name == nullptr) return false;
+  mxFree(info->name);
+  info->name = name;
+  info->nameCapacity = size;
+  return true;
+}
+
+// Reads a header and its name field: one of at most kMxNameSize bytes, or,
+// with anyNameLength, one of any length the file holds (see
 // fiReadRecordHeader).
-int readHeader(MxMatrix* x, MatInfo* info, FILE* fp, long longestNameField) {
+int readHeader(MxMatrix* x, MatInfo* info, FILE* fp, bool anyNameLength) {
+  ++headerReads;
   unsigned char header[kHeaderBytes];
   if (errfreadwrite(0, header, 1, kHeaderBytes, fp)) return kHeaderInvalid;
   const long type = readType(header);
@@ -80,9 +103,11 @@ int readHeader(MxMatrix* x, MatInfo* info, FILE* fp, long longestNameField) {
   const long ncols = loadInt(header + 8, bigEndian);
   const long imagf = loadInt(header + 12, bigEndian);
   const long namlen = loadInt(header + 16, bigEndian);
-  if (mrows < 0 || ncols < 0 || namlen < 1 || namlen > longestNameField) return kHeaderInvalid;
+  if (mrows < 0 || ncols < 0 || namlen < 1) return kHeaderInvalid;
+  if (namlen > kMxNameSize && !(anyNameLength && bytesInFile(namlen, info, fp))) return kHeaderInvalid;
   const long long count = static_cast<long long>(mrows) * ncols;
   if (count > kMaxRecordElements) return kHeaderInvalid;
+  if (!reserveName(info, std::size_t(namlen))) return kHeaderInvalid;
   if (errfreadwrite(0, info->name, 1, std::size_t(namlen), fp)) return kHeaderInvalid;
   if (std::memchr(info->name, '\0', std::size_t(namlen)) == nullptr) return kHeaderInvalid;
 
@@ -107,7 +132,10 @@ int readHeader(MxMatrix* x, MatInfo* info, FILE* fp, long longestNameField) {
 
 MatInfo* fiCreateMatInfo() { return static_cast<MatInfo*>(mxCalloc(1, sizeof(MatInfo))); }
 
-void fiDestroyMatInfo(MatInfo* info) { mxFree(info); }
+void fiDestroyMatInfo(MatInfo* info) {
+  if (info != nullptr) mxFree(info->name);
+  mxFree(info);
+}
 
 int errfreadwrite(int write, void* buffer, std::size_t size, std::size_t count, FILE* fp) {
   if (count == 0 || size == 0) return 0;
@@ -133,11 +161,13 @@ int fcopy(FILE* dst, FILE* src, long offset, long count) {
   return std::ferror(dst) ? 1 : 0;
 }
 
+long fiHeaderReads() { return headerReads; }
+
 int fiReadMatHeaderV1(MxMatrix* x, MatInfo* info, FILE* fp) {
-  return readHeader(x, info, fp, kMxNameSize) == kHeaderRead ? 0 : 1;
+  return readHeader(x, info, fp, false) == kHeaderRead ? 0 : 1;
 }
 
-int fiReadRecordHeader(MxMatrix* x, MatInfo* info, FILE* fp) { return readHeader(x, info, fp, kLongestNameField); }
+int fiReadRecordHeader(MxMatrix* x, MatInfo* info, FILE* fp) { return readHeader(x, info, fp, true); }
 
 int fiReadMatDataV1(MxMatrix* x, MatInfo* info, FILE* fp) {
   const std::size_t count = std::size_t(mxGetNumEl(x));
@@ -167,8 +197,7 @@ long fiDataSizeV1(const MxMatrix* x, const MatInfo* info) {
 }
 
 bool fiDataInFile(const MxMatrix* x, const MatInfo* info, FILE* fp) {
-  const long position = std::ftell(fp);
-  return position >= 0 && info->fileSize - position >= fiDataSize(x, info);
+  return bytesInFile(fiDataSize(x, info), info, fp);
 }
 
 int fiSkipMatData(const MxMatrix* x, const MatInfo* info, FILE* fp) {

@@ -8,8 +8,8 @@
 // Written records are always big-endian IEEE, column-major.
 //
 // The header is checked completely before anything is allocated for it,
-// and data is read only when the file holds all of it, so no header can
-// make the reader allocate more than the file's own size.
+// and a long name or the data is read only when the file holds all of it,
+// so no header can make the reader allocate more than the file's own size.
 #ifndef VARNEL_MAT_RECORD_H
 #define VARNEL_MAT_RECORD_H
 
@@ -20,11 +20,6 @@
 // The most elements a record may have.
 constexpr long kMaxRecordElements = 100000000;
 
-// The longest name field (name and NUL) that fiReadRecordHeader takes.
-// Other programs write names longer than a record here may hold; such a
-// record is still read far enough to be passed over by name.
-constexpr int kLongestNameField = 256;
-
 // Per-file state.
 struct MatInfo {
   // 0: records from the start of the file. Any other value: the file
@@ -33,7 +28,11 @@ struct MatInfo {
   int M, O, P;    // digits of the header read last (P also of the record written)
   int imagf;      // of the header read last
   long fileSize;  // as last taken (fiTakeFileSize, fiSkipMatVerNo)
-  char name[kLongestNameField];  // the whole name of the header read last
+  // The whole name of the header read last, NUL included: other programs
+  // write names of any length, and a record with a name too long for a
+  // record here is still read far enough to be passed over by name.
+  char* name;
+  std::size_t nameCapacity;  // bytes allocated for name
 };
 
 MatInfo* fiCreateMatInfo();
@@ -56,13 +55,19 @@ int fcopy(FILE* dst, FILE* src, long offset, long count);
 // record whose data ends early passes: it is listed, and fails when read.
 int fiReadMatHeaderV1(MxMatrix* x, MatInfo* info, FILE* fp);
 
+// How many record headers this process has begun to read so far, valid or
+// not: every search, listing and read in turn counts the records it looks
+// at, so a caller can tell how often a file was gone through.
+long fiHeaderReads();
+
 // What fiReadRecordHeader found.
 enum RecordHeaderResult { kHeaderRead = 0, kHeaderInvalid = 1, kHeaderLongName = 2 };
-// As fiReadMatHeaderV1, but a name length up to kLongestNameField passes.
-// kHeaderLongName when the name length is beyond what fiReadMatHeaderV1
-// takes (more than 20), however short the name up to its first NUL: that
-// name is in info->name, x has an empty name, and everything else is set as
-// for a record read, so that its data can be skipped.
+// As fiReadMatHeaderV1, but a name length of any size passes when the file
+// (of the size last taken) holds the whole name. kHeaderLongName when the
+// name length is beyond what fiReadMatHeaderV1 takes (more than 20),
+// however short the name up to its first NUL: that name is in info->name,
+// x has an empty name, and everything else is set as for a record read, so
+// that its data can be skipped.
 int fiReadRecordHeader(MxMatrix* x, MatInfo* info, FILE* fp);
 // Reads the data of the header just read into x as column-major host
 // doubles. 1 when the file ends before the data does (found before any

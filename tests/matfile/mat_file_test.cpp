@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "mat_bytes.h"
+#include "mat_record.h"
 
 namespace {
 
@@ -437,8 +438,10 @@ TEST_F(MatFileTest, ReadingInTurnStopsAtTheFirstRecordThatCannotBeRead) {
     const char* name;  // "<null>": the header could not be read
   } cases[] = {
       {"cut header", std::string("\0\0\3\xe8\0\0", 6), false, "<null>"},
-      {"name field of 257 bytes",
-       badRecord(1000, 1, 1, 257, std::string(256, 'n') + std::string(1, '\0') + eightBytes), true, "<null>"},
+      {"name field past the end of the file",
+       badRecord(1000, 1, 1, 1000000, std::string(300, 'n') + std::string(1, '\0') + eightBytes), true, "<null>"},
+      {"name field one byte past the end", badRecord(1000, 0, 0, 302, std::string(300, 'n') + std::string(1, '\0')),
+       false, "<null>"},
       {"precision digit 6", badRecord(1060, 1, 1, 2, nameB + eightBytes), true, "<null>"},
       {"data one byte short", badRecord(1000, 1, 2, 2, nameB + std::string(15, '\0')), false, "b"},
       {"long name, data beyond the end", badRecord(1000, 100, 1, 21, std::string(20, 'n') + '\0' + eightBytes),
@@ -452,11 +455,18 @@ TEST_F(MatFileTest, ReadingInTurnStopsAtTheFirstRecordThatCannotBeRead) {
     EXPECT_EQ(readInTurn(path()),
               (std::vector<Next>{{kMatNextFull, "ok", {5}}, {kMatNextUnreadable, c.name, {}}}));
   }
-  // A name field of 256 bytes is the longest taken.
-  writeFile(path(), badRecord(1000, 1, 1, 256, std::string(255, 'n') + std::string(1, '\0') + eightBytes) + after);
-  EXPECT_EQ(readInTurn(path()), (std::vector<Next>{{kMatNextLongName, std::string(255, 'n'), {}},
-                                                   {kMatNextFull, "after", {1}},
-                                                   {kMatNextEnd, "<null>", {}}}));
+  // A name field of any length the file holds is passed over with the
+  // data behind it, the whole name given.
+  for (const std::size_t field : {256, 257, 301}) {
+    SCOPED_TRACE(field);
+    const std::string name(field - 1, 'n');
+    writeFile(
+        path(),
+        badRecord(1000, 1, 2, std::int32_t(field), name + std::string(1, '\0') + eightBytes + eightBytes) + after);
+    EXPECT_EQ(
+        readInTurn(path()),
+        (std::vector<Next>{{kMatNextLongName, name, {}}, {kMatNextFull, "after", {1}}, {kMatNextEnd, "<null>", {}}}));
+  }
   // Nothing is read from a file with a version line.
   std::string versionLine = "MAT-file V02.0 (ieee-be)";
   versionLine.resize(24, ' ');
@@ -537,12 +547,16 @@ TEST_F(MatFileTest, NamesAndSizesTheReaderWouldRefuseAreNotWritten) {
     EXPECT_EQ(put(path(), "u", name, a), 1);
     EXPECT_EQ(readFile(path()), kept);
   }
-  MATFile* f = matOpen(path().c_str(), "u");
-  EXPECT_EQ(matPutFull(f, "neg", -1, 2, a.real.data(), nullptr), 1);
-  EXPECT_EQ(matPutFull(f, "huge", 10001, 10000, a.real.data(), nullptr), 1);
-  EXPECT_EQ(matPutFull(f, nullptr, 1, 1, a.real.data(), nullptr), 1);
-  EXPECT_EQ(matClose(f), 0);
-  EXPECT_EQ(readFile(path()), kept);
+  // Appending takes the same names and sizes as replacing.
+  for (auto* putFull : {matPutFull, matPutNextFull}) {
+    MATFile* f = matOpen(path().c_str(), "u");
+    EXPECT_EQ(putFull(f, "abcdefghijklmnopqrst", 1, 1, a.real.data(), nullptr), 1);
+    EXPECT_EQ(putFull(f, "neg", -1, 2, a.real.data(), nullptr), 1);
+    EXPECT_EQ(putFull(f, "huge", 10001, 10000, a.real.data(), nullptr), 1);
+    EXPECT_EQ(putFull(f, nullptr, 1, 1, a.real.data(), nullptr), 1);
+    EXPECT_EQ(matClose(f), 0);
+    EXPECT_EQ(readFile(path()), kept);
+  }
 }
 
 TEST_F(MatFileTest, FilesOpenedForReadingAreNotWritten) {
@@ -596,6 +610,21 @@ TEST_F(MatFileTest, AnExportWritingANameTwiceKeepsTheLastMatrix) {
   EXPECT_EQ(matClose(f), 0);
   EXPECT_EQ(names(path()), std::vector<std::string>{"x"});
   EXPECT_EQ(get(path(), "x").real, two);
+}
+
+// Appending goes to the end without a look at the records already there:
+// a name written twice is in the file twice.
+TEST_F(MatFileTest, AppendingReadsNoRecordBeforeIt) {
+  MATFile* f = matOpen(path().c_str(), "w");
+  const std::vector<double> one{1}, two{2};
+  const long before = fiHeaderReads();
+  EXPECT_EQ(matPutNextFull(f, "x", 1, 1, one.data(), nullptr), 0);
+  EXPECT_EQ(matPutNextFull(f, "y", 1, 1, two.data(), nullptr), 0);
+  EXPECT_EQ(matPutNextFull(f, "x", 1, 1, two.data(), nullptr), 0);
+  EXPECT_EQ(fiHeaderReads(), before);
+  EXPECT_EQ(matClose(f), 0);
+  EXPECT_EQ(readFile(path()), doubles("x", Matrix{1, 1, one, {}}) + doubles("y", Matrix{1, 1, two, {}}) +
+                                  doubles("x", Matrix{1, 1, two, {}}));
 }
 
 // The new file of a write is named apart from its target, so that a target
