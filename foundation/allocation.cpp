@@ -8,6 +8,8 @@
 #include <cmath>
 #include <cstdio>
 
+#include "memory_cgroup.h"
+
 namespace {
 
 // Requests of up to this many elements (8 MiB) pass without asking the
@@ -59,10 +61,15 @@ double limitLeaves(int resource, int usageField) {
   return static_cast<double>(limit.rlim_cur) - processBytes(usageField);
 }
 
+long memoryQueries = 0;
+
 // The memory the system reports as available to this process: the machine's
-// available memory, or less where a limit set on the process leaves less.
+// available memory, or less where a limit set on the process or on its
+// cgroup leaves less.
 double availableBytes() {
-  return std::min({systemAvailableBytes(), limitLeaves(RLIMIT_AS, 0), limitLeaves(RLIMIT_DATA, 5)});
+  ++memoryQueries;
+  return std::min({systemAvailableBytes(), limitLeaves(RLIMIT_AS, 0), limitLeaves(RLIMIT_DATA, 5),
+                   cgroupMemoryLeft(systemCgroupFiles())});
 }
 
 double elementCap = INFINITY;
@@ -71,8 +78,14 @@ double elementCap = INFINITY;
 
 void setElementCap(double elements) { elementCap = elements; }
 
-int isAllocatableCount(double elementCount) {
-  if (!(elementCount >= 0.0 && elementCount <= INT_MAX && elementCount <= elementCap)) return 0;
-  if (elementCount <= kUncheckedElements) return 1;
-  return elementCount * sizeof(double) <= availableBytes();
+long memoryQueryCount() { return memoryQueries; }
+
+double allocatableCount(double needed, double wanted) {
+  const double bound = std::min(static_cast<double>(INT_MAX), elementCap);
+  if (!(needed >= 0.0 && needed <= bound)) return -1.0;
+  const double most = std::min(wanted, bound);
+  // Up to kUncheckedElements passes whatever the system says.
+  if (needed <= kUncheckedElements) return std::min(most, kUncheckedElements);
+  const double room = std::floor(availableBytes() / sizeof(double));
+  return needed <= room ? std::min(most, room) : -1.0;
 }

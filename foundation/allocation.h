@@ -13,13 +13,30 @@
 // never wrapped around as the int product would be.
 inline double elementCount(int rows, int cols) { return static_cast<double>(rows) * static_cast<double>(cols); }
 
-// 1 when a matrix of elementCount doubles can be made: the count is a
-// number from 0 to the largest int and within the host's cap, and its
-// storage fits the memory that the system reports as available to the
-// process; else 0.
-int isAllocatableCount(double elementCount);
+// A count of doubles from needed up to wanted (wanted >= needed) that can be
+// made now, or -1 when not even needed can: a count passes when it is a
+// number from 0 to the largest int, within the host's cap, and its storage
+// fits the memory that the system reports as available to the process. The
+// system is asked only for a need past the small counts that always pass
+// (the grant then stops there), and at most once: the largest count that
+// fits, up to wanted, is granted. Storage that grows by steps asks for room
+// ahead of its need instead of asking at every step.
+double allocatableCount(double needed, double wanted);
+
+// 1 when a matrix of elementCount doubles can be made now (see
+// allocatableCount); else 0.
+inline int isAllocatableCount(double elementCount) { return allocatableCount(elementCount, elementCount) >= 0.0; }
 
 inline int isAllocatableSize(int rows, int cols) { return isAllocatableCount(elementCount(rows, cols)); }
+
+// The doubles whose storage n ints fill: index and pivot lists pass the gate
+// in the unit of matrix elements.
+inline double intsAsElements(double n) { return n * sizeof(int) / sizeof(double); }
+
+// How often the gate has asked the system what memory is left, since the
+// process began: each ask reads files, so tests hold callers to asking
+// rarely.
+long memoryQueryCount();
 
 // A bound that a host running scripts it does not trust (the fuzz driver)
 // puts on every matrix of computed size, below what the machine allows;

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <limits>
 
+#include "allocation.h"
 #include "lapack.h"
 
 namespace {
@@ -28,10 +29,35 @@ void copyBlock(const GenMatrixD& from, GenMatrixD& to, int rows, int cols) {
     for (int i = 0; i < rows; ++i) to(i, j) = from(i, j);
 }
 
+// The block-size query's option string and LAPACK's least work length per
+// row of DGEEV, without and with the right vectors.
+constexpr const char* kEigenvalueOptions = "NE";
+constexpr const char* kEigenvectorOptions = "SV";
+constexpr LapackInt kEigenvalueWorkFactor = 3;
+constexpr LapackInt kEigenvectorWorkFactor = 4;
+
+// The work length DGEEV gets for the square A.
+LapackInt eigenWorkLength(const GenMatrixD& A, const char* opts, LapackInt minimumFactor) {
+  const LapackInt n = A.Rows();
+  return std::max((lapackBlockSize("DGEHRD", opts, A) + 2) * n, minimumFactor * n);
+}
+
+// The work length DGELS gets for op(A) X = B with nrhs columns in B: the
+// block-size length, but never below LAPACK's least.
+LapackInt leastSquaresWorkLength(const GenMatrixD& A, LapackInt nrhs, char trans) {
+  const LapackInt m = A.Rows();
+  const LapackInt n = A.Cols();
+  const LapackInt mn = std::min(m, n);
+  const char options[2] = {trans, '\0'};
+  const LapackInt nb = lapackBlockSize("DGELS", options, A);
+  return std::max(mn + std::max({m, n, nrhs}) * nb, mn + std::max(mn, nrhs));
+}
+
+// The work length DGETRI gets for the square A.
+LapackInt inverseWorkLength(const GenMatrixD& A) { return A.Cols() * std::max(lapackBlockSize("DGETRI", "", A), 1); }
+
 // DGEEV on the square A: values into W, and right vectors into V when
-// vectors is nonzero. opts is the block-size query's option string and
-// minimumFactor LAPACK's least work length per row (3 without vectors, 4
-// with them).
+// vectors is nonzero. opts and minimumFactor are those of eigenWorkLength.
 int runDgeev(GenMatrixD& A, GenMatrixD& W, GenMatrixD* vectors, const char* opts, LapackInt minimumFactor) {
   const LapackInt n = A.Rows();
   LapackInt info = 0;
@@ -40,7 +66,7 @@ int runDgeev(GenMatrixD& A, GenMatrixD& W, GenMatrixD* vectors, const char* opts
   // nothing meaningful: report that no eigenvalue converged instead.
   for (int k = 0; k < A.Size(); ++k)
     if (!std::isfinite(A[k])) return n;
-  const LapackInt lwork = std::max((lapackBlockSize("DGEHRD", opts, A) + 2) * n, minimumFactor * n);
+  const LapackInt lwork = eigenWorkLength(A, opts, minimumFactor);
   GenMatrixD work = workArray(lwork);
   const char jobvl = 'N';
   const char jobvr = vectors != nullptr ? 'V' : 'N';
@@ -121,7 +147,7 @@ int LUFactor::Invert() {
   const LapackInt n = matrix.Cols();
   LapackInt info = 0;
   if (n == 0) return info;  // the empty matrix is its own inverse
-  const LapackInt lwork = n * std::max(lapackBlockSize("DGETRI", "", matrix), 1);
+  const LapackInt lwork = inverseWorkLength(matrix);
   GenMatrixD work = workArray(lwork);
   dgetri_(&n, matrix.Data(), &n, pivots.Data(), work.Data(), &lwork, &info);
   return info;
@@ -169,11 +195,7 @@ int solveLeastSquaresInPlace(GenMatrixD& A, const GenMatrixD& B, GenMatrixD& X, 
     return info;
   }
   const LapackInt ldb = std::max(m, n);
-  const LapackInt mn = std::min(m, n);
-  const char options[2] = {trans, '\0'};
-  const LapackInt nb = lapackBlockSize("DGELS", options, A);
-  // The block-size length, but never below LAPACK's least.
-  const LapackInt lwork = std::max(mn + std::max({m, n, nrhs}) * nb, mn + std::max(mn, nrhs));
+  const LapackInt lwork = leastSquaresWorkLength(A, nrhs, trans);
   GenMatrixD work = workArray(lwork);
   // DGELS needs room for the max(m, n) rows of the solution; the rows below
   // B's are not read.
@@ -192,9 +214,31 @@ int solveLeastSquares(const GenMatrixD& A, const GenMatrixD& B, GenMatrixD& X, c
   return solveLeastSquaresInPlace(factored, B, X, trans);
 }
 
-int computeEigenvalues(GenMatrixD& A, GenMatrixD& W) { return runDgeev(A, W, nullptr, "NE", 3); }
+int computeEigenvalues(GenMatrixD& A, GenMatrixD& W) {
+  return runDgeev(A, W, nullptr, kEigenvalueOptions, kEigenvalueWorkFactor);
+}
 
-int computeEigenvectors(GenMatrixD& A, GenMatrixD& W, GenMatrixD& V) { return runDgeev(A, W, &V, "SV", 4); }
+int computeEigenvectors(GenMatrixD& A, GenMatrixD& W, GenMatrixD& V) {
+  return runDgeev(A, W, &V, kEigenvectorOptions, kEigenvectorWorkFactor);
+}
+
+double solveLinearWorkCount(const GenMatrixD& A) { return A.Size() + intsAsElements(A.Rows()); }
+
+double solveLeastSquaresWorkCount(const GenMatrixD& A, int nrhs, char trans) {
+  const double copy = A.Size();
+  if (A.Rows() == 0 || A.Cols() == 0 || nrhs == 0) return copy;
+  return copy + leastSquaresWorkLength(A, nrhs, trans) + elementCount(std::max(A.Rows(), A.Cols()), nrhs);
+}
+
+double inverseWorkCount(const GenMatrixD& A) { return A.Size() + intsAsElements(A.Rows()) + inverseWorkLength(A); }
+
+double eigenvalueWorkCount(const GenMatrixD& A) {
+  return eigenWorkLength(A, kEigenvalueOptions, kEigenvalueWorkFactor);
+}
+
+double eigenvectorWorkCount(const GenMatrixD& A) {
+  return eigenWorkLength(A, kEigenvectorOptions, kEigenvectorWorkFactor);
+}
 
 int UTrMatrixD::Solve(GenMatrixD& B, char trans) const {
   const LapackInt n = matrix.Cols();

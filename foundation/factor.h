@@ -121,6 +121,18 @@ int computeEigenvalues(GenMatrixD& A, GenMatrixD& W);
 // and imaginary parts of the eigenvector of eigenvalue j.
 int computeEigenvectors(GenMatrixD& A, GenMatrixD& W, GenMatrixD& V);
 
+// The elements the routines above make for themselves, for the memory gate
+// to pass first (an int counting as intsAsElements): solveLinear the LU
+// copy of A and its pivots; solveLeastSquares the copy of A, DGELS's work
+// array and room for the max(m, n) x nrhs solution; LUFactor on a copy of
+// A with Invert the copy, the pivots and DGETRI's work array; and
+// computeEigenvalues or computeEigenvectors on A their work array.
+double solveLinearWorkCount(const GenMatrixD& A);
+double solveLeastSquaresWorkCount(const GenMatrixD& A, int nrhs, char trans);
+double inverseWorkCount(const GenMatrixD& A);
+double eigenvalueWorkCount(const GenMatrixD& A);
+double eigenvectorWorkCount(const GenMatrixD& A);
+
 // LAPACK's optimal block size (ILAENV, ISPEC 1) for routine name with
 // options opts on A's sizes; sizes the work arrays.
 int lapackBlockSize(const char* name, const char* opts, const GenMatrixD& A);

@@ -44,12 +44,6 @@ Value& Value::DeepCopy(const Value& src) {
   return Assign(src);
 }
 
-Value& Value::StoreResult(const Value& src) {
-  if (src.tag == kMatrixTag && src.matrix->Storage().RefCount() == 1 && src.matrix->Storage().IsStatic() == 0)
-    return Assign(src);
-  return DeepCopy(src);
-}
-
 Value& Value::operator=(const GenMatrixD& m) {
   if (m.Rows() == 0 || m.Cols() == 0)
     Release();

@@ -2,9 +2,11 @@
 //
 // Sharing rule: copying or assigning a matrix value gives the destination a
 // matrix object of its own over the same element storage, so an element
-// written through either value is seen through both (no copy-on-write).
-// DeepCopy alone gives private elements, and MakePrivate gives them only
-// when another holder shares them. A scalar is held inline and is never
+// written through either value is seen through both (the class itself does
+// not copy on write). DeepCopy alone gives private elements, and MakePrivate
+// gives them only when another holder shares them: code that writes elements
+// in place calls it first wherever others may hold them, which is how the
+// interpreter's values copy on write. A scalar is held inline and is never
 // shared.
 //
 // Canonical forms: a matrix with 0 rows or 0 columns is held as the empty
@@ -54,11 +56,6 @@ class Value {
   // As Assign, but a matrix gets its own copy of the elements (also when
   // src is this value).
   Value& DeepCopy(const Value& src);
-  // As DeepCopy, except that a matrix whose elements no one but src holds
-  // shares them: a freshly computed result is stored without a second copy
-  // of its elements. Whatever writes a result's elements in place makes them
-  // private first (MakePrivate), so the stored value never changes with it.
-  Value& StoreResult(const Value& src);
   // 0 rows or columns: empty; 1 x 1: the scalar; else shares m's elements.
   // m may be this value's own matrix.
   Value& operator=(const GenMatrixD& m);
@@ -79,9 +76,12 @@ class Value {
   // A matrix whose elements have another holder trades them for a copy of
   // its own, so that writing them in place reaches nobody else.
   Value& MakePrivate() {
-    if (tag == kMatrixTag && matrix->Storage().RefCount() > 1) DeepCopy(*this);
+    if (IsShared()) DeepCopy(*this);
     return *this;
   }
+  // 1 for a matrix whose elements have another holder: MakePrivate copies
+  // them.
+  int IsShared() const { return tag == kMatrixTag && matrix->Storage().RefCount() > 1; }
 
   int Tag() const { return tag; }
   int IsEmpty() const { return tag == kEmptyTag; }
@@ -138,6 +138,13 @@ Value multiplyValues(const Value& a, const Value& b);
 // whichever side s stands on.
 Value rightDivideValues(const Value& a, const Value& b);
 Value leftDivideValues(const Value& a, const Value& b);
+// The elements that a / b (a \ b) holds at once at its peak, the result and
+// the work arrays of the solve included, for the memory gate to pass before
+// the division runs: with two matrices it holds a transposed or copied
+// operand, a copy of the divisor and what LAPACK works in; with one, the
+// scaled copy of the matrix.
+double rightDivideElementCount(const Value& a, const Value& b);
+double leftDivideElementCount(const Value& a, const Value& b);
 // Only scalar ^ scalar computes; a non-scalar exponent or a matrix base
 // writes its message to the standard error stream and gives empty.
 Value powerValues(const Value& a, const Value& b);
@@ -172,6 +179,15 @@ std::ostream& printValue(std::ostream& out, const Value& a);
 // as they are, and the result is then 1.
 int sqrtValue(Value& v);
 int invValue(const Value& in, Value& out);
+// The elements that invValue, cholValue, eigValue and eigvecValue make for
+// a square in, all held at once, the result included, for the memory gate
+// to pass first: a copy of in for the factorisation, and the pivots and
+// work array of the inverse, or the eigenvalues and eigenvectors with
+// their work array. 0 for a scalar or the empty value.
+double invElementCount(const Value& in);
+double cholElementCount(const Value& in);
+double eigElementCount(const Value& in);
+double eigvecElementCount(const Value& in);
 // Reads only the upper triangle; out is R with R' R = in.
 int cholValue(const Value& in, Value& out);
 // An orthonormal basis of the null space: the right singular vectors whose
@@ -208,5 +224,8 @@ double logicalOr(double x, double y);
 // The 1-based column-major indices of the nonzero elements (NaN counts as
 // nonzero), listed row by row, as a 1 x k row; empty when there is none.
 void findValue(const Value& in, Value& out);
+// The number of nonzero elements (NaN counts as nonzero): the elements of
+// findValue's result.
+int nonzeroCount(const Value& in);
 
 #endif

@@ -67,6 +67,9 @@ int nullSpace(const GenMatrixD& A, Value& out, double tol) {
   return 0;
 }
 
+// The copy of in that LAPACK overwrites and the n x 2 eigenvalues.
+double eigenBaseCount(const Value& in) { return in.ElementCount() + 2.0 * in.Rows(); }
+
 }  // namespace
 
 int sqrtValue(Value& v) {
@@ -92,6 +95,8 @@ int invValue(const Value& in, Value& out) {
   }
   return 0;
 }
+
+double invElementCount(const Value& in) { return in.IsMatrix() ? inverseWorkCount(*in.Matrix()) : 0.0; }
 
 int cholValue(const Value& in, Value& out) {
   if (in.IsScalar()) {
@@ -125,6 +130,18 @@ int nullValue(const Value& in, Value& out, double tol) {
 
 int nullValueFits(const Value& in) {
   return isAllocatableCount(2.0 * elementCount(in.Cols(), in.Cols()) + elementCount(in.Rows(), in.Cols()));
+}
+
+double cholElementCount(const Value& in) { return in.IsMatrix() ? in.ElementCount() : 0.0; }
+
+double eigElementCount(const Value& in) {
+  if (!in.IsMatrix()) return 0.0;
+  return eigenBaseCount(in) + in.Rows() + eigenvalueWorkCount(*in.Matrix());  // with the column of real parts
+}
+
+double eigvecElementCount(const Value& in) {
+  if (!in.IsMatrix()) return 0.0;
+  return eigenBaseCount(in) + in.ElementCount() + eigenvectorWorkCount(*in.Matrix());  // with the n x n vectors
 }
 
 int eigValue(const Value& in, Value& out) {
@@ -211,13 +228,20 @@ void findValue(const Value& in, Value& out) {
     return;
   }
   const GenMatrixD& M = *in.Matrix();
-  int count = 0;
-  for (int k = 0; k < M.Size(); ++k)
-    if (M[k] != 0.0) ++count;
-  GenMatrixD indices(1, count);  // 1 x 0 is the empty value
+  GenMatrixD indices(1, nonzeroCount(in));  // 1 x 0 is the empty value
   int next = 0;
   for (int i = 0; i < M.Rows(); ++i)
     for (int j = 0; j < M.Cols(); ++j)
       if (M(i, j) != 0.0) indices[next++] = j * M.Rows() + i + 1.0;
   out = indices;
+}
+
+int nonzeroCount(const Value& in) {
+  if (in.IsScalar()) return *in.Scalar() != 0.0;
+  if (!in.IsMatrix()) return 0;
+  const GenMatrixD& M = *in.Matrix();
+  int count = 0;
+  for (int k = 0; k < M.Size(); ++k)
+    if (M[k] != 0.0) ++count;
+  return count;
 }

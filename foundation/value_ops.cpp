@@ -1,9 +1,11 @@
 // The arithmetic operators of the language on values. Each dispatches on the
 // pair of operand tags; the scalar-scalar case computes inline.
+#include <algorithm>
 #include <cmath>
 #include <iostream>
 #include <ostream>
 
+#include "allocation.h"
 #include "factor.h"
 #include "value.h"
 
@@ -38,6 +40,31 @@ GenMatrixD leftDivide(const GenMatrixD& M, const GenMatrixD& N) {
   GenMatrixD Q(M.Cols(), N.Cols());
   solveLeastSquares(M, N, Q, 'N');
   return Q;
+}
+
+// M / N: the transpose of M (P) lives throughout; a square N adds its LU
+// copy while the solve runs and then the result, any other N the
+// least-squares solution Q for good, the solve's own arrays while it runs
+// and then the result.
+double rightDivideCount(const GenMatrixD& M, const GenMatrixD& N) {
+  const double P = M.Size();
+  const double result = elementCount(M.Rows(), N.Rows());
+  if (N.Rows() == N.Cols()) return P + std::max(solveLinearWorkCount(N), result);
+  return P + result + std::max(solveLeastSquaresWorkCount(N, M.Rows(), 'T'), result);
+}
+
+// M \ N: a square M solves in the copy of N that becomes the result; any
+// other M solves into the result Q.
+double leftDivideCount(const GenMatrixD& M, const GenMatrixD& N) {
+  if (M.Rows() == M.Cols()) return N.Size() + solveLinearWorkCount(M);
+  return elementCount(M.Cols(), N.Cols()) + solveLeastSquaresWorkCount(M, N.Cols(), 'N');
+}
+
+// A division with at most one matrix operand holds the scaled copy of the
+// matrix, nothing when either operand is empty.
+double scaledCount(const Value& a, const Value& b) {
+  if (a.IsEmpty() || b.IsEmpty()) return 0.0;
+  return std::max(a.ElementCount(), b.ElementCount());
 }
 
 // Either division with exactly one scalar operand s scales the matrix by
@@ -114,6 +141,16 @@ Value leftDivideValues(const Value& a, const Value& b) {
   Value result;
   result = leftDivide(*a.Matrix(), *b.Matrix());
   return result;
+}
+
+double rightDivideElementCount(const Value& a, const Value& b) {
+  if (pairOf(a.Tag(), b.Tag()) != kMatrixMatrix) return scaledCount(a, b);
+  return rightDivideCount(*a.Matrix(), *b.Matrix());
+}
+
+double leftDivideElementCount(const Value& a, const Value& b) {
+  if (pairOf(a.Tag(), b.Tag()) != kMatrixMatrix) return scaledCount(a, b);
+  return leftDivideCount(*a.Matrix(), *b.Matrix());
 }
 
 Value powerValues(const Value& a, const Value& b) {

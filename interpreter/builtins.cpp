@@ -42,29 +42,34 @@ int closeCall() {
 
 int isSquare(const Value& v) { return v.Rows() == v.Cols(); }
 
-// A function computed by a value built-in after a test of its argument.
+// A function computed by a value built-in after a test of its argument and
+// the memory gate's test of what the computation holds.
 struct CheckedBuiltin {
   int keyword;
   int (*accepts)(const Value&);
   const char* rejected;
+  double (*held)(const Value& in);
   int (*compute)(const Value& in, Value& out);
   const char* failed;
 };
 
-const CheckedBuiltin invBuiltin = {kInv, isSquare, "Can not invert nonsquare matrices!", invValue,
+// clang-format off
+const CheckedBuiltin invBuiltin = {kInv, isSquare, "Can not invert nonsquare matrices!", invElementCount, invValue,
                                    "'inv' failed. Matrix may be ill conditionated or singular."};
 const CheckedBuiltin cholBuiltin = {kChol, isSymmetric,
-                                    "Can only compute cholesky factorization of square symmetric matrices!", cholValue,
-                                    "'chol' failed. Matrix may be not positive definite."};
-const CheckedBuiltin eigBuiltin = {kEig, isSquare, "Can only compute eigenvalues of square matrices!", eigValue,
-                                   "'eig' failed."};
+                                    "Can only compute cholesky factorization of square symmetric matrices!",
+                                    cholElementCount, cholValue, "'chol' failed. Matrix may be not positive definite."};
+const CheckedBuiltin eigBuiltin = {kEig, isSquare, "Can only compute eigenvalues of square matrices!", eigElementCount,
+                                   eigValue, "'eig' failed."};
 const CheckedBuiltin eigvecBuiltin = {kEigvec, isSquare, "Can only compute eigenvectors of square matrices!",
-                                      eigvecValue, "'eigvec' failed."};
+                                      eigvecElementCount, eigvecValue, "'eigvec' failed."};
+// clang-format on
 
 int callChecked(const CheckedBuiltin& builtin, Value& result) {
   Value argument;
   if (readArgument(builtin.keyword, argument)) return 1;
   if (!builtin.accepts(argument)) return fail(builtin.rejected);
+  if (checkAllocatable(builtin.held(argument))) return 1;
   if (builtin.compute(argument, result)) return fail(builtin.failed);
   return closeCall();
 }
@@ -182,7 +187,8 @@ int primarySqrt(Value& result) {
   if (readArgument(kSqrt, result)) return 1;
   // sqrtValue writes in place; the argument may share a stored value's
   // elements.
-  if (sqrtValue(result.MakePrivate())) reportWarning("Matrix contains negative elements which were ignored.");
+  if (makeWritable(result)) return 1;
+  if (sqrtValue(result)) reportWarning("Matrix contains negative elements which were ignored.");
   return closeCall();
 }
 
@@ -267,6 +273,7 @@ int primaryNull(Value& result) {
 int primaryFind(Value& result) {
   Value argument;
   if (readArgument(kFind, argument)) return 1;
+  if (checkAllocatable(nonzeroCount(argument))) return 1;
   findValue(argument, result);
   return closeCall();
 }

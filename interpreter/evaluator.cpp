@@ -48,10 +48,13 @@ using Level = int (*)(Value&);
 using Operation = Value (*)(const Value&, const Value&);
 // The message that refuses the operator `kind` between a and b, or null.
 using SizeTest = const char* (*)(int kind, const Value& a, const Value& b);
+// The elements an operation holds at once, its result included.
+using HeldCount = double (*)(const Value& a, const Value& b);
 
 struct BinaryOperator {
   int kind;
   Operation apply;
+  HeldCount held = nullptr;  // null: the result alone (resultElementCount)
 };
 
 // Two matrices (not a scalar, not the empty value) of different shapes.
@@ -98,21 +101,20 @@ const BinaryOperator kRelationalOperators[] = {
     {kLess, ltValues}, {kLessEqual, leValues}, {kGreater, gtValues}, {kGreaterEqual, geValues}};
 const BinaryOperator kEqualityOperators[] = {{kEqual, eqValues}, {kNotEqual, neValues}};
 const BinaryOperator kAdditiveOperators[] = {{kPlus, addValues}, {kMinus, subtractValues}};
-const BinaryOperator kMultiplicativeOperators[] = {
-    {kTimes, multiplyValues}, {kBackslash, leftDivideValues}, {kSlash, rightDivideValues}};
+const BinaryOperator kMultiplicativeOperators[] = {{kTimes, multiplyValues},
+                                                   {kBackslash, leftDivideValues, leftDivideElementCount},
+                                                   {kSlash, rightDivideValues, rightDivideElementCount}};
 const BinaryOperator kPowerOperators[] = {{kPower, powerValues}};
 
-// result = result op right after the level's size test and the test of
-// the result's size.
+// result = result op right after the level's size test and the memory
+// gate's test of what the operation holds.
 int applyOperator(const BinaryOperator& op, SizeTest test, Value& result, const Value& right) {
   if (const char* message = test(op.kind, result, right)) {
     reportError(message);
     return 1;
   }
-  if (!isAllocatableCount(resultElementCount(op.kind, result, right))) {
-    reportError("Invalid size.");
+  if (checkAllocatable(op.held != nullptr ? op.held(result, right) : resultElementCount(op.kind, result, right)))
     return 1;
-  }
   result = op.apply(result, right);
   resultName = kAnsName;
   return 0;
@@ -237,6 +239,18 @@ VARNEL_LEVEL int orLevel(Value& result) {
 
 const char kTooManyNestedExpressions[] = "Too many nested expressions.";
 
+int checkAllocatable(double count) {
+  if (isAllocatableCount(count)) return 0;
+  reportError("Invalid size.");
+  return 1;
+}
+
+int makeWritable(Value& value) {
+  if (value.IsShared() && checkAllocatable(value.ElementCount())) return 1;
+  value.MakePrivate();
+  return 0;
+}
+
 int evalExpression(Value& result) {
   if (ExpressionNesting::Full()) {
     reportError(kTooManyNestedExpressions);
@@ -265,6 +279,7 @@ int evalUnarySign(Value& result) {
   if (peekKind(0) == kSpace) skipSpaces();
   if (evalNot(result)) return 1;
   if (kind == kMinus) {
+    if (checkAllocatable(result.ElementCount())) return 1;
     result = multiplyValues(Value(-1.0), result);
     resultName = kAnsName;
   }
@@ -278,7 +293,8 @@ int evalNot(Value& result) {
   if (evalPostfix(result)) return 1;
   // notValue writes in place; the operand may share a stored value's
   // elements.
-  notValue(result.MakePrivate());
+  if (makeWritable(result)) return 1;
+  notValue(result);
   resultName = kAnsName;
   return 0;
 }
@@ -288,7 +304,10 @@ int evalPostfix(Value& result) {
   if (peekKind(0) == kQuote) {
     expectToken(kQuote);
     // A scalar and the empty value are their own transposes.
-    if (result.IsMatrix()) result = transposeValue(result);
+    if (result.IsMatrix()) {
+      if (checkAllocatable(result.ElementCount())) return 1;
+      result = transposeValue(result);
+    }
     resultName = kAnsName;
   }
   return 0;

@@ -52,6 +52,15 @@ double resultElementCount(int kind, const Operand& a, const Operand& b) {
   }
 }
 
+// The memory gate as the evaluator asks it before it makes a matrix: 0 when
+// count elements (of every buffer that lives at once) can be made now, else
+// 1 after reporting "Invalid size.".
+int checkAllocatable(double count);
+// Makes value's elements private (Value::MakePrivate) for a write in place,
+// once the gate lets the copy through; 0, or 1 after "Invalid size." with
+// value unchanged.
+int makeWritable(Value& value);
+
 // One whole expression (the loosest level). Nested more than
 // kMaxExpressionNesting deep, it is refused with "Too many nested
 // expressions.".

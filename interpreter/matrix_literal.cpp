@@ -77,7 +77,7 @@ int readLiteral(Value& result) {
 }  // namespace
 
 MatrixLiteralBuilder::MatrixLiteralBuilder()
-    : elements(Value()), rowEnds(0), rowHeight(0), rowWidth(0), totalRows(0), width(0), elementTotal(0) {}
+    : elements(Value()), rowEnds(0), rowHeight(0), rowWidth(0), totalRows(0), width(0), elementTotal(0), room(0.0) {}
 
 MatrixLiteralBuilder::~MatrixLiteralBuilder() = default;
 
@@ -88,9 +88,16 @@ int MatrixLiteralBuilder::Add(Value element) {
   if (width != 0 && static_cast<long long>(rowWidth) + cols > width) return kLiteralTooWide;
   if (rowHeight != 0 && rows != rowHeight) return kLiteralRowMismatch;
   // The assembled matrix holds exactly the elements of the elements, so
-  // this bound also keeps every row and column count within an int.
+  // the memory gate's bound also keeps every row and column count within an
+  // int. Asking the gate may read files: it is asked for room to double
+  // whenever the elements outgrow what it granted, so a literal asks a
+  // number of times that grows with the logarithm of its size.
   const long long total = elementTotal + element.ElementCount();
-  if (!isAllocatableCount(static_cast<double>(total))) return kLiteralTooLarge;
+  if (total > room) {
+    const double granted = allocatableCount(static_cast<double>(total), 2.0 * total);
+    if (granted < 0.0) return kLiteralTooLarge;
+    room = granted;
+  }
   elements.Append(element);
   if (rowHeight == 0) rowHeight = rows;
   rowWidth += cols;

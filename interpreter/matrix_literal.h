@@ -43,6 +43,7 @@ class MatrixLiteralBuilder {
   int totalRows;           // sum of the heights of the closed rows
   int width;               // columns of the first closed row; 0 until one closes
   long long elementTotal;  // elements of every element added so far
+  double room;             // elements the memory gate last let through
 };
 
 // The primary of "[": reads the literal, over several input lines when a

@@ -30,6 +30,7 @@ int readSubscriptIndex(Value& index, bool& colon) {
 int selectByList(const Value& I, const Value& value, SharedArray<int>& indices, int& rows, int& cols) {
   const int count = I.ElementCount();
   const double total = value.ElementCount();
+  if (checkAllocatable(intsAsElements(count))) return 1;
   indices.Resize(count);
   for (int k = 0; k < count; ++k) {
     // Tested as a double before the conversion: a NaN is out of range.
@@ -55,10 +56,10 @@ int selectByPair(const Value& I, bool allRows, const Value& J, bool allColumns, 
   }
   const double r = allRows ? value.Rows() : I.ElementCount();
   const double c = allColumns ? value.Cols() : J.ElementCount();
-  if (!isAllocatableCount(r * c)) {
-    reportError("Invalid size.");
-    return 1;
-  }
+  // The index list has an entry for every element of the selection, which
+  // a read then makes (selectElements asks for it again): counted as a
+  // matrix, the list also stays within an int's count.
+  if (checkAllocatable(r * c)) return 1;
   rows = static_cast<int>(r);
   cols = static_cast<int>(c);
   mode = kIndexedElements;
@@ -68,20 +69,20 @@ int selectByPair(const Value& I, bool allRows, const Value& J, bool allColumns, 
 }
 
 // out = the selection of source (out may be source itself); never shares
-// source's storage.
-void selectElements(const Value& source, const SharedArray<int>& indices, int rows, int cols, int mode,
-                    Value& out) {
+// source's storage. 0, or 1 after "Invalid size." with out unchanged.
+int selectElements(const Value& source, const SharedArray<int>& indices, int rows, int cols, int mode, Value& out) {
   const int total = rows * cols;
   if (total == 0) {
     out.Release();
-    return;
+    return 0;
   }
   const bool all = mode == kAllElements;
   if (total == 1) {
     const double x = elementOf(source, all ? 0 : indices[0]);
     out = x;
-    return;
+    return 0;
   }
+  if (checkAllocatable(total)) return 1;
   GenMatrixD selection(rows, cols);
   if (source.IsScalar()) {
     selection.Fill(*source.Scalar());
@@ -90,6 +91,7 @@ void selectElements(const Value& source, const SharedArray<int>& indices, int ro
     for (int k = 0; k < total; ++k) selection[k] = data[all ? k : indices[k]];
   }
   out = selection;
+  return 0;
 }
 
 // A subscript after a name, with the value it selects from: the value as it
@@ -143,10 +145,24 @@ int writeSelection(Value& target, const Value& rhs, const Subscript& subscript) 
   return assignSubscript(target, rhs, subscript.indices);
 }
 
+// A whole stored value as a read by name gives it: sharing its elements,
+// which whatever writes them in place makes private first. The solver's
+// point (holdsSolverPoint) is the exception: later phases write it in place,
+// so it is read as a private copy, once the memory gate lets it through.
+int readWhole(const Value& stored, Value& result) {
+  if (!holdsSolverPoint(stored)) {
+    result = stored;
+    return 0;
+  }
+  if (checkAllocatable(stored.ElementCount())) return 1;
+  result.DeepCopy(stored);
+  return 0;
+}
+
 // What follows the name of a parameter or variable: an optional subscript,
 // then an assignment, which assign stores and yields (subscript null when
-// the name has none), or a read. A read is a private copy of the whole value
-// (shown under the name) or the subscript's selection (an "ans").
+// the name has none), or a read. A read is the whole value (shown under the
+// name) or the subscript's selection (an "ans").
 template <class T>
 int readOrAssign(Entry<T>& entry, int (*assign)(Entry<T>&, Subscript*, Value&), Value& result) {
   const std::string& name = entry.Name();
@@ -155,21 +171,16 @@ int readOrAssign(Entry<T>& entry, int (*assign)(Entry<T>&, Subscript*, Value&), 
     // The common case, without an index list to make.
     if (peekNonSpace() == kAssign) return assign(entry, nullptr, result);
     resultName = name;
-    result.DeepCopy(stored);
-    return 0;
+    return readWhole(stored, result);
   }
   Subscript subscript;
   subscript.before = stored;
   if (parseSubscript(subscript.before, subscript.indices, subscript.rows, subscript.cols, subscript.mode)) return 1;
   resultName = name;
   if (peekNonSpace() == kAssign) return assign(entry, &subscript, result);
-  if (subscript.mode == kWholeValue) {
-    result.DeepCopy(subscript.before);
-    return 0;
-  }
-  selectElements(subscript.before, subscript.indices, subscript.rows, subscript.cols, subscript.mode, result);
+  if (subscript.mode == kWholeValue) return readWhole(subscript.before, result);
   resultName = kAnsName;
-  return 0;
+  return selectElements(subscript.before, subscript.indices, subscript.rows, subscript.cols, subscript.mode, result);
 }
 
 // Two matrix values over the same elements.
@@ -189,17 +200,16 @@ int assignParameter(ParameterEntry& entry, Subscript* subscript, Value& result) 
   if (subscriptMode(subscript) == kWholeValue) {
     turnInlineOff(name, stored, rhs);
     result = std::move(rhs);
-    stored.StoreResult(result);
+    stored = result;
   } else {
     // The written value replaces the stored one, so while the stored value
-    // still holds the same elements they are written in place rather than
-    // copied. Every test comes before the first element is written, so a
-    // failure writes nothing.
+    // still holds the same elements, and nothing else does, they are written
+    // in place rather than copied. Every test comes before the first element
+    // is written, so a failure writes nothing.
     Value& target = subscript->before;
     const bool sameElements = holdSameElements(stored, target);
     if (sameElements) stored.Release();
-    target.MakePrivate();
-    const int failed = writeSelection(target, rhs, *subscript);
+    const int failed = makeWritable(target) || writeSelection(target, rhs, *subscript);
     if (!failed || sameElements) stored = target;
     if (failed) return 1;
     result = std::move(target);
@@ -218,6 +228,18 @@ void makeDiagonal(int m, int n, double s, Value& out) {
   GenMatrixD d(m, n, 0.0, 0);
   for (int i = 0; i < std::min(m, n); ++i) d(i, i) = s;
   out = d;
+}
+
+// The whole m x n value of a variable of the type that a scalar s assigns,
+// once the memory gate lets it through: s on the diagonal of a diagonal
+// variable, everywhere else in any other. 0, or 1 after "Invalid size.".
+int fillVariable(int type, int m, int n, double s, Value& out) {
+  if (checkAllocatable(elementCount(m, n))) return 1;
+  if (type == kDiag)
+    makeDiagonal(m, n, s, out);
+  else
+    out = Value(m, n, s);
+  return 0;
 }
 
 // The declaration's tests of a variable's new value, in their order.
@@ -251,20 +273,19 @@ int assignVariable(VariableEntry& entry, Subscript* subscript, Value& result) {
   // The declared size; no assignment changes it.
   const int m = record.GetValue().Rows();
   const int n = record.GetValue().Cols();
-  // The new value is built aside and stored only once it passes the tests.
+  // The new value is built aside and stored only once it passes the tests:
+  // the subscript's value still holds the elements, so they are copied.
   Value next;
   if (subscriptMode(subscript) != kWholeValue) {
-    next.DeepCopy(subscript->before);
-    if (writeSelection(next, rhs, *subscript)) return 1;
+    next = subscript->before;
+    if (makeWritable(next) || writeSelection(next, rhs, *subscript)) return 1;
   } else if (!rhs.IsScalar()) {
     next = std::move(rhs);
-  } else if (record.GetType() == kDiag) {
-    makeDiagonal(m, n, *rhs.Scalar(), next);
-  } else {
-    next = Value(m, n, *rhs.Scalar());
+  } else if (fillVariable(record.GetType(), m, n, *rhs.Scalar(), next)) {
+    return 1;
   }
   if (checkVariableValue(name, record.GetType(), m, n, next)) return 1;
-  record.GetValue().StoreResult(next);
+  record.GetValue() = next;
   result = std::move(next);
   resultName = name;
   needsRebuild = 1;
@@ -329,13 +350,10 @@ int primaryNewName(Value& result) {
   if (evalExpression(result)) return 1;
   // The right-hand side may have bound the name itself (x = 1 + (x = 2));
   // the value of the whole assignment replaces that one.
-  if (parameterTable.Find(name).index >= 0) {
-    parameterTable.Lookup(name).StoreResult(result);
-  } else {
-    Value stored;
-    stored.StoreResult(result);
-    parameterTable.Insert(name, stored);
-  }
+  if (parameterTable.Find(name).index >= 0)
+    parameterTable.Lookup(name) = result;
+  else
+    parameterTable.Insert(name, result);
   resultName = name;
   return 0;
 }
@@ -384,8 +402,9 @@ int parseSubscript(const Value& value, SharedArray<int>& indices, int& rows, int
   return selectByList(first, value, indices, rows, cols);
 }
 
-void readSubscript(Value& value, const SharedArray<int>& indices, int rows, int cols, int mode) {
-  if (mode != kWholeValue) selectElements(value, indices, rows, cols, mode, value);
+int readSubscript(Value& value, const SharedArray<int>& indices, int rows, int cols, int mode) {
+  if (mode == kWholeValue) return 0;
+  return selectElements(value, indices, rows, cols, mode, value);
 }
 
 int assignSubscript(Value& target, const Value& source, const SharedArray<int>& indices) {

@@ -6,13 +6,14 @@
 // Each primary takes its own first token and returns 0, or 1 after an error
 // report. An assignment is an expression: the primary that meets "=" after
 // its name (and subscript) evaluates the rest as the right-hand side, stores
-// the new value and yields the value itself. Values read from the workspace
-// are private copies. The value of a subscripted assignment shares the
-// elements just stored instead of copying them all again, so whatever writes
-// the elements of an expression's result in place first makes them private
-// (Value::MakePrivate), and every write into a stored value does the same:
-// nothing done to a result reaches a stored value, and no later assignment
-// reaches a result.
+// the new value and yields the value itself. A value read from the
+// workspace, the value of an assignment and the stored value share their
+// elements instead of copying them (the solver's point alone is read as a
+// copy: the solver writes it in place), so whatever writes the elements of
+// an expression's result in place first makes them private (makeWritable),
+// and every write into a stored value does the same: the values copy on
+// write. Nothing done to a result reaches a stored value, and no later
+// assignment reaches a result.
 #ifndef VARNEL_PRIMARIES_H
 #define VARNEL_PRIMARIES_H
 
@@ -44,7 +45,9 @@ int primaryVariable(Value& result);
 int parseSubscript(const Value& value, SharedArray<int>& indices, int& rows, int& cols, int& mode);
 // Replaces value by the selection parseSubscript described (kWholeValue
 // leaves it unchanged). The result never shares the old value's storage.
-void readSubscript(Value& value, const SharedArray<int>& indices, int rows, int cols, int mode);
+// 0, or 1 after "Invalid size." for a selection the memory gate refuses,
+// with value unchanged.
+int readSubscript(Value& value, const SharedArray<int>& indices, int rows, int cols, int mode);
 // Writes source's elements (column-major) into target at the listed
 // indices; the counts must agree, else "Assignment with different number of
 // terms." and 1 with target unchanged.

@@ -138,6 +138,9 @@ int assignMask(const std::string& name, Value& result) {
   VarRecord& record = variableTable.Lookup(name);
   if (M.Min() < 0.0 || M.Max() > record.GetValue().ElementCount() || !isNumberEverywhere(M))
     return fail("Mask subscript out of range.");
+  // The mask's entries and, for a matrix mask, a count for each number it
+  // may hold, all ints.
+  if (checkAllocatable(intsAsElements(2.0 * M.ElementCount() + 1.0))) return 1;
   SharedArray<int> mask;
   if (record.GetType() == kScl) {
     if (!M.IsScalar()) return fail("Can not assign a matrix mask to a scalar variable.");
@@ -214,7 +217,9 @@ int primaryMask(Value& result) {
   std::string name;
   if (takeMaskVariable(name)) return 1;
   if (peekNonSpace() != kAssign) {
-    maskToValue(variableTable.Lookup(name), result);
+    const VarRecord& record = variableTable.Lookup(name);
+    if (checkAllocatable(record.GetMask().Size())) return 1;  // shown at the variable's size
+    maskToValue(record, result);
   } else if (assignMask(name, result)) {
     return 1;
   }

@@ -119,6 +119,13 @@ void seedReservedParameters() {
   }
 }
 
+bool holdsSolverPoint(const Value& v) {
+  if (!v.IsMatrix()) return false;
+  for (const GenMatrixD& point : builtVariableValues)
+    if (point.Data() == v.Matrix()->Data()) return true;
+  return false;
+}
+
 void releaseBuiltResults() {
   while (!builtVariableNames.empty()) builtVariableNames.pop_back();
   builtVariableNames.shrink_to_fit();

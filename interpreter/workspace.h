@@ -101,6 +101,11 @@ void clearObjective();
 // next. searchPath and runLimits, set up by the host, stay.
 void resetWorkspace();
 
+// Whether v's elements are those of a built variable's value
+// (builtVariableValues): after a solve a matrix variable holds the solver's
+// point, which every later phase writes in place.
+bool holdsSolverPoint(const Value& v);
+
 // Frees what the last build left: the arrays of built variable names and
 // values (last element first) and the built problem.
 void releaseBuiltResults();

@@ -632,6 +632,5 @@ int applyLmiSubscript(Value& v) {
   SharedArray<int> indices;
   int rows, cols, mode;
   if (parseSubscript(v, indices, rows, cols, mode)) return 1;
-  readSubscript(v, indices, rows, cols, mode);
-  return 0;
+  return readSubscript(v, indices, rows, cols, mode);
 }

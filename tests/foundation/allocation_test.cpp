@@ -20,6 +20,44 @@ TEST(IsAllocatableCount, AcceptsWhatAMatrixCanHold) {
   EXPECT_EQ(isAllocatableCount(-1), 0);
 }
 
+// Storage that grows asks for room ahead of its need: the grant is as much
+// of it as fits, the system is asked once at most, and not at all for a
+// need that is small enough to pass unasked.
+TEST(AllocatableCount, GrantsRoomAheadOfTheNeedAskingTheSystemOnce) {
+  const double small = 1 << 20;  // the largest need that passes unasked
+  const struct {
+    double needed;
+    double wanted;
+    double granted;  // NAN: any count from needed up to wanted
+    long queries;
+  } cases[] = {
+      {10, 20, 20, 0},
+      {10, 4 * small, small, 0},
+      {small + 1, 2 * small, 2 * small, 1},
+      {small + 1, 1e18, NAN, 1},  // what the memory left allows
+      {1e18, 2e18, -1, 0},        // beyond what an int counts
+      {NAN, NAN, -1, 0},
+      {-1, 1, -1, 0},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.needed);
+    const long before = memoryQueryCount();
+    const double granted = allocatableCount(c.needed, c.wanted);
+    EXPECT_EQ(memoryQueryCount() - before, c.queries);
+    if (std::isnan(c.granted)) {
+      EXPECT_GE(granted, c.needed);
+      EXPECT_LE(granted, 2147483647.0);
+    } else {
+      EXPECT_EQ(granted, c.granted);
+    }
+  }
+  // A host's cap bounds the grant as it bounds a single count.
+  setElementCap(100);
+  EXPECT_EQ(allocatableCount(10, 1000), 100);
+  EXPECT_EQ(allocatableCount(101, 1000), -1);
+  setElementCap(INFINITY);
+}
+
 // rows * cols in int wraps around for these sizes (65536^2 to 0, 46341^2
 // past the largest int); the count does not.
 TEST(ElementCount, IsTheExactProductOfTheSizes) {

@@ -166,29 +166,32 @@ TEST(ValueAssignment, FromItselfLeavesTheValueIntact) {
   EXPECT_EQ((*v.Matrix())(0, 0), 6.0);
 }
 
-// A result that alone holds its elements is stored by sharing them; one
-// whose elements have another holder is stored as a private copy, so that
-// the other holder's writes never reach the stored value.
-TEST(ValueAssignment, StoreResultSharesOnlyWhatNoOneElseHolds) {
-  Value fresh = matrixValue(2, 2, {1, 2, 3, 4});
-  ASSERT_EQ(refCount(fresh), 1);
-  Value stored;
-  stored.StoreResult(fresh);
-  EXPECT_EQ(stored.Matrix()->Data(), fresh.Matrix()->Data());
+// Making a value's elements private before a write in place copies them
+// only when another holder shares them; afterwards neither side's writes
+// reach the other.
+TEST(ValueAssignment, MakePrivateCopiesOnlyWhatAnotherHolds) {
+  Value alone = matrixValue(2, 2, {1, 2, 3, 4});
+  const double* elements = alone.Matrix()->Data();
+  EXPECT_FALSE(alone.IsShared());
+  alone.MakePrivate();
+  EXPECT_EQ(alone.Matrix()->Data(), elements);
 
-  const Value holder = fresh;  // now two hold the elements
-  Value copied;
-  copied.StoreResult(fresh);
-  EXPECT_NE(copied.Matrix()->Data(), fresh.Matrix()->Data());
-  EXPECT_EQ(refCount(copied), 1);
-  (*fresh.Matrix())[0] = 9.0;
-  EXPECT_EQ((*copied.Matrix())[0], 1.0);
+  const Value holder = alone;  // now two hold the elements
+  EXPECT_TRUE(alone.IsShared());
+  EXPECT_TRUE(holder.IsShared());
+  alone.MakePrivate();
+  EXPECT_NE(alone.Matrix()->Data(), elements);
+  EXPECT_FALSE(alone.IsShared());
+  EXPECT_FALSE(holder.IsShared());
+  (*alone.Matrix())[0] = 9.0;
+  EXPECT_EQ((*holder.Matrix())[0], 1.0);
+  EXPECT_TRUE(sameValue(alone, matrixValue(2, 2, {9, 2, 3, 4})));
 
   Value scalar(7.0);
-  stored.StoreResult(scalar);
-  EXPECT_EQ(*stored.Scalar(), 7.0);
-  stored.StoreResult(Value());
-  EXPECT_TRUE(stored.IsEmpty());
+  const Value scalarCopy = scalar;
+  EXPECT_FALSE(scalar.IsShared());
+  EXPECT_EQ(*scalar.MakePrivate().Scalar(), 7.0);
+  EXPECT_FALSE(Value().IsShared());
 }
 
 TEST(ValueAssignment, MovesKeepTheSharingRule) {

@@ -169,7 +169,7 @@ TEST_F(DeclarationTest, RebuildIsMarkedOnlyOnceAnItemIsReached) {
 TEST_F(DeclarationTest, TheInitialValueIsTheVariablesOwn) {
   setParameter("p", matrixValue(2, 2, {1, 2, 3, 4}));
   ASSERT_EQ(declare("var x = p"), 0);
-  (*parameterTable.Lookup("p").Matrix())(0, 0) = 9.0;
+  ASSERT_EQ(runLines("p(1,1) = 9;\n"), 0) << output.str();
   EXPECT_TRUE(sameMatrix(asMatrix(variable("x").GetValue()), make(2, 2, {1, 2, 3, 4})));
 }
 

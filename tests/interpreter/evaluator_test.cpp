@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdio>
 #include <iostream>
 #include <sstream>
 #include <string>
@@ -16,6 +17,7 @@
 #include "process_memory.h"
 #include "script_fixture.h"
 #include "test_matrices.h"
+#include "value_utils.h"
 #include "workspace.h"
 
 namespace {
@@ -219,6 +221,68 @@ TEST_F(EvaluatorTest, MatrixBeyondTheMemoryLeftIsRefused) {
         if (leaveAddressSpace(64.0 * 1024 * 1024)) std::_Exit(2);
         const int status = run("z = ones(20000, 20000)");
         std::_Exit(status == 1 && lastMessage() == "Invalid size." && !has("z") ? 0 : 1);
+      },
+      ::testing::ExitedWithCode(0), "");
+}
+
+// With room left for half a copy of a large matrix, every statement that
+// would make a matrix of its size, a temporary included, fails with
+// "Invalid size." instead of ending the process, and the workspace stays
+// as it was; reading and assigning the matrix by name share its elements
+// and fit. Each statement is followed by one that must run.
+TEST_F(EvaluatorTest, StatementsBeyondTheMemoryLeftFailAndTheRunGoesOn) {
+  if (processStatusKb("VmSize:") < 0) GTEST_SKIP() << "no /proc/self/status";
+  const int n = 3000;  // 72 MB of elements
+  const char* const kInvalid = "Invalid size.";
+  const struct {
+    const char* statement;
+    const char* message;  // "" for a statement that fits
+  } cases[] = {
+      {"b = a; c = a;", ""},
+      {"a;", ""},
+      {"b = (a(:,:));", ""},
+      {"a(1,1) = 1;", ""},  // written in place
+      {"b = a + a;", kInvalid},
+      {"-a;", kInvalid},
+      {"a';", kInvalid},
+      {"a == a;", kInvalid},
+      {"a & a;", kInvalid},
+      {"a - a;", kInvalid},
+      {"find(a);", kInvalid},
+      {"b = a + 1;", kInvalid},
+      {"~a;", kInvalid},
+      {"sqrt(a);", kInvalid},
+      {"a(:);", kInvalid},
+      {"[a a];", kInvalid},
+      {"b = a; b(1,1) = 5;", kInvalid},
+      {"b = a; a(2,2) = 5;", kInvalid},
+      {"a / a;", kInvalid},
+      {"inv(a);", kInvalid},
+      {"eig(a);", kInvalid},
+  };
+  GTEST_FLAG_SET(death_test_style, "threadsafe");  // the process has BLAS threads
+  EXPECT_EXIT(
+      {
+        setParameter("a", Value(n, n, 1.0));
+        const double* elements = parameter("a").Matrix()->Data();
+        if (leaveAddressSpace(0.5 * n * n * sizeof(double))) std::_Exit(2);
+        int failures = 0;
+        for (const auto& c : cases) {
+          const int status = runLines(std::string(c.statement) + "\n");
+          const std::string message = lastMessage();
+          parameterTable.Remove("b");
+          parameterTable.Remove("c");
+          const Value& a = parameter("a");
+          const bool intact = a.Matrix()->Data() == elements && a.Rows() == n && a.Cols() == n &&
+                              (*a.Matrix())[0] == 1.0 && (*a.Matrix())[n * n - 1] == 1.0;
+          const bool goesOn = runLines("x = 7;\n") == 0 && scalar("x") == 7.0;
+          if (status != (*c.message != '\0') || message != c.message || !intact || !goesOn) {
+            std::fprintf(stderr, "%s: status %d, message \"%s\", intact %d, goes on %d\n", c.statement, status,
+                         message.c_str(), intact, goesOn);
+            ++failures;
+          }
+        }
+        std::_Exit(failures == 0 ? 0 : 1);
       },
       ::testing::ExitedWithCode(0), "");
 }
@@ -612,9 +676,9 @@ TEST_F(SubscriptTest, FailedAssignmentsChangeNothing) {
   }
 }
 
-// The stored value and the expression's value never share storage: in-place
-// operations on the result leave the workspace alone, and neither does an
-// assignment share with the value it came from.
+// In-place operations on an expression's value leave the workspace alone,
+// and what is done to one name does not reach the name it was assigned
+// from.
 TEST_F(SubscriptTest, StoredValuesArePrivate) {
   setParameter("q", row({1, 0}));
   ASSERT_EQ(run("~(r = q)"), 0);
@@ -636,12 +700,15 @@ TEST_F(SubscriptTest, StoredValuesArePrivate) {
   EXPECT_TRUE(sameValue(result, row({2, 3})));
   EXPECT_TRUE(sameValue(parameter("p"), row({4, 9})));
 
-  // The stored value may share its elements with the statement's own value
-  // (a result is stored without a copy), but with nothing that outlives it.
+  // An assignment from a name shares the elements until one of the two is
+  // written, which then writes its own copy.
   ASSERT_EQ(run("p = q"), 0);
   result.Release();
-  EXPECT_EQ(parameter("p").Matrix()->Storage().RefCount(), 1);
-  EXPECT_EQ(parameter("q").Matrix()->Storage().RefCount(), 1);
+  EXPECT_EQ(parameter("p").Matrix()->Data(), parameter("q").Matrix()->Data());
+  ASSERT_EQ(run("p(1) = 7"), 0);
+  ASSERT_EQ(run("q(2) = 8"), 0);
+  EXPECT_TRUE(sameValue(parameter("p"), row({7, 0})));
+  EXPECT_TRUE(sameValue(parameter("q"), row({1, 8})));
 }
 
 // A subscripted write into a parameter whose storage someone else holds too
@@ -700,6 +767,50 @@ TEST_F(EvaluatorTest, CopiesOfASubscriptedAssignmentsValueKeepTheirOwnElements) 
   EXPECT_TRUE(sameValue(parameter("q"), row({9, 6})));
   EXPECT_TRUE(sameValue(parameter("r"), row({3, 4})));
   EXPECT_TRUE(sameValue(parameter(kAnsName), row({0, 0})));
+}
+
+// A name assigned from another shares its elements until one of the two
+// is written: a write through either name, by subscript or whole, leaves
+// the other as it was.
+TEST_F(EvaluatorTest, AWriteAfterAnAssignmentFromANameReachesThatNameOnly) {
+  const Value given = matrixValue(2, 2, {1, 2, 3, 4});
+  const struct {
+    const char* script;
+    const char* other;  // the name that must keep `given`
+  } cases[] = {
+      {"a = [1 2; 3 4]; b = a; a(1,1) = 5;", "b"},
+      {"a = [1 2; 3 4]; b = a; b(1,1) = 5;", "a"},
+      {"a = [1 2; 3 4]; b = a; b(:) = [5 6 7 8];", "a"},
+      {"a = [1 2; 3 4]; b = (a); c = b; c(2,2) = 0; b(1,2) = 0;", "a"},
+      {"a = [1 2; 3 4]; b = a(:,:); b(4) = 0;", "a"},
+      {"a = [1 2; 3 4]; b = a; a = a'; a(1) = 0;", "b"},
+      {"a = [1 2; 3 4]; for i = 1:2; b = a; b(i) = 0; end", "a"},
+      {"var X(2); a = [1 2; 3 4]; X = a; X(1,1) = 5;", "a"},
+      {"var X(2) = [1 2; 3 4]; a = X; X(1,1) = 5;", "a"},
+      {"var X(2) = [1 2; 3 4]; a = X; X = 0;", "a"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.script);
+    ASSERT_EQ(runScript(std::string(c.script) + "\n"), 0) << output.str();
+    EXPECT_TRUE(sameValue(parameter(c.other), given));
+  }
+}
+
+// After a solve a matrix variable shares its elements with the built
+// problem, whose later phases write their points into them: the variable
+// follows them, and a name assigned from the variable keeps what it got.
+TEST_F(EvaluatorTest, ANameAssignedFromTheSolversPointKeepsItsValue) {
+  variableTable.Insert(kAffineVariableName, VarRecord(kScl, Value(0.0)));  // as a run seeds it
+  ASSERT_EQ(runLines("format compact; var sym X(2); lmi = X; feas; p = X;\n"), 0) << output.str();
+  Value given;
+  given.DeepCopy(variable("X"));
+  ASSERT_TRUE(given.IsMatrix());
+  ASSERT_TRUE(sameValue(parameter("p"), given));
+  const int k = searchIndex("X", builtVariableNames.data(), builtVariableCount);
+  ASSERT_GE(k, 0);
+  builtVariableValues[k](0, 0) = 123.0;  // as a phase writes its point
+  EXPECT_EQ((*variable("X").Matrix())(0, 0), 123.0);
+  EXPECT_TRUE(sameValue(parameter("p"), given));
 }
 
 // Every parenthesis, argument, subscript and literal element is an expression
@@ -948,6 +1059,23 @@ TEST_F(OperatorTest, ElementLimitOfTheRunRefusesLargerResults) {
       {"1:101", "Invalid size."},
       {"[1:60 1:41]", "Invalid size."},
   });
+  // A division or a factorisation holds copies and work arrays beside its
+  // result: they count against the bound together, so these are refused
+  // though each result alone would fit.
+  setParameter("M", Value(10, 10, 1.0));
+  setParameter("S", matrixValue(2, 2, {2, 1, 1, 2}));
+  setElementCap(150);
+  expectValues({{"size(M * M)", row({10, 10})}, {"size(M')", row({10, 10})}, {"size(chol(eye(10)))", row({10, 10})}});
+  expectErrors({{"M / M", "Invalid size."},
+                {"M \\ M", "Invalid size."},
+                {"M(:, 1:9) \\ M", "Invalid size."},
+                {"M / M(1:9, :)", "Invalid size."},
+                {"inv(M)", "Invalid size."},
+                {"eig(M)", "Invalid size."},
+                {"eigvec(M)", "Invalid size."}});
+  // Small operands fit with everything they hold.
+  expectValues({{"size(S / S)", row({2, 2})}, {"size(inv(S))", row({2, 2})}, {"size(eigvec(S))", row({2, 2})}});
+  setElementCap(100);
   // null holds the argument's transpose, its n x n singular vectors and a
   // basis up to n x n at once: 2 * 36 + 6 elements fit, 2 * 49 + 7 do not,
   // though each of them alone would.

@@ -2,9 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <string>
 #include <vector>
 
+#include "allocation.h"
 #include "evaluator.h"
 #include "lexer.h"
 #include "primaries.h"
@@ -116,6 +118,32 @@ TEST(MatrixLiteralBuilder, RefusesAResultTooLargeToAllocate) {
   while (accepted < 4096 && (code = builder.Add(column)) == kLiteralAdded) ++accepted;
   EXPECT_EQ(code, kLiteralTooLarge);
   EXPECT_LT(accepted, 2048);
+}
+
+// Past 2^20 elements the memory gate asks the system, which reads files: a
+// literal asks it each time its elements outgrow what it was granted, a
+// number of times that grows with the logarithm of its size, not once for
+// each element.
+TEST(MatrixLiteralBuilder, AsksTheSystemForMemoryLogarithmicallyOften) {
+  const struct {
+    int rows;
+    int cols;
+    int count;  // elements added, side by side
+  } cases[] = {
+      {1, 1, (1 << 20) + 50000},
+      {1, 1000, 4000},
+      {1000, 1, 4000},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.cols);
+    const Value element(c.rows, c.cols, 1.0);
+    MatrixLiteralBuilder builder;
+    const long before = memoryQueryCount();
+    for (int k = 0; k < c.count; ++k) ASSERT_EQ(builder.Add(element), kLiteralAdded);
+    const double total = static_cast<double>(c.count) * c.rows * c.cols;
+    // One ask past 2^20 elements, then one at each doubling.
+    EXPECT_LE(memoryQueryCount() - before, 1 + std::ceil(std::log2(total / (1 << 20))));
+  }
 }
 
 // ---- Literals read from script lines --------------------------------------
