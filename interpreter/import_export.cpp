@@ -8,9 +8,10 @@
 
 #include "commands.h"
 #include "exec.h"
+#include "interrupts.h"
 #include "lexer.h"
-#include "primaries.h"
 #include "mat_file.h"
+#include "primaries.h"
 #include "report.h"
 #include "statements.h"
 #include "value_utils.h"
@@ -212,7 +213,8 @@ int checkExportNames(const std::vector<std::string>& names) {
 // Writes the values in order; an empty value is skipped. A name given more
 // than once is written at its last place only, where the file layer would
 // move it anyway, so that its earlier record is never written and then
-// rewritten away.
+// rewritten away. An interrupt stops the export after the record being
+// written.
 int exportValues(MATFile* file, const std::string& path, const std::vector<std::string>& names) {
   for (auto place = names.begin(); place != names.end(); ++place) {
     const std::string& name = *place;
@@ -221,6 +223,7 @@ int exportValues(MATFile* file, const std::string& path, const std::vector<std::
     if (value.IsEmpty()) continue;
     const double* data = value.IsScalar() ? value.Scalar() : value.Matrix()->Data();
     if (matPutFull(file, name.c_str(), value.Rows(), value.Cols(), data, nullptr)) return reportWriteFailure(path);
+    if (stopIfInterrupted()) return 1;
   }
   return 0;
 }
@@ -267,9 +270,12 @@ int exportStatement() {
     reportError("Can't open matlab file \"" + fileName + "\".");
     return 1;
   }
-  int status = exportValues(file, fileName, names);
   // The file replaces an earlier one only when it is closed after every
-  // record was written; after a failure the earlier file stays as it was.
-  if (matClose(file) != 0 && status == 0) status = reportWriteFailure(fileName);
-  return status;
+  // record was written; after a failure or an interrupt the earlier file
+  // stays as it was.
+  if (exportValues(file, fileName, names)) {
+    matAbandon(file);
+    return 1;
+  }
+  return matClose(file) != 0 ? reportWriteFailure(fileName) : 0;
 }
