@@ -11,6 +11,8 @@
 #include <vector>
 
 #include "exec.h"
+#include "interrupt_flag.h"
+#include "interrupts.h"
 #include "lexer.h"
 #include "report.h"
 #include "workspace.h"
@@ -60,10 +62,11 @@ class TerminalSignalGuard {
 };
 
 // Waits for one byte of the standard input, which setRawTerminal has put
-// into single-key mode.
+// into single-key mode; a Ctrl-C ends the wait without one.
 void waitForKey() {
   char key;
-  while (read(0, &key, 1) < 0 && errno == EINTR) {
+  while (!interruptRequested()) {
+    if (waitForInput(0) && (read(0, &key, 1) >= 0 || errno != EINTR)) return;
   }
 }
 
@@ -146,6 +149,7 @@ int pauseStatement() {
       terminalSaved = 0;
     }
   }
+  if (stopIfInterrupted()) return 1;
   newlineUnlessCompact();
   return 0;
 }

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "evaluator.h"
+#include "interrupts.h"
 #include "lexer.h"
 #include "line_input.h"
 #include "report.h"
@@ -42,6 +43,8 @@ int readLineIfNothingPending(const char* message) {
 TokenNode* scanAfter(TokenNode* node) {
   if (node != nullptr && node->value.kind == kEol && !readLine()) return nullptr;
   peekKind(tokenQueue.Size());
+  // The end token made for a construct dropped by Ctrl-C closes nothing.
+  if (inputAbandoned()) return nullptr;
   return tokenQueue.NodeAt(tokenQueue.Size() - 1);
 }
 
@@ -250,8 +253,10 @@ class LoopTokens {
 enum PassResult { kPassComplete, kPassBroken, kPassFailed };
 
 // Runs one pass of a loop body from the front of the queue to the loop's end.
-// A pass past runLimits.loopPasses fails before it begins.
+// A pass past runLimits.loopPasses, or after an interrupt, fails before it
+// begins.
 PassResult runPass() {
+  if (stopIfInterrupted()) return kPassFailed;
   if (++loopPassesRun > runLimits.loopPasses) {
     reportError(kTooManyPassesMessage);
     return kPassFailed;

@@ -5,6 +5,7 @@
 #include "builtins.h"
 #include "evaluator.h"
 #include "lexer.h"
+#include "line_input.h"
 #include "report.h"
 #include "value_utils.h"
 #include "workspace.h"
@@ -102,6 +103,8 @@ int declareVariable(int type) {
     if (m == 0) m = n = 1;
     value = Value(m, n, 0.0);
   }
+  // A Ctrl-C dropped the line while the declaration looked for its value.
+  if (inputAbandoned()) return 1;
   if (m == 1 && n == 1) type = kScl;
   if (checkStructure(name, type, value)) return 1;
   variableTable.Insert(name, VarRecord(type, value));

@@ -6,6 +6,7 @@
 #include "allocation.h"
 #include "builtins.h"
 #include "lexer.h"
+#include "line_input.h"
 #include "matrix_literal.h"
 #include "primaries.h"
 #include "problem_primaries.h"
@@ -257,7 +258,10 @@ int evalExpression(Value& result) {
     return 1;
   }
   ExpressionNesting level;
-  return orLevel(result);
+  if (orLevel(result)) return 1;
+  // An expression whose rest a Ctrl-C dropped has no value: what was read of
+  // it is not assigned or stored.
+  return inputAbandoned();
 }
 
 int evalOr(Value& result) { return orLevel(result); }

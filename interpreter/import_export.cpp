@@ -9,9 +9,10 @@
 #include <vector>
 
 #include "exec.h"
+#include "interrupts.h"
 #include "lexer.h"
-#include "primaries.h"
 #include "mat_file.h"
+#include "primaries.h"
 #include "report.h"
 #include "statements.h"
 #include "value_utils.h"
@@ -256,7 +257,8 @@ std::vector<bool> lastPlaces(const std::vector<std::string>& names) {
 
 // Writes the values in order into the new file; an empty value is
 // skipped. Every name is written once, so each record goes to the end of
-// the file without a look for an earlier one.
+// the file without a look for an earlier one. An interrupt stops the
+// export after the record being written.
 int exportValues(MATFile* file, const std::string& path, const std::vector<std::string>& names) {
   const std::vector<bool> last = lastPlaces(names);
   for (std::size_t k = 0; k < names.size(); ++k) {
@@ -266,6 +268,7 @@ int exportValues(MATFile* file, const std::string& path, const std::vector<std::
     const double* data = value.IsScalar() ? value.Scalar() : value.Matrix()->Data();
     if (matPutNextFull(file, names[k].c_str(), value.Rows(), value.Cols(), data, nullptr))
       return reportWriteFailure(path);
+    if (stopIfInterrupted()) return 1;
   }
   return 0;
 }
@@ -312,9 +315,12 @@ int exportStatement() {
     reportError("Can't open matlab file \"" + fileName + "\".");
     return 1;
   }
-  int status = exportValues(file, fileName, names);
   // The file replaces an earlier one only when it is closed after every
-  // record was written; after a failure the earlier file stays as it was.
-  if (matClose(file) != 0 && status == 0) status = reportWriteFailure(fileName);
-  return status;
+  // record was written; after a failure or an interrupt the earlier file
+  // stays as it was.
+  if (exportValues(file, fileName, names)) {
+    matAbandon(file);
+    return 1;
+  }
+  return matClose(file) != 0 ? reportWriteFailure(fileName) : 0;
 }

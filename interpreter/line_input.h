@@ -23,16 +23,23 @@ extern int historyLinesAdded;
 // Reads the next input line into lineBuffer and makes lineInput read it.
 // Script mode or inside exec: the next line of inputStream; otherwise the
 // prompt. Returns 1, or 0 when the input has no further line (also when the
-// input stream failed; inputFailed tells the two apart).
+// input stream failed, and when a Ctrl-C dropped the statement at the
+// prompt; inputFailed and inputAbandoned tell these apart).
 int readLine();
 // 1 when the last readLine ended the input because the input stream failed
 // before its end (already reported), 0 otherwise.
 int inputFailed();
+// 1 from a Ctrl-C at the prompt that dropped the statement being typed (or
+// stopped it where it asked for its next line) until the next statement's
+// first line is read: every further line it asks for is the end of the
+// input, what it reports is not shown, and nothing of it takes effect.
+int inputAbandoned();
 
 // ">> " when newStatement is set (and clears it), otherwise three blanks.
 const char* promptText();
 // Shows prompt and reads one edited line without its line end; null at the
-// end of the input. The caller releases the line with free().
+// end of the input, or after a Ctrl-C (interruptRequested then tells), which
+// drops the line being typed. The caller releases the line with free().
 char* readInputLine(const char* prompt);
 // Puts a line into the line editor's history, keeping at most
 // maxHistoryLines of this program's lines.

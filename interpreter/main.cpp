@@ -9,6 +9,7 @@
 #include <string>
 
 #include "exec.h"
+#include "interrupts.h"
 #include "line_input.h"
 #include "statements.h"
 #include "workspace.h"
@@ -70,6 +71,7 @@ int main(int argc, char** argv) {
     printBanner();
     std::cout << "Interpreter mode.\n\n";
     modeFlags = kModePrompt;
+    installInterruptHandler();
     runSession();
     std::cout << "\nExiting interpreter.\n";
   }

@@ -2,6 +2,7 @@
 
 #include <iostream>
 
+#include "line_input.h"
 #include "workspace.h"
 
 namespace {
@@ -24,6 +25,8 @@ void writeHeader() {
 }  // namespace
 
 void reportError(const std::string& message, int blankFirst) {
+  // The user dropped the statement: what its parsers find missing is no error.
+  if (inputAbandoned()) return;
   if (blankFirst) std::cout << '\n';
   writeHeader();
   std::cout << statementText << '\n';
@@ -38,6 +41,7 @@ int fail(const std::string& message, int blankFirst) {
 }
 
 void reportWarning(const std::string& message) {
+  if (inputAbandoned()) return;
   if (modeFlags & kModePrompt)
     std::cout << "<> Warning: " << message << '\n';
   else

@@ -5,6 +5,7 @@
 
 #include "builder.h"
 #include "drivers.h"
+#include "interrupts.h"
 #include "lexer.h"
 #include "report.h"
 #include "workspace.h"
@@ -28,7 +29,9 @@ int prepareProblem(int keyword) {
     if (buildProblem()) return 1;
     newlineUnlessCompact();
   }
-  return 0;
+  // A Ctrl-C during the build stops the statement once the build is done,
+  // before the solver starts.
+  return stopIfInterrupted();
 }
 
 int findFeasiblePoint(SolverRun& run) {
@@ -51,9 +54,12 @@ int optimizeObjective(SolverRun& run) {
   return status;
 }
 
+// A phase that an interrupt ended ended as on max_iter, and the drivers and
+// the statement have acted on that; then the statement stops.
 int finish(const SolverRun& run, int status, Value& result) {
   newlineUnlessCompact();
   if (verboseFormat == 1) printTiming(run.start, run.end, run.cpuSeconds);
+  if (stopIfInterrupted()) return 1;
   result = static_cast<double>(status);
   resultName = kAnsName;
   return 0;

@@ -13,6 +13,7 @@
 #include "evaluator.h"
 #include "exec.h"
 #include "import_export.h"
+#include "interrupts.h"
 #include "lexer.h"
 #include "line_input.h"
 #include "listings.h"
@@ -40,7 +41,9 @@ bool runLineStatements(int& result) {
     }
     if (first == kEnd) {
       expectToken(kEnd);
-      return false;
+      // The end of the input that a statement dropped by Ctrl-C met ends
+      // only that statement.
+      return inputAbandoned() != 0;
     }
     result = dispatchStatement();
     if (result != 0) return goesOnAfterFailure();
@@ -196,7 +199,14 @@ int runStatements() {
   return result;
 }
 
-int dispatchStatement() { return StatementDispatchTable[peekKind(0)](); }
+// Before and after every statement, wherever it runs (a line, a loop's body,
+// an exec file), is a safe point: a statement interrupted while it ran
+// counts as failed, its effects kept.
+int dispatchStatement() {
+  if (stopIfInterrupted()) return 1;
+  const int status = StatementDispatchTable[peekKind(0)]();
+  return status != 0 ? status : stopIfInterrupted();
+}
 
 int exprStatement() {
   Value result;

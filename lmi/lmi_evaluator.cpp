@@ -505,7 +505,9 @@ int evalLmiText(VLmiBlock& block, const std::string& text) {
 int evalLmiExpression(VLmiBlock& block) {
   if (ExpressionNesting::Full()) return fail(kTooManyNestedExpressions);
   ExpressionNesting level;
-  return evalLmiOr(block);
+  if (evalLmiOr(block)) return 1;
+  // As an expression of the matrix evaluator: dropped by a Ctrl-C, no block.
+  return inputAbandoned();
 }
 
 int evalLmiOr(VLmiBlock& block) { return evalLevel(block, evalLmiAnd, kOrOperators, orCheck); }

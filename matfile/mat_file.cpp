@@ -10,6 +10,7 @@
 #include <string>
 
 #include "mat_record.h"
+#include "pending_file.h"
 
 namespace {
 
@@ -59,20 +60,21 @@ void syncFolderOf(const char* path) {
 }
 
 // A new, empty file in the folder of path, named by kNewFilePattern made
-// unique, opened for appending and reading; newPath receives its name (to
-// be freed with mxFree). Null, nothing left behind, when it cannot be made.
+// unique, opened for appending and reading, and pending until it is renamed
+// or removed; newPath receives its name (to be freed with mxFree once it is
+// no longer pending). Null, nothing left behind, when it cannot be made.
 FILE* createFileBeside(const char* path, char*& newPath) {
   const std::size_t folder = folderLength(path);
   newPath = static_cast<char*>(mxMalloc(folder + sizeof kNewFilePattern, 1));
   if (newPath == nullptr) return nullptr;
   std::memcpy(newPath, path, folder);
   std::memcpy(newPath + folder, kNewFilePattern, sizeof kNewFilePattern);
-  const int fd = mkstemp(newPath);
+  const int fd = fiCreatePendingFile(newPath);
   FILE* fp = fd >= 0 ? fdopen(fd, "a+b") : nullptr;
   if (fp == nullptr) {
     if (fd >= 0) {
       close(fd);
-      unlink(newPath);
+      fiRemovePendingFile(newPath);
     }
     mxFree(newPath);
     newPath = nullptr;
@@ -207,9 +209,10 @@ int rewriteWithout(MATFile* file, const RecordPlace& place, const MxMatrix* x) {
                       std::fflush(temp) != 0 || fsync(fileno(temp)) != 0 || std::rename(tempPath, path) != 0;
   if (failed) {
     std::fclose(temp);
-    unlink(tempPath);
+    fiRemovePendingFile(tempPath);
     std::clearerr(file->fp);
   } else {
+    fiReleasePendingFile(tempPath);
     std::fclose(file->fp);
     file->fp = temp;
     // A file that is not yet visible has its folder synced when it takes
@@ -239,10 +242,12 @@ int finishNewFile(MATFile* file) {
   bool written = file->failed == 0 && std::fflush(file->fp) == 0 && fsync(fileno(file->fp)) == 0;
   written = std::fclose(file->fp) == 0 && written;
   written = written && std::rename(file->newPath, file->path) == 0;
-  if (written)
+  if (written) {
+    fiReleasePendingFile(file->newPath);
     syncFolderOf(file->path);
-  else
-    unlink(file->newPath);
+  } else {
+    fiRemovePendingFile(file->newPath);
+  }
   return written ? 0 : 1;
 }
 
@@ -276,7 +281,7 @@ MATFile* matOpen(const char* path, const char* mode) {
   if (file != nullptr) {
     file->newPath = newPath;
   } else if (newPath != nullptr) {
-    unlink(newPath);
+    fiRemovePendingFile(newPath);
     mxFree(newPath);
   }
   return file;
@@ -315,6 +320,12 @@ MATFile* matCreateMATFile(const char* path, FILE* fp, int mode) {
     return nullptr;
   }
   return file;
+}
+
+void matAbandon(MATFile* file) {
+  if (file == nullptr) return;
+  file->failed = 1;
+  matClose(file);
 }
 
 int matClose(MATFile* file) {

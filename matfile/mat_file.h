@@ -43,6 +43,10 @@ MATFile* matOpen(const char* path, const char* mode);
 // the file was flushed and moved, so a failed last flush is reported; a
 // folder that cannot be synced after the move is no failure.
 int matClose(MATFile* file);
+// Closes the file without keeping a write in progress: a file opened with
+// "w" is removed, path left as it was; any other is closed as matClose
+// closes it.
+void matAbandon(MATFile* file);
 // The names of the file's matrices in file order, as one block of count
 // pointers followed by the names; the caller frees it with mxFree. The list
 // ends at the first header that cannot be read or is invalid. Null, count

@@ -5,6 +5,7 @@
 
 #include "directions.h"
 #include "free_parameters.h"
+#include "interrupt_flag.h"
 #include "newton_lsq.h"
 #include "newton_normal.h"
 #include "phase_support.h"
@@ -119,7 +120,8 @@ int FeasibilityRun::Run(double eps, int maxIter, int noprog, int display, int& c
   int noProgress = 0;
   int first = 1;
   double previousRadius = 0.0;
-  for (; counter <= maxIter; ++counter) {
+  // An interrupt ends the phase as max_iter would, before the next iteration.
+  for (; counter <= maxIter && !interruptRequested(); ++counter) {
     const int failure = NewtonStep();
     if (failure != kSolved) return failure;
     const double d0 = d[0];

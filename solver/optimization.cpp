@@ -8,6 +8,7 @@
 
 #include "directions.h"
 #include "free_parameters.h"
+#include "interrupt_flag.h"
 #include "kernels.h"
 #include "mu_max.h"
 #include "newton_lsq.h"
@@ -500,7 +501,7 @@ double OptimizationRun::StepLength(double eps) {
 int OptimizationRun::Run(double eps, int maxIter, int noprog, int display, int& counter, double& bound) {
   int noProgress = 0;
   prev = bound;
-  for (; counter <= maxIter; ++counter) {
+  for (; counter <= maxIter && !interruptRequested(); ++counter) {
     int result = Directions();
     if (result != kSolved) return result;
     a = dot(q, dg);

@@ -26,6 +26,7 @@
 #include <vector>
 
 #include "../matfile/mat_bytes.h"
+#include "interrupt_flag.h"
 #include "lexer.h"
 #include "mat_file.h"
 #include "mat_record.h"
@@ -714,6 +715,22 @@ TEST_F(ImportExportTest, AFailedExportLeavesTheOldFileAsItWas) {
   EXPECT_EQ(replacingMessage, "Can't write matlab file \"" + file("full.mat") + "\".");
   EXPECT_EQ(creating, 1);
   EXPECT_EQ(lastMessage(), "Can't write matlab file \"" + file("fresh.mat") + "\".");
+  EXPECT_EQ(matbytes::readFile(file("full.mat")), old);
+  EXPECT_EQ(entries(), std::vector<std::string>{"full.mat"});
+}
+
+// Ctrl-C at the prompt stops an export after the record being written, and
+// the export then ends as a failed one does.
+TEST_F(ImportExportTest, AnInterruptedExportLeavesTheOldFileAsItWas) {
+  setParameter("small", 1.0);
+  setParameter("big", Value(100, 100, 0.5));
+  const std::string old = doubles("kept", Matrix{1, 1, {3}, {}});
+  writeFile(file("full.mat"), old);
+  requestInterrupt();
+  EXPECT_EQ(run(exportStatement, "export " + quoted(file("full")) + " small big"), 1);
+  EXPECT_EQ(lastMessage(), "Interrupted.");
+  EXPECT_FALSE(interruptRequested());
+  clearInterrupt();
   EXPECT_EQ(matbytes::readFile(file("full.mat")), old);
   EXPECT_EQ(entries(), std::vector<std::string>{"full.mat"});
 }

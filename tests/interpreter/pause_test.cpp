@@ -1,5 +1,6 @@
 // pause at the prompt: one key without Enter or echo, and the terminal's
-// settings back afterwards, also when the program is ended while it waits.
+// settings back afterwards, also when a Ctrl-C interrupts it or the program
+// is ended while it waits.
 // The program runs at a pseudo-terminal; a piped standard input is no
 // terminal and must not lose its next line to pause.
 #include <signal.h>
@@ -95,17 +96,26 @@ TEST_F(PauseTest, PauseTwiceWaitsTwice) {
   }
 }
 
-// Ctrl-C at the terminal, a hang-up or a kill while pause waits end the
-// program; the terminal is left in line mode all the same.
-TEST_F(PauseTest, EndingSignalWhileWaitingRestoresTheTerminal) {
-  session.Type("pause\r");
+// Ctrl-C while pause waits ends the wait and interrupts the statement: the
+// rest of its line does not run, and the terminal gets its settings back
+// (the line editor, which saves them at every prompt, would otherwise leave
+// it in single-key mode at the end).
+TEST_F(PauseTest, CtrlCWhileWaitingInterruptsTheStatement) {
+  session.Type("x = 5; pause, x = 6\r");
   session.Await(kPressAnyKey);
   awaitSingleKeyMode();
   session.Type("\x03");
-  EXPECT_EQ(session.EndingSignal(), SIGINT);
+  EXPECT_EQ(session.Await(">> "), "#> Error at:\nx = 5; pause\n-----------^\n#> Interrupted.\n");
+  session.Type("x\r");
+  EXPECT_EQ(session.Await(">> "), "x\n\nx = \n\n     5.0000\n\n");
+  session.Type("quit\r");
+  session.Await("Exiting interpreter.\n");
+  EXPECT_EQ(session.ExitStatus(), 0);
   EXPECT_TRUE(isLineMode(settings()));
 }
 
+// A hang-up or a kill while pause waits end the program; the terminal is
+// left in line mode all the same.
 TEST_F(PauseTest, TerminationWhileWaitingRestoresTheTerminal) {
   session.Type("pause\r");
   session.Await(kPressAnyKey);

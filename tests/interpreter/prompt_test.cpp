@@ -1,5 +1,11 @@
 // The program at its prompt, driven through a pseudo-terminal as a user at a
-// terminal would drive it: the line editor only runs on a terminal.
+// terminal would drive it: the line editor only runs on a terminal, and
+// Ctrl-C only becomes SIGINT there.
+#include <signal.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <fstream>
 #include <string>
 
 #include <gtest/gtest.h>
@@ -114,6 +120,95 @@ TEST_F(PromptTest, ErrorStatusDoesNotChangeTheExitStatus) {
   session.Await("quit\n\nExiting interpreter.\n");
   EXPECT_EQ(session.ExitStatus(), 0);
   EXPECT_EQ(session.Unread(), kBanner);
+}
+
+// Ctrl-C at the prompt drops what is being typed, with every line a
+// statement still waits for, and shows a fresh prompt on a line of its own;
+// nothing of the dropped statement takes effect, the workspace stays, and
+// the session ends normally afterwards.
+TEST_F(PromptTest, CtrlCAtThePromptDropsTheStatementBeingTyped) {
+  session.Type("x = 5;\r");
+  session.Await(">> ");
+  session.Type("\x03");
+  EXPECT_EQ(session.Await(">> "), "^C\n") << "at an empty prompt";
+  session.Type("x = 6");
+  session.Await("x = 6");
+  session.Type("\x03");
+  EXPECT_EQ(session.Await(">> "), "^C\n") << "on a half-typed line";
+  // Statements whose first lines were entered and that wait for more.
+  const char* const waiting[][2] = {
+      {"x = 7 ...", "a continuation mark"},       {"while 1\rx = 7", "an open loop"},
+      {"if 1\rx = 7 /* open", "an open comment"}, {"x = [7 7", "an open matrix literal"},
+      {"var sym x2(2) ...", "a declaration"},
+  };
+  for (const auto& lines : waiting) {
+    const std::string typed = lines[0];
+    session.Type(typed + "\r");
+    session.Await(typed.substr(typed.rfind('\r') + 1) + "\n   ");
+    session.Type("\x03");
+    EXPECT_EQ(session.Await(">> "), "^C\n") << lines[1];
+  }
+  session.Type("x, who\r");
+  const std::string workspace = session.Await(">> ");
+  EXPECT_EQ(workspace.find("x, who\n\nx = \n\n     5.0000\n"), 0u) << workspace;
+  EXPECT_NE(workspace.find("There are no user defined variables."), std::string::npos) << workspace;
+  session.Type("\x04");
+  session.Await("\nExiting interpreter.\n");
+  EXPECT_EQ(session.ExitStatus(), 0);
+}
+
+// Ctrl-C while a statement runs stops it between two passes of its loop
+// with an error report; the passes done are kept.
+TEST_F(PromptTest, CtrlCStopsARunningLoop) {
+  session.Type("x = 5;\r");
+  session.Await(">> ");
+  session.Type("while 1\rx = x + 1; if x == 1000, reached = 1, end\rend\r");
+  session.Await("reached = \n");
+  session.Type("\x03");
+  const std::string report = session.Await(">> ");
+  EXPECT_NE(report.find("#> Error at:\nwhile 1\n"), std::string::npos) << report;
+  EXPECT_EQ(report.substr(report.size() - 16), "#> Interrupted.\n") << report;
+  session.Type("x >= 1000\r");
+  EXPECT_EQ(session.Await(">> "), "x >= 1000\n\nans = \n\n     1.0000\n\n");
+  session.Type("\x04");
+  session.Await("\nExiting interpreter.\n");
+  EXPECT_EQ(session.ExitStatus(), 0);
+}
+
+// Ctrl-C during solve ends the running phase as max_iter would, with its
+// warnings and the solution stored, and then stops the statement. The
+// tolerance leaves this problem unsolved for as long as the test waits.
+TEST_F(PromptTest, CtrlCStopsASolveAsMaxIterWould) {
+  for (const char* line :
+       {"format compact", "n = 30; A = -2*eye(n); for i = 1:n-1, A(i, i+1) = 1; end", "var sym P(30)",
+        "lmi = -A'*P - P*A - eye(n); obj = trace(P);", "eps = 1e-300; noprog = 1e9; max_iter = 1e9; display = 0;"}) {
+    session.Type(std::string(line) + "\r");
+    session.Await(">> ");
+  }
+  session.Type("solve\r");
+  session.Await("Optimizing...\n");
+  session.Type("\x03");
+  EXPECT_EQ(session.Await(">> "),
+            "^C<> Warning: Stopping. 'max_iter' exceeded.\n<> Warning: Accuracy 'eps' not reached.\n"
+            "#> Error at:\nsolve\n----^\n#> Interrupted.\n");
+  session.Type("trace(P) > 0\r");
+  EXPECT_EQ(session.Await(">> "), "trace(P) > 0\nans = \n     1.0000\n");
+}
+
+// A script named on the command line keeps the default action of SIGINT.
+TEST(ScriptInterruptTest, CtrlCEndsAScriptRun) {
+  char path[] = "/tmp/varnel_interrupt_XXXXXX";
+  const int fd = mkstemp(path);
+  ASSERT_GE(fd, 0);
+  close(fd);
+  std::ofstream(path) << "started = 1\nwhile 1\nend\n";
+  {
+    PromptSession script(VARNEL_PROGRAM, path);
+    script.Await("started = ");
+    script.Type("\x03");
+    EXPECT_EQ(script.EndingSignal(), SIGINT);
+  }
+  std::remove(path);
 }
 
 }  // namespace

@@ -15,6 +15,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -801,6 +802,60 @@ TEST_F(MatFileTest, APathThatCannotBeReplacedAtTheCloseIsLeftAlone) {
   EXPECT_NE(matClose(f), 0);
   EXPECT_EQ(readFile(path() + "/inside"), "kept");
   EXPECT_EQ(dirEntries(), std::vector<std::string>{"f.mat"});
+}
+
+// While a file opened with "w" is written, a hang-up, Ctrl-C or kill whose
+// action is the default one removes the new file before it ends the
+// process: the file it was to replace keeps its bytes, nothing is left.
+TEST_F(MatFileTest, ASignalEndingTheProcessDuringAWriteRemovesTheNewFile) {
+  const std::string old = doubles("old", Matrix{1, 1, {1}, {}});
+  const std::vector<double> data(1000, 0.5);
+  for (const int signal : {SIGHUP, SIGINT, SIGTERM}) {
+    SCOPED_TRACE(strsignal(signal));
+    writeFile(path(), old);
+    EXPECT_EXIT(
+        {
+          MATFile* f = matOpen(path().c_str(), "w");
+          // The new file is there, written to, when the signal comes.
+          const bool writing = f != nullptr && matPutFull(f, "x", 1, 1000, data.data(), nullptr) == 0;
+          if (!writing || dirEntries().size() != 2) std::_Exit(3);
+          raise(signal);
+          std::_Exit(4);
+        },
+        ::testing::KilledBySignal(signal), "");
+    EXPECT_EQ(readFile(path()), old);
+    EXPECT_EQ(dirEntries(), std::vector<std::string>{"f.mat"});
+  }
+}
+
+volatile sig_atomic_t interruptsCaught = 0;
+extern "C" void catchInterrupt(int) { interruptsCaught = interruptsCaught + 1; }
+
+// A signal that the process handles itself (Ctrl-C at the prompt) stays
+// its own while a file is written; the write it stops is abandoned, which
+// leaves nothing. With no write left the default actions are back.
+TEST_F(MatFileTest, AHandledSignalIsLeftToTheProcessAndAnAbandonedWriteLeavesNothing) {
+  const std::string old = doubles("old", Matrix{1, 1, {1}, {}});
+  writeFile(path(), old);
+  struct sigaction own = {}, previous;
+  own.sa_handler = catchInterrupt;
+  sigemptyset(&own.sa_mask);
+  ASSERT_EQ(sigaction(SIGINT, &own, &previous), 0);
+  interruptsCaught = 0;
+  MATFile* f = matOpen(path().c_str(), "w");
+  ASSERT_NE(f, nullptr);
+  const std::vector<double> one{1};
+  EXPECT_EQ(matPutFull(f, "x", 1, 1, one.data(), nullptr), 0);
+  raise(SIGINT);
+  EXPECT_EQ(interruptsCaught, 1);
+  EXPECT_EQ(dirEntries().size(), 2u);
+  matAbandon(f);
+  sigaction(SIGINT, &previous, nullptr);
+  EXPECT_EQ(readFile(path()), old);
+  EXPECT_EQ(dirEntries(), std::vector<std::string>{"f.mat"});
+  struct sigaction termination;
+  ASSERT_EQ(sigaction(SIGTERM, nullptr, &termination), 0);
+  EXPECT_EQ(termination.sa_handler, SIG_DFL);
 }
 
 // The folder is synced after a file takes its path; a folder that cannot

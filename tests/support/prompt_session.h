@@ -9,6 +9,7 @@
 #include <signal.h>
 #include <stdlib.h>
 #include <sys/wait.h>
+#include <termios.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -21,7 +22,8 @@
 // that is expected next.
 class PromptSession {
  public:
-  explicit PromptSession(const char* program) {
+  // argument, when given, is the program's one argument (a script).
+  explicit PromptSession(const char* program, const char* argument = nullptr) {
     struct winsize size = {24, 200, 0, 0};
     pid_ = forkpty(&terminal_, nullptr, nullptr, &size);
     if (pid_ == 0) {
@@ -29,8 +31,16 @@ class PromptSession {
       // free of control sequences.
       setenv("TERM", "dumb", 1);
       setenv("INPUTRC", "/dev/null", 1);
+      // The terminal keeps what the program wrote when a Ctrl-C makes its
+      // signal: the test reads the output later than a user would see it,
+      // and the flush would drop what the program wrote just before.
+      struct termios settings;
+      if (tcgetattr(0, &settings) == 0) {
+        settings.c_lflag |= NOFLSH;
+        tcsetattr(0, TCSANOW, &settings);
+      }
       unsetenv("VARNEL_PATH");
-      execl(program, program, static_cast<char*>(nullptr));
+      execl(program, program, argument, static_cast<char*>(nullptr));
       _exit(127);
     }
   }
@@ -54,7 +64,8 @@ class PromptSession {
   // after the program has ended.
   int OpenProgramSide() const { return open(ptsname(terminal_), O_RDWR | O_NOCTTY); }
 
-  // Types text at the terminal ("\r" is the Enter key, "\x04" Ctrl-D).
+  // Types text at the terminal ("\r" is the Enter key, "\x04" Ctrl-D, "\x03"
+  // Ctrl-C, which the terminal turns into SIGINT).
   void Type(const std::string& text) {
     ASSERT_EQ(write(terminal_, text.data(), text.size()), static_cast<ssize_t>(text.size()));
   }
