@@ -7,6 +7,7 @@
 #include <memory>
 
 #include "directions.h"
+#include "dual_bound.h"
 #include "free_parameters.h"
 #include "kernels.h"
 #include "mu_max.h"
@@ -21,11 +22,12 @@ namespace {
 
 // A level is admissible when the scaled combined direction keeps every
 // eigenvalue of U D U' - I at or above this (the unscaled D(prev) is
-// tested against it too); a trial level of the grid when every eigenvalue
-// of D itself is at or above kGridThreshold. Either way its point must
-// also pass the direct check of PointCheck.
+// tested against it too), a trial level of the grid when D itself is
+// positive semidefinite to rounding, relative to its own scale (an
+// absolute threshold passes a point of large data that is far from
+// feasible). Either way its point must pass the direct check of
+// PointCheck, which for the grid is that test.
 constexpr double kLevelThreshold = -1.00000001;
-constexpr double kGridThreshold = -1e-10;
 // The largest change of the scaled objective (largest entry 1) along the
 // directions that enter no inequality that still counts as none.
 constexpr double kObjectiveResidual = 1e-8;
@@ -111,7 +113,10 @@ class OptimizationRun {
   int Directions();
   void LeastSquaresDirections();
   void ScaledObjective();
+  void SolveLevel(double L, GenMatrixD& z);
   int FormLevel(double L, LevelPoint& p, int withFz);
+  int Proven(double bound, double eps);
+  int StepFromBound();
   int FormFamilyPoint(const LevelPoint& anchor, double delta, LevelPoint& p);
   Search Candidate(LevelPoint& anchor, double& bound);
   int ChooseDirection(double estimate, double eps, double& bound);
@@ -149,6 +154,11 @@ class OptimizationRun {
   GenMatrixD v;
   LevelPoint trial;
   LevelPoint atPrev;
+  DualBound dual;
+  BlockDiagonalMatrix Fz;  // the dual point's direction
+  GenMatrixD zDual;
+  int proofTried = 0;  // in this iteration
+  int proofHolds = 0;
   double a = 0.0;  // q'd_g
   double e = 0.0;  // d_e[0]
   double m = 0.0;
@@ -178,7 +188,10 @@ OptimizationRun::OptimizationRun(NewtonForm form, BuiltProblem& problem, const G
       x(map.Nvt(), 1),
       v(problem.SumSizes() + 1, 1),
       trial(shape, map.Nv()),
-      atPrev(shape, map.Nv()) {
+      atPrev(shape, map.Nv()),
+      dual(problem, map, shape),
+      Fz(shape.blockCount, shape.blockSizes, shape.diagonalLength, 0),
+      zDual(map.Nv(), 1) {
   for (int i = 0; i < objective.Rows(); ++i)
     if (std::fabs(objective[i]) > m) m = std::fabs(objective[i]);
   if (m == 0.0) return;
@@ -297,25 +310,30 @@ int OptimizationRun::Directions() {
   } else {
     LeastSquaresDirections();
   }
-  if (!isFiniteVector(dg) || !isFiniteVector(de)) return newtonFailure(form);
+  if (!isFiniteVector(dg) || !isFiniteVector(de)) return kDegenerate;
   evaluateDirection(problem, map, de, x, Fe);
   return kSolved;
+}
+
+// z := H^-1 (q - L e0).
+void OptimizationRun::SolveLevel(double L, GenMatrixD& z) {
+  if (form == NewtonForm::kCholesky) {
+    rightSide.Copy(q);
+    rightSide[0] -= L;
+    normal->Solve(rightSide);
+    z.Copy(rightSide);
+  } else {
+    rightSide.Copy(objectiveSide);
+    rightSide[problem.Nt()] = (gamma - L) / t;
+    leastSquares->Solve(rightSide, z);
+  }
 }
 
 // The point at level L (and F(T z) when asked): 0, or 1 when it is not
 // finite.
 int OptimizationRun::FormLevel(double L, LevelPoint& p, int withFz) {
   const int nv = map.Nv();
-  if (form == NewtonForm::kCholesky) {
-    rightSide.Copy(q);
-    rightSide[0] -= L;
-    normal->Solve(rightSide);
-    p.z.Copy(rightSide);
-  } else {
-    rightSide.Copy(objectiveSide);
-    rightSide[problem.Nt()] = (gamma - L) / t;
-    leastSquares->Solve(rightSide, p.z);
-  }
+  SolveLevel(L, p.z);
   p.level = L;
   p.kappa2 = dot(q, p.z) - L * p.z[0];
   p.lambda = (a - L * dg[0]) / p.kappa2;
@@ -340,6 +358,40 @@ int OptimizationRun::FormFamilyPoint(const LevelPoint& anchor, double delta, Lev
   if (!std::isfinite(lambda) || !isFiniteVector(p.y)) return 1;
   evaluateDirection(problem, map, p.y, x, p.D);
   return 0;
+}
+
+// 1 when a dual point of this iteration's Newton matrix proves the bound
+// within eps of the optimum (DualBound). Its level is the one where
+// z = H^-1 (q - L e0) has no homogenising component, L = (H^-1 q)_0 / e:
+// there the point's bound is the level itself. Tried once an iteration.
+int OptimizationRun::Proven(double bound, double eps) {
+  if (proofTried) return proofHolds;
+  proofTried = 1;
+  if (!(e > 0.0) || !keeper.HasKept()) return 0;
+  SolveLevel(0.0, zDual);
+  const double level = zDual[0] / e;
+  if (!std::isfinite(level)) return 0;
+  SolveLevel(level, zDual);
+  if (!isFiniteVector(zDual)) return 0;
+  evaluateDirection(problem, map, zDual, x, Fz);
+  const DualBound::NewtonSolve solve = [this](GenMatrixD& r) {
+    if (form == NewtonForm::kLeastSquares)
+      leastSquares->SolveNormal(r);
+    else
+      normal->Solve(r);
+  };
+  double lower = 0.0;
+  if (!dual.Find(W, Fz, Fe, q, keeper.Kept(), solve, lower)) return 0;
+  proofHolds = bound - lower <= eps * accuracyScale(bound, eps);
+  return proofHolds;
+}
+
+// No admissible level: the direction of the bound's own level (mark 0).
+int OptimizationRun::StepFromBound() {
+  mark = 0;
+  if (FormLevel(prev, atPrev, 0) != 0) return kDegenerate;
+  if (TestScaled(atPrev)) return kDegenerate;
+  return kSolved;
 }
 
 // The level at which the family of the anchor's point first turns
@@ -393,7 +445,7 @@ int OptimizationRun::FirstTest(double bound) {
 // A level of the grid: D itself, unscaled, and its point.
 int OptimizationRun::GridTest(double L) {
   if (FormLevel(L, trial, 0) || eigen.Fill(trial.D, trial.h, v)) return 0;
-  if (!(smallestEntry(v) >= kGridThreshold) || !check.HoldsWith(trial.D, trial.h, v)) return 0;
+  if (!check.HoldsWith(trial.D, trial.h, v)) return 0;
   return TestScaled(trial) == 0;
 }
 
@@ -441,6 +493,7 @@ int OptimizationRun::ChooseDirection(double estimate, double eps, double& bound)
     if (found == Search::kUnbounded) return kUnbounded;
     if (found == Search::kFound && bound > prev && bound - prev <= kRoundingSlack * std::max(std::fabs(prev), 1.0)) {
       bound = prev;
+      if (!Proven(prev, eps)) return StepFromBound();
       mark = 1;
       rel = 0.0;
       return kSolved;
@@ -473,16 +526,16 @@ int OptimizationRun::ChooseDirection(double estimate, double eps, double& bound)
   // the bound, its family cannot lower the bound by more than eps: unless a
   // feasible lower level showed itself, the bound has converged, and the
   // rounding of the proposal is what kept its level from passing.
-  if (proposals.Within(prev, eps) && !lowerFeasible) {
+  if (proposals.Within(prev, eps) && !lowerFeasible && Proven(prev, eps)) {
     bound = prev;
     mark = 1;
     rel = 0.0;
     return kSolved;
   }
   // Otherwise the direction of the bound's own level.
-  if (!prevFormed && FormLevel(prev, atPrev, 0) != 0) return newtonFailure(form);
   bound = prev;
-  if (TestScaled(atPrev)) return newtonFailure(form);
+  if (!prevFormed) return StepFromBound();
+  if (TestScaled(atPrev)) return kDegenerate;
   return kSolved;
 }
 
@@ -501,6 +554,8 @@ int OptimizationRun::Run(double eps, int maxIter, int noprog, int display, int& 
   int noProgress = 0;
   prev = bound;
   for (; counter <= maxIter; ++counter) {
+    proofTried = 0;
+    proofHolds = 0;
     int result = Directions();
     if (result != kSolved) return result;
     a = dot(q, dg);
@@ -528,8 +583,12 @@ int OptimizationRun::Run(double eps, int maxIter, int noprog, int display, int& 
       bound = prev;
     }
     if (isDisplayed(counter, display)) printOptimizationLine(eps, counter, m * prev, rel, mark);
-    if (mark != 0 && 0.0 <= rel && rel < eps) return kSolved;
-    if (noProgress >= noprog) return kNoProgress;
+    // The relative change of the bound stops the run only when a dual
+    // bound proves it; so do the last iteration and a run without
+    // progress, which otherwise end as they are.
+    if (mark != 0 && 0.0 <= rel && rel < eps && Proven(prev, eps)) return kSolved;
+    if (noProgress >= noprog) return Proven(prev, eps) ? kSolved : kNoProgress;
+    if (counter == maxIter && Proven(prev, eps)) return kSolved;
 
     const double alpha = StepLength(eps);
     const double h = mark != 0 ? trial.h : atPrev.h;

@@ -48,10 +48,11 @@ int PointCheck::HoldsWith(const BlockDiagonalMatrix& D, double h, const GenMatri
   int offset = td;
   for (int k = 0; k < D.BlockCount(); ++k) {
     const int n = D.BlockSize(k);
-    double smallest = 0.0;
-    for (int i = 0; i < n; ++i) smallest = std::min(smallest, eigenvalues[offset + i]);
-    const double scale = std::max(largestAbsoluteUpper(D.Block(k)), h * constantScale[td + k]);
-    if (!(smallest >= -kPointTolerance * scale)) return 0;
+    if (n == 0) continue;
+    // Eigenvalues ascend within a block.
+    const double smallest = eigenvalues[offset];
+    const double scale = std::max({std::fabs(smallest), std::fabs(eigenvalues[offset + n - 1]), h * constantScale[td + k]});
+    if (!(smallest >= -kPointTolerance * n * scale)) return 0;
     offset += n;
   }
   return 1;

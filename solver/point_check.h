@@ -6,11 +6,16 @@
 // scaled tests of the method can pass a point that is not feasible once its
 // value is computed on its own. Here the value D = F(T y) of a point y
 // (unnormalised, homogenising entry h = y[0]) is evaluated directly and
-// every part of D / h must be positive semidefinite up to rounding: each
-// linear row, and the smallest eigenvalue of each block, no lower than
-// -kPointTolerance times the part's scale, the larger of its largest
-// absolute entry and that of its constant part (the value at y0 = 1, every
-// other free parameter 0).
+// every part of D / h must be positive semidefinite up to rounding: the
+// smallest eigenvalue of each block no lower than kPointTolerance times
+// its order and its scale, and each linear row no lower than
+// kPointTolerance times its scale. A part's scale is the larger of its
+// largest absolute eigenvalue (its value) and the largest absolute entry of
+// its constant part (the value at y0 = 1, every other free parameter 0),
+// which stands for the size of the terms when they cancel: at a degenerate
+// optimum a block is zero up to the rounding of its terms. A looser test
+// lets a bound fall below the optimum: a block whose smallest eigenvalue is
+// -1e-10 of its largest allows an objective that much below.
 #ifndef VARNEL_POINT_CHECK_H
 #define VARNEL_POINT_CHECK_H
 
@@ -22,7 +27,9 @@
 #include "gen_matrix.h"
 #include "scaling.h"
 
-constexpr double kPointTolerance = 1e-9;
+#include <cfloat>
+
+constexpr double kPointTolerance = 64.0 * DBL_EPSILON;
 
 class PointCheck {
  public:
