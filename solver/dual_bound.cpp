@@ -4,7 +4,6 @@
 #include <cfloat>
 #include <cmath>
 
-#include "directions.h"
 #include "kernels.h"
 #include "lapack.h"
 #include "newton_normal.h"
@@ -51,12 +50,12 @@ DualBound::DualBound(BuiltProblem& problem, const FreeParameterMap& map, const S
       map(map),
       M(shape.blockCount, shape.blockSizes, shape.diagonalLength, 0),
       Z(shape.blockCount, shape.blockSizes, shape.diagonalLength, 0),
-      correctionValue(shape.blockCount, shape.blockSizes, shape.diagonalLength, 0),
+      Fz(shape.blockCount, shape.blockSizes, shape.diagonalLength, 0),
+      Fe(shape.blockCount, shape.blockSizes, shape.diagonalLength, 0),
       eigen(shape),
       values(problem.SumSizes() + 1, 1),
       traces(map.Nv(), 1),
-      correction(map.Nv(), 1),
-      x(map.Nvt(), 1) {
+      rightSide(map.Nv(), 1) {
   int largest = 1;
   for (int k = 0; k < shape.blockCount; ++k) largest = std::max(largest, shape.blockSizes[k]);
   full = GenMatrixD(largest, largest);
@@ -122,15 +121,23 @@ void DualBound::Add(const BlockDiagonalMatrix& A, double s) {
   }
 }
 
-void DualBound::Form(BlockDiagonalMatrix& W) {
-  for (int r = 0; r < M.DiagonalLength(); ++r) Z.Diagonal()[r] = W.Diagonal()[r] * M.Diagonal()[r] * W.Diagonal()[r];
+void DualBound::Form(ScalingFactor& U, BlockDiagonalMatrix& W, int scaled) {
+  for (int r = 0; r < M.DiagonalLength(); ++r) {
+    const double w = W.Diagonal()[r];
+    Z.Diagonal()[r] = scaled ? w * M.Diagonal()[r] : w * M.Diagonal()[r] * w;
+  }
   for (int k = 0; k < M.BlockCount(); ++k) {
     const int n = M.BlockSize(k);
     if (n == 0) continue;
-    const GenMatrixD Wk = W.Block(k).ToGenMatrixD();
-    GenMatrixD WM(n, n, product.Data(), 0);
-    multiplyGen(Wk, M.Block(k).AsGenMatrixD(), WM);
-    multiplyGen(WM, Wk, Z.Block(k).AsGenMatrixD());
+    GenMatrixD T(n, n, product.Data(), 0);
+    if (scaled) {
+      multiplyUTrGenT(U.Block(k), M.Block(k).AsGenMatrixD(), T, 1, 0);
+      multiplyGenUTr(T, U.Block(k), Z.Block(k).AsGenMatrixD());
+    } else {
+      const GenMatrixD Wk = W.Block(k).ToGenMatrixD();
+      multiplyGen(Wk, M.Block(k).AsGenMatrixD(), T);
+      multiplyGen(T, Wk, Z.Block(k).AsGenMatrixD());
+    }
   }
 }
 
@@ -161,8 +168,14 @@ double DualBound::Miss(const GenMatrixD& q, const GenMatrixD& point, double& eff
   return effect / (kResidual * DBL_EPSILON * size);
 }
 
-int DualBound::Find(BlockDiagonalMatrix& W, const BlockDiagonalMatrix& Fz, const BlockDiagonalMatrix& Fe,
-                    const GenMatrixD& q, const GenMatrixD& point, const NewtonSolve& solve, double& lower) {
+int DualBound::Find(ScalingFactor& U, BlockDiagonalMatrix& W, int scaled, const Direction& direction, double level,
+                    const GenMatrixD& q, const GenMatrixD& point, double& lower) {
+  rightSide.Copy(q);
+  rightSide[0] -= level;
+  direction(rightSide, Fz);
+  rightSide.Fill(0.0);
+  rightSide[0] = 1.0;
+  direction(rightSide, Fe);
   double tau = 0.0;
   if (Shift(Fz, Fe, tau)) tau = 0.0;
   for (int r = 0; r < M.DiagonalLength(); ++r) M.Diagonal()[r] = 0.0;
@@ -172,19 +185,17 @@ int DualBound::Find(BlockDiagonalMatrix& W, const BlockDiagonalMatrix& Fz, const
   double previous = HUGE_VAL;
   double effect = 0.0;
   for (int round = 0;; ++round) {
-    Form(W);
+    Form(U, W, scaled);
     if (!IsSemidefinite()) return 0;
     reducedTraces(problem, map, Z, traces);
     const double miss = Miss(q, point, effect);
     if (miss <= 1.0) break;
     if (round == kCorrections || !(miss < previous)) return 0;
     previous = miss;
-    correction[0] = 0.0;
-    for (int k = 1; k < map.Nv(); ++k) correction[k] = q[k] - traces[k];
-    solve(correction);
-    if (!isFiniteVector(correction)) return 0;
-    evaluateDirection(problem, map, correction, x, correctionValue);
-    Add(correctionValue, 1.0);
+    rightSide[0] = 0.0;
+    for (int k = 1; k < map.Nv(); ++k) rightSide[k] = q[k] - traces[k];
+    direction(rightSide, Fz);
+    Add(Fz, 1.0);
   }
   // The misses, small as they are, count against the bound.
   lower = -traces[0] - effect;

@@ -14,6 +14,12 @@
 // is not quite semidefinite there, lower levels add tau F(T d_e)
 // (d_e = H^-1 e0) until it is.
 //
+// The least-squares form has the Newton matrix as R'R from a QR
+// factorisation of the scaled rows A; there U F(z) U' is formed as
+// A H^-1 (q - L e0) = Q R^-T (q - L e0), in the scaled coordinates, through
+// the orthogonal factor: evaluating F at z would cancel its digits away
+// where z is large and F(z) small. Z is then U' (U F(z) U') U.
+//
 // Nothing is taken on trust: Z is formed, its eigenvalues are computed, its
 // inner products with every F_k are compared with q, and the bound is its
 // own -<F_0, Z>. Both comparisons allow rounding only: Z's eigenvalues may
@@ -37,18 +43,21 @@
 
 class DualBound {
  public:
-  // r := H^-1 r for the Newton matrix of the scaling.
-  using NewtonSolve = std::function<void(GenMatrixD&)>;
+  // out := the value of the Newton system's solution for the right side r
+  // (nv entries): F(T H^-1 r), or U F(T H^-1 r) U' in the scaled
+  // coordinates (w_r times the linear rows). Upper triangles.
+  using Direction = std::function<void(const GenMatrixD& r, BlockDiagonalMatrix& out)>;
 
   DualBound(BuiltProblem& problem, const FreeParameterMap& map, const ScalingShape& shape);
 
-  // For the scaling W, a solution z of the Newton system with its value
-  // Fz = F(T z), d_e with Fe = F(T d_e), and the point whose objective is
-  // the bound (normalised, point[0] = 1): the dual point described above.
-  // Returns 1 with `lower` = -<F_0, Z> when it passes, else 0. The
-  // problem's variables are overwritten.
-  int Find(BlockDiagonalMatrix& W, const BlockDiagonalMatrix& Fz, const BlockDiagonalMatrix& Fe,
-           const GenMatrixD& q, const GenMatrixD& point, const NewtonSolve& solve, double& lower);
+  // For the scaling W = U'U, the values of the Newton system's solutions
+  // (`scaled` saying in which coordinates `direction` gives them), a level
+  // L and the point whose objective is the bound (normalised, point[0] =
+  // 1): the dual point described above, from z = H^-1 (q - L e0). Returns 1
+  // with `lower` its bound when it passes, else 0. The problem's variables
+  // are overwritten.
+  int Find(ScalingFactor& U, BlockDiagonalMatrix& W, int scaled, const Direction& direction, double level,
+           const GenMatrixD& q, const GenMatrixD& point, double& lower);
 
  private:
   // The smallest tau >= 0 that makes every part of Fz + tau Fe positive
@@ -57,8 +66,8 @@ class DualBound {
   int ShiftBlock(int k, const BlockDiagonalMatrix& Fz, const BlockDiagonalMatrix& Fe, double& tau);
   // M += A, from A's upper triangles; M's blocks are kept full.
   void Add(const BlockDiagonalMatrix& A, double s);
-  // Z := W M W, part by part.
-  void Form(BlockDiagonalMatrix& W);
+  // Z := W M W, or U' M U when M is scaled, part by part.
+  void Form(ScalingFactor& U, BlockDiagonalMatrix& W, int scaled);
   // 1 when Z is positive semidefinite up to the rounding of its largest
   // absolute eigenvalue.
   int IsSemidefinite();
@@ -69,14 +78,14 @@ class DualBound {
 
   BuiltProblem& problem;
   const FreeParameterMap& map;
-  BlockDiagonalMatrix M;  // Z = W M W; its blocks full
+  BlockDiagonalMatrix M;  // Z = W M W (or U' M U); its blocks full
   BlockDiagonalMatrix Z;
-  BlockDiagonalMatrix correctionValue;
+  BlockDiagonalMatrix Fz;
+  BlockDiagonalMatrix Fe;
   EigenvalueSolver eigen;
   GenMatrixD values;
   GenMatrixD traces;
-  GenMatrixD correction;
-  GenMatrixD x;
+  GenMatrixD rightSide;
   GenMatrixD full;
   GenMatrixD product;
   std::vector<double> eigenvalues;

@@ -323,3 +323,26 @@ void LeastSquaresSystem::SolveNormal(GenMatrixD& r) const {
   dtrtrs_(&upper, &transposed, &none, &n, &nrhs, A.Data(), &m, r.Data(), &n, &info, 1, 1, 1);
   dtrtrs_(&upper, &none, &none, &n, &nrhs, A.Data(), &m, r.Data(), &n, &info, 1, 1, 1);
 }
+
+void LeastSquaresSystem::RangeOf(const GenMatrixD& r, GenMatrixD& out) {
+  const LapackInt m = nt + 1;
+  const LapackInt n = nv;
+  if (deficient) {
+    GenMatrixD c(r);
+    SolveNormal(c);
+    multiplyGen(reduced, c, out);
+    return;
+  }
+  for (int i = 0; i < nv; ++i) out[i] = r[i];
+  for (int i = nv; i < m; ++i) out[i] = 0.0;
+  const LapackInt nrhs = 1;
+  const char upper = 'U';
+  const char none = 'N';
+  const char transposed = 'T';
+  LapackInt info = 0;
+  dtrtrs_(&upper, &transposed, &none, &n, &nrhs, A.Data(), &m, out.Data(), &m, &info, 1, 1, 1);
+  const char side = 'L';
+  const LapackInt nb = blockSize;
+  dgemqrt_(&side, &none, &m, &nrhs, &n, &nb, A.Data(), &m, triangular.data(), &nb, out.Data(), &m, work.data(), &info,
+           1, 1);
+}

@@ -103,6 +103,7 @@ class OptimizationRun {
 
   double Scale() const { return m; }
   int SetUpObjective();
+  int RowsAreDeficient(BlockDiagonalMatrix& identity, GenMatrixD& yK);
   int Run(double eps, int maxIter, int noprog, int display, int& counter, double& bound);
   void WriteBack() { keeper.WriteBack(); }
   double Previous() const { return prev; }
@@ -155,8 +156,8 @@ class OptimizationRun {
   LevelPoint trial;
   LevelPoint atPrev;
   DualBound dual;
-  BlockDiagonalMatrix Fz;  // the dual point's direction
   GenMatrixD zDual;
+  GenMatrixD range;  // (nt + 1) rows (least squares)
   int proofTried = 0;  // in this iteration
   int proofHolds = 0;
   double a = 0.0;  // q'd_g
@@ -190,7 +191,6 @@ OptimizationRun::OptimizationRun(NewtonForm form, BuiltProblem& problem, const G
       trial(shape, map.Nv()),
       atPrev(shape, map.Nv()),
       dual(problem, map, shape),
-      Fz(shape.blockCount, shape.blockSizes, shape.diagonalLength, 0),
       zDual(map.Nv(), 1) {
   for (int i = 0; i < objective.Rows(); ++i)
     if (std::fabs(objective[i]) > m) m = std::fabs(objective[i]);
@@ -206,6 +206,7 @@ OptimizationRun::OptimizationRun(NewtonForm form, BuiltProblem& problem, const G
   identityRightSide(problem, b, 0);
   objectiveSide = GenMatrixD(problem.Nt() + 1, 1);
   solutions = GenMatrixD(map.Nv(), 2);
+  range = GenMatrixD(problem.Nt() + 1, 1);
   rightSide = GenMatrixD(problem.Nt() + 1, 1);
 }
 
@@ -228,6 +229,11 @@ int OptimizationRun::SetUpObjective() {
   GenMatrixD yK(q);
   if (system.Factor() == 0) {
     system.Solve(yK);
+  } else if (!RowsAreDeficient(identity, yK)) {
+    // Only ill-conditioned: large constants make the homogenising
+    // parameter's column many orders larger than the others, and the
+    // Cholesky factorisation of the squared system fails where the QR
+    // factorisation of the rows does not. yK is solved through it.
   } else {
     // A free parameter that enters no inequality makes the matrix singular:
     // the minimum-norm solution stands for it, from the matrix built anew
@@ -247,6 +253,20 @@ int OptimizationRun::SetUpObjective() {
   }
   evaluateDirection(problem, map, yK, x, K);
   gamma = yK[0];
+  return 0;
+}
+
+// 1 when the rows at W = I and t = 1 (the Newton matrix at W = I is their
+// Gram matrix) are rank deficient; otherwise yK := that matrix's inverse
+// times yK, through the rows' QR factorisation.
+int OptimizationRun::RowsAreDeficient(BlockDiagonalMatrix& identity, GenMatrixD& yK) {
+  ScalingFactor unit(shape);
+  unit.Factor(identity);
+  LeastSquaresSystem rows(problem, map, 1);
+  rows.Build(unit, 1.0);
+  rows.Factor();
+  if (rows.IsDeficient()) return 1;
+  rows.SolveNormal(yK);
   return 0;
 }
 
@@ -371,17 +391,19 @@ int OptimizationRun::Proven(double bound, double eps) {
   SolveLevel(0.0, zDual);
   const double level = zDual[0] / e;
   if (!std::isfinite(level)) return 0;
-  SolveLevel(level, zDual);
-  if (!isFiniteVector(zDual)) return 0;
-  evaluateDirection(problem, map, zDual, x, Fz);
-  const DualBound::NewtonSolve solve = [this](GenMatrixD& r) {
-    if (form == NewtonForm::kLeastSquares)
-      leastSquares->SolveNormal(r);
-    else
-      normal->Solve(r);
+  const int scaled = form == NewtonForm::kLeastSquares;
+  const DualBound::Direction direction = [this](const GenMatrixD& r, BlockDiagonalMatrix& out) {
+    if (form == NewtonForm::kLeastSquares) {
+      leastSquares->RangeOf(r, range);
+      rowsToValue(problem, range, out);
+    } else {
+      zDual.Copy(r);
+      normal->Solve(zDual);
+      evaluateDirection(problem, map, zDual, x, out);
+    }
   };
   double lower = 0.0;
-  if (!dual.Find(W, Fz, Fe, q, keeper.Kept(), solve, lower)) return 0;
+  if (!dual.Find(U, W, scaled, direction, level, q, keeper.Kept(), lower)) return 0;
   proofHolds = bound - lower <= eps * accuracyScale(bound, eps);
   return proofHolds;
 }
