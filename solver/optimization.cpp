@@ -126,6 +126,7 @@ class OptimizationRun {
   int SearchGrid(double& bound);
   int TestScaled(const LevelPoint& p);
   void Accept(const LevelPoint& p, double& bound);
+  int Lift(const LevelPoint& p);
   double StepLength(double eps);
 
   NewtonForm form;
@@ -157,7 +158,8 @@ class OptimizationRun {
   LevelPoint atPrev;
   DualBound dual;
   GenMatrixD zDual;
-  GenMatrixD range;  // (nt + 1) rows (least squares)
+  GenMatrixD range;    // (nt + 1) rows (least squares)
+  GenMatrixD lifted;   // an accepted point, made strictly feasible
   int proofTried = 0;  // in this iteration
   int proofHolds = 0;
   double a = 0.0;  // q'd_g
@@ -191,7 +193,12 @@ OptimizationRun::OptimizationRun(NewtonForm form, BuiltProblem& problem, const G
       trial(shape, map.Nv()),
       atPrev(shape, map.Nv()),
       dual(problem, map, shape),
-      zDual(map.Nv(), 1) {
+      zDual(map.Nv(), 1),
+      lifted(map.Nv(), 1) {
+  // The point the phase begins at (the feasibility phase's, strictly
+  // feasible) is where accepted points are lifted toward.
+  keeper.EntryParameters(lifted);
+  check.SetInterior(lifted);
   for (int i = 0; i < objective.Rows(); ++i)
     if (std::fabs(objective[i]) > m) m = std::fabs(objective[i]);
   if (m == 0.0) return;
@@ -229,12 +236,7 @@ int OptimizationRun::SetUpObjective() {
   GenMatrixD yK(q);
   if (system.Factor() == 0) {
     system.Solve(yK);
-  } else if (!RowsAreDeficient(identity, yK)) {
-    // Only ill-conditioned: large constants make the homogenising
-    // parameter's column many orders larger than the others, and the
-    // Cholesky factorisation of the squared system fails where the QR
-    // factorisation of the rows does not. yK is solved through it.
-  } else {
+  } else if (RowsAreDeficient(identity, yK)) {
     // A free parameter that enters no inequality makes the matrix singular:
     // the minimum-norm solution stands for it, from the matrix built anew
     // (the factorisation overwrote it) and made full.
@@ -258,7 +260,10 @@ int OptimizationRun::SetUpObjective() {
 
 // 1 when the rows at W = I and t = 1 (the Newton matrix at W = I is their
 // Gram matrix) are rank deficient; otherwise yK := that matrix's inverse
-// times yK, through the rows' QR factorisation.
+// times yK, through the rows' QR factorisation. The Cholesky factorisation
+// of the Gram matrix fails on more than a deficiency: large constants make
+// the homogenising parameter's column many orders larger than the others,
+// and the squared system is singular to rounding where the rows are not.
 int OptimizationRun::RowsAreDeficient(BlockDiagonalMatrix& identity, GenMatrixD& yK) {
   ScalingFactor unit(shape);
   unit.Factor(identity);
@@ -387,7 +392,7 @@ int OptimizationRun::FormFamilyPoint(const LevelPoint& anchor, double delta, Lev
 int OptimizationRun::Proven(double bound, double eps) {
   if (proofTried) return proofHolds;
   proofTried = 1;
-  if (!(e > 0.0) || !keeper.HasKept()) return 0;
+  if (!(e > 0.0)) return 0;
   SolveLevel(0.0, zDual);
   const double level = zDual[0] / e;
   if (!std::isfinite(level)) return 0;
@@ -402,9 +407,16 @@ int OptimizationRun::Proven(double bound, double eps) {
       evaluateDirection(problem, map, zDual, x, out);
     }
   };
+  // Measured from the point the run would write back, whose objective the
+  // bound is: a bound that no point attains proves nothing. A dual bound
+  // above that objective by more than the accuracy contradicts it and is
+  // not trusted either.
+  keeper.Current(lifted);
+  const double objective = dot(q, lifted);
   double lower = 0.0;
-  if (!dual.Find(U, W, scaled, direction, level, q, keeper.Kept(), lower)) return 0;
-  proofHolds = bound - lower <= eps * accuracyScale(bound, eps);
+  if (!dual.Find(U, W, scaled, direction, level, q, lifted, lower)) return 0;
+  const double allowed = eps * accuracyScale(bound, eps);
+  proofHolds = std::fabs(objective - lower) <= allowed;
   return proofHolds;
 }
 
@@ -495,11 +507,27 @@ int OptimizationRun::SearchGrid(double& bound) {
 // rounding of the solves may put a little off its level. A point no lower
 // than the bound leaves the bound (and its point) as they are.
 void OptimizationRun::Accept(const LevelPoint& p, double& bound) {
-  const double objective = dot(q, p.y) / p.h;
-  if (objective < prev && keeper.Offer(p.y) == 0)
-    bound = objective;
-  else
-    bound = prev;
+  bound = prev;
+  if (!Lift(p)) return;
+  const double objective = dot(q, lifted);
+  if (objective < prev && keeper.Offer(lifted) == 0) bound = objective;
+}
+
+// lifted := the point p made strictly feasible (PointCheck::Lift): 1, or 0
+// when it cannot be. The point the phase began at may lie too near the
+// boundary to lift toward (a run that goes on after a fallback begins at
+// the last bound's point); the Newton step's own point then takes its
+// place when it is strictly feasible.
+int OptimizationRun::Lift(const LevelPoint& p) {
+  if (check.Lift(p.D, p.h, p.y, lifted) == 0) return 1;
+  if (!(dg[0] > 0.0)) return 0;
+  for (int k = 0; k < map.Nv(); ++k) lifted[k] = dg[k] / dg[0];
+  lifted[0] = 1.0;
+  if (!isFiniteVector(lifted)) return 0;
+  evaluateDirection(problem, map, lifted, x, trial.Fz);
+  if (!check.HoldsStrictly(trial.Fz, 1.0)) return 0;
+  check.SetInterior(lifted);
+  return check.Lift(p.D, p.h, p.y, lifted) == 0;
 }
 
 // Steps from the proposed level to the chosen direction, scaled, in V with
@@ -589,8 +617,8 @@ int OptimizationRun::Run(double eps, int maxIter, int noprog, int display, int& 
       // objective of the point the phase began with.
       prev = keeper.EntryObjective(q);
       if (dg[0] > 0.0 && std::isfinite(estimate) && FormLevel(estimate, trial, 0) == 0 &&
-          check.Holds(trial.D, trial.h) && keeper.Offer(trial.y) == 0)
-        prev = dot(q, trial.y) / trial.h;
+          check.Holds(trial.D, trial.h) && Lift(trial) && keeper.Offer(lifted) == 0)
+        prev = dot(q, lifted);
     }
     const double before = prev;
     result = ChooseDirection(estimate, eps, bound);

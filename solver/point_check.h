@@ -19,6 +19,7 @@
 #ifndef VARNEL_POINT_CHECK_H
 #define VARNEL_POINT_CHECK_H
 
+#include <cfloat>
 #include <vector>
 
 #include "block_diagonal.h"
@@ -26,8 +27,6 @@
 #include "free_parameters.h"
 #include "gen_matrix.h"
 #include "scaling.h"
-
-#include <cfloat>
 
 constexpr double kPointTolerance = 64.0 * DBL_EPSILON;
 
@@ -45,10 +44,31 @@ class PointCheck {
   // positive: the point is strictly feasible.
   int HoldsStrictly(const BlockDiagonalMatrix& D, double h);
 
+  // The point toward which Lift moves: y (normalised, y[0] = 1), whose
+  // value must be positive definite. Overwrites the problem's variables.
+  void SetInterior(const GenMatrixD& y);
+  // A point y (unnormalised, homogenising entry h) whose value D passed
+  // Holds may still be infeasible by its rounding allowance, and in an
+  // ill-conditioned problem that allowance buys an objective below the
+  // optimum. lifted := the normalised point (1 - theta) y / h + theta
+  // interior with the least theta that makes the value computed there
+  // positive definite: theta puts every part's smallest eigenvalue at
+  // zero, or at once or twice its allowance, by the concavity of the
+  // smallest eigenvalue, the least that passes. Returns 0, or 1 when no
+  // such point exists (no interior point, or theta would reach 1).
+  // Overwrites the problem's variables.
+  int Lift(const BlockDiagonalMatrix& D, double h, const GenMatrixD& y, GenMatrixD& lifted);
+
  private:
+  BuiltProblem& problem;
+  const FreeParameterMap& map;
   EigenvalueSolver eigen;
   GenMatrixD values;
   std::vector<double> constantScale;  // per linear row, then per block
+  GenMatrixD interior;                // 0 x 0 when none is set
+  std::vector<double> interiorSmallest;  // per linear row, then per block
+  BlockDiagonalMatrix value;             // a lifted point's
+  GenMatrixD x;
 };
 
 #endif
