@@ -73,8 +73,21 @@ void PointKeeper::WriteBack() {
   }
 }
 
+void PointKeeper::Current(GenMatrixD& y) const {
+  if (haveKept)
+    y.Copy(kept);
+  else
+    EntryParameters(y);
+}
+
+void PointKeeper::EntryParameters(GenMatrixD& y) const {
+  for (int k = 0; k < map.Nv(); ++k) y[k] = entry[problem.FreeIndex()[k]];
+}
+
 double PointKeeper::EntryObjective(const GenMatrixD& q) const {
+  GenMatrixD y(map.Nv(), 1);
+  EntryParameters(y);
   double sum = 0.0;
-  for (int k = 0; k < map.Nv(); ++k) sum += q[k] * entry[problem.FreeIndex()[k]];
+  for (int k = 0; k < map.Nv(); ++k) sum += q[k] * y[k];
   return sum;
 }

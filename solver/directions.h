@@ -38,10 +38,15 @@ class PointKeeper {
   // Keeps y / y[0] (with entry 0 exactly 1.0) when y[0] > 0 and every
   // quotient is finite; returns 0 then, 1 when y is refused.
   int Offer(const GenMatrixD& y);
+  // y := the free parameters of the point WriteBack would write: the kept
+  // one (entry 0 is 1.0), or the entry point's.
+  void Current(GenMatrixD& y) const;
   // Writes the kept point into the variables.
   void WriteBack();
-  // q'y at the point the variables held when the phase began, y being its
-  // free parameters.
+  // y := the free parameters of the point the variables held when the
+  // phase began.
+  void EntryParameters(GenMatrixD& y) const;
+  // q'y at that point.
   double EntryObjective(const GenMatrixD& q) const;
 
  private:

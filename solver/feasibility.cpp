@@ -140,8 +140,11 @@ int FeasibilityRun::Run(double eps, int maxIter, int noprog, int display, int& c
     // must show it before success is claimed.
     if ((radius < 1.0 || smallestEntry(v) > -1.0 + kFeasibilityMargin) && check.HoldsStrictly(Fd, d0)) return kSolved;
     if (noProgress >= noprog) return kNoProgress;
+    // The scaled step says the problem is unbounded, but only a step that
+    // is not itself strictly feasible is taken at its word: large
+    // constants put it there while the point is plainly feasible.
     const double c = largestEntry(v);
-    if (c <= eps || 1.0 / c <= eps) return kUnbounded;
+    if (c <= eps || 1.0 / c <= eps) return check.HoldsStrictly(Fd, d0) ? kSolved : kUnbounded;
 
     double alpha = 0.0;
     // Recorded, then replaced by the code of a later exit; W stays positive

@@ -92,18 +92,31 @@ void addOffDiagonalBlockRows(const BlockFactor& U, const TermList& entry, int fl
   });
 }
 
+// The Euclidean norms of A's first n columns.
+void columnNorms(const GenMatrixD& A, int n, std::vector<double>& norms) {
+  norms.resize(n);
+  for (int j = 0; j < n; ++j) {
+    double sum = 0.0;
+    for (int i = 0; i < A.Rows(); ++i) sum += A(i, j) * A(i, j);
+    norms[j] = std::sqrt(sum);
+  }
+}
+
 // A is rank deficient when a diagonal entry of its triangular factor R (in
 // A's upper triangle) is zero. A direction that no row sees usually leaves a
 // rounding residue there instead, whose size depends on the BLAS, and the
-// solution then explodes along it: a diagonal entry negligible against the
-// largest, by the rule of solveMinimumNorm, counts as zero too.
-int hasNegligiblePivot(const GenMatrixD& R, int n) {
+// solution then explodes along it: a column negligible against the largest,
+// and a diagonal entry negligible against its own column (what is left of a
+// column that the others span), count as zero too. Its own column, not the
+// largest: the constants of a problem can make the column of the
+// homogenising parameter many orders larger than the others, and a pivot
+// small against it is not a dependence.
+int hasNegligiblePivot(const GenMatrixD& R, int n, const std::vector<double>& norms) {
   const int diagonal = std::min(R.Rows(), n);
-  double largest = 0.0;
-  for (int i = 0; i < diagonal; ++i) largest = std::max(largest, std::fabs(R(i, i)));
-  const double negligible = largest * DBL_EPSILON * std::max(R.Rows(), n);
+  const double rounding = DBL_EPSILON * std::max(R.Rows(), n);
+  const double largest = *std::max_element(norms.begin(), norms.end());
   for (int i = 0; i < diagonal; ++i)
-    if (std::fabs(R(i, i)) <= negligible) return 1;
+    if (norms[i] <= rounding * largest || std::fabs(R(i, i)) <= rounding * norms[i]) return 1;
   return 0;
 }
 
@@ -252,10 +265,11 @@ void LeastSquaresSystem::Factor() {
   const LapackInt n = nv;
   deficient = m < n;
   if (!deficient) {
+    columnNorms(A, nv, norms);
     const LapackInt nb = blockSize;
     LapackInt info = 0;
     dgeqrt_(&m, &n, &nb, A.Data(), &m, triangular.data(), &nb, work.data(), &info);
-    deficient = hasNegligiblePivot(A, n);
+    deficient = hasNegligiblePivot(A, n, norms);
     if (!deficient) return;
     Fill();
   }
@@ -288,4 +302,47 @@ void LeastSquaresSystem::Solve(const GenMatrixD& B, GenMatrixD& X) {
   }
   for (int j = 0; j < nrhs; ++j)
     for (int i = 0; i < nv; ++i) X(i, j) = rhs(i, j);
+}
+
+void LeastSquaresSystem::SolveNormal(GenMatrixD& r) const {
+  if (deficient) {
+    // No triangular factor: the minimum-norm solution of (A'A) z = r, from
+    // the rows kept for the rank-deficient solves.
+    GenMatrixD gram(nv, nv);
+    multiplyGenT(reduced, reduced, gram, 1, 0);
+    solveMinimumNorm(nv, nv, 1, gram.Data(), r.Data(), nv);
+    return;
+  }
+  const LapackInt m = nt + 1;
+  const LapackInt n = nv;
+  const LapackInt nrhs = 1;
+  const char upper = 'U';
+  const char none = 'N';
+  const char transposed = 'T';
+  LapackInt info = 0;
+  dtrtrs_(&upper, &transposed, &none, &n, &nrhs, A.Data(), &m, r.Data(), &n, &info, 1, 1, 1);
+  dtrtrs_(&upper, &none, &none, &n, &nrhs, A.Data(), &m, r.Data(), &n, &info, 1, 1, 1);
+}
+
+void LeastSquaresSystem::RangeOf(const GenMatrixD& r, GenMatrixD& out) {
+  const LapackInt m = nt + 1;
+  const LapackInt n = nv;
+  if (deficient) {
+    GenMatrixD c(r);
+    SolveNormal(c);
+    multiplyGen(reduced, c, out);
+    return;
+  }
+  for (int i = 0; i < nv; ++i) out[i] = r[i];
+  for (int i = nv; i < m; ++i) out[i] = 0.0;
+  const LapackInt nrhs = 1;
+  const char upper = 'U';
+  const char none = 'N';
+  const char transposed = 'T';
+  LapackInt info = 0;
+  dtrtrs_(&upper, &transposed, &none, &n, &nrhs, A.Data(), &m, out.Data(), &m, &info, 1, 1, 1);
+  const char side = 'L';
+  const LapackInt nb = blockSize;
+  dgemqrt_(&side, &none, &m, &nrhs, &n, &nb, A.Data(), &m, triangular.data(), &nb, out.Data(), &m, work.data(), &info,
+           1, 1);
 }

@@ -67,6 +67,16 @@ class LeastSquaresSystem {
   // X (nv x k) := the least-squares solution of A X = B, B being
   // (nt + 1) x k with k <= rhsCount, after Factor.
   void Solve(const GenMatrixD& B, GenMatrixD& X);
+  // 1 when the last Factor found A rank deficient.
+  int IsDeficient() const { return deficient; }
+  // r := (A'A)^-1 r through the triangular factor, after Factor; for a
+  // rank-deficient A the minimum-norm solution.
+  void SolveNormal(GenMatrixD& r) const;
+  // out ((nt + 1) x 1) := A (A'A)^-1 r, the rows' combination whose inner
+  // products with the columns of A are r, formed as Q R^-T r: through the
+  // orthogonal factor, without the cancellation of evaluating A at a large
+  // solution. After Factor.
+  void RangeOf(const GenMatrixD& r, GenMatrixD& out);
 
  private:
   // The reduced rows for the scaling of the last Build, and the row of t.
@@ -84,6 +94,7 @@ class LeastSquaresSystem {
   GenMatrixD rhs;      // max(nt + 1, nv) rows
   int blockSize;                   // reflectors per block
   std::vector<double> triangular;  // blockSize x nv: the blocks' factors
+  std::vector<double> norms;       // A's column norms before the factorisation
   std::vector<double> work;
 };
 

@@ -22,16 +22,69 @@ void placeList(const TermList& list, int P, int Q, int flipped, std::vector<Plac
   forEachOrientedTerm(list, flipped, [&](const OrientedTerm& term) { placed.push_back(PlacedTerm{term, P, Q}); });
 }
 
-// The full scaling of a block, its block rows, and four scratch columns for
-// the products of one term pair.
-class PairAccumulator {
+// The products of a block's factors with a full symmetric matrix W laid
+// out in the block's block rows, in the scratch columns of the constraint
+// set's work area.
+class BlockProducts {
  public:
-  PairAccumulator(SymMatrixD& H, double* g, const GenMatrixD& Wf, const int* rowOffsets, GenMatrixD& scratch,
-                  const UnknownPlacement& at)
-      : H(H), g(g), Wf(Wf), rowOffsets(rowOffsets), at(at) {
+  BlockProducts(const GenMatrixD& Wf, const int* rowOffsets, GenMatrixD& scratch)
+      : Wf(Wf), rowOffsets(rowOffsets) {
     const int length = scratch.Rows();
     for (int c = 0; c < 4; ++c) column[c] = scratch.Data() + static_cast<long>(2 + c) * length;
   }
+
+  // tr(F_a W) for the unknowns a of tau, added into g.
+  void AddTraces(const PlacedTerm& tau, double* g, const UnknownPlacement& at) {
+    const int P = tau.P, Q = tau.Q;
+    GenMatrixD M = Product(tau.R, Q, P, tau.L, column[0]);
+    if (tau.OnDiagonal()) {
+      accumulateScaledSubBlock(g, M, tau.base, tau.p, tau.q, tau.transposed, (1 + tau.symmetric) * tau.scale, at);
+      return;
+    }
+    accumulateScaledSubBlock(g, M, tau.base, tau.p, tau.q, tau.transposed, tau.scale, at);
+    if (tau.symmetric) {
+      GenMatrixD N = Product(tau.L.Transposed(), Q, P, tau.R.Transposed(), column[0]);
+      accumulateScaledSubBlock(g, N, tau.base, tau.p, tau.q, !tau.transposed, tau.scale, at);
+    }
+  }
+
+ protected:
+  int Offset(int block) const { return rowOffsets[block]; }
+  int Height(int block) const { return rowOffsets[block + 1] - rowOffsets[block]; }
+
+  // op(X) W[I, J] op(Y) in a view on out, a missing factor being the
+  // identity; column[2] holds the intermediate product of two factors.
+  GenMatrixD Product(const Factor& X, int I, int J, const Factor& Y, double* out) {
+    const int m = Height(I), n = Height(J), rowOff = Offset(I), colOff = Offset(J);
+    const int rows = X.m != nullptr ? X.Rows() : m;
+    const int cols = Y.m != nullptr ? Y.Cols() : n;
+    GenMatrixD C(rows, cols, out, 0);
+    if (X.m == nullptr && Y.m == nullptr) {
+      copySubBlockToArray(out, m, Wf, m, n, rowOff, colOff, 0);
+    } else if (Y.m == nullptr) {
+      multiplySubBlockRight(*X.m, Wf, C, X.trans, 0, m, n, rowOff, colOff);
+    } else if (X.m == nullptr) {
+      multiplySubBlockLeft(Wf, *Y.m, C, 0, Y.trans, m, n, rowOff, colOff);
+    } else {
+      GenMatrixD T(rows, n, column[2], 0);
+      multiplySubBlockRight(*X.m, Wf, T, X.trans, 0, m, n, rowOff, colOff);
+      multiplyGenT(T, *Y.m, C, 0, Y.trans);
+    }
+    return C;
+  }
+
+  const GenMatrixD& Wf;
+  const int* rowOffsets;
+  double* column[4];
+};
+
+// The pairs of a block's terms: tr(F_a W F_b W) into H, with the right side
+// tr(F_a W) into g.
+class PairAccumulator : public BlockProducts {
+ public:
+  PairAccumulator(SymMatrixD& H, double* g, const GenMatrixD& Wf, const int* rowOffsets, GenMatrixD& scratch,
+                  const UnknownPlacement& at)
+      : BlockProducts(Wf, rowOffsets, scratch), H(H), g(g), at(at) {}
 
   // Every component of tr(F_a W F_b W) for the unknowns a of tau and b of
   // sigma, a <= b.
@@ -64,46 +117,9 @@ class PairAccumulator {
     }
   }
 
-  // tr(F_a W) for the unknowns of tau.
-  void AddRightSide(const PlacedTerm& tau) {
-    const int P = tau.P, Q = tau.Q;
-    GenMatrixD M = Product(tau.R, Q, P, tau.L, column[0]);
-    if (tau.OnDiagonal()) {
-      accumulateScaledSubBlock(g, M, tau.base, tau.p, tau.q, tau.transposed, (1 + tau.symmetric) * tau.scale, at);
-      return;
-    }
-    accumulateScaledSubBlock(g, M, tau.base, tau.p, tau.q, tau.transposed, tau.scale, at);
-    if (tau.symmetric) {
-      GenMatrixD N = Product(tau.L.Transposed(), Q, P, tau.R.Transposed(), column[0]);
-      accumulateScaledSubBlock(g, N, tau.base, tau.p, tau.q, !tau.transposed, tau.scale, at);
-    }
-  }
+  void AddRightSide(const PlacedTerm& tau) { AddTraces(tau, g, at); }
 
  private:
-  int Offset(int block) const { return rowOffsets[block]; }
-  int Height(int block) const { return rowOffsets[block + 1] - rowOffsets[block]; }
-
-  // op(X) W[I, J] op(Y) in a view on out, a missing factor being the
-  // identity; column[2] holds the intermediate product of two factors.
-  GenMatrixD Product(const Factor& X, int I, int J, const Factor& Y, double* out) {
-    const int m = Height(I), n = Height(J), rowOff = Offset(I), colOff = Offset(J);
-    const int rows = X.m != nullptr ? X.Rows() : m;
-    const int cols = Y.m != nullptr ? Y.Cols() : n;
-    GenMatrixD C(rows, cols, out, 0);
-    if (X.m == nullptr && Y.m == nullptr) {
-      copySubBlockToArray(out, m, Wf, m, n, rowOff, colOff, 0);
-    } else if (Y.m == nullptr) {
-      multiplySubBlockRight(*X.m, Wf, C, X.trans, 0, m, n, rowOff, colOff);
-    } else if (X.m == nullptr) {
-      multiplySubBlockLeft(Wf, *Y.m, C, 0, Y.trans, m, n, rowOff, colOff);
-    } else {
-      GenMatrixD T(rows, n, column[2], 0);
-      multiplySubBlockRight(*X.m, Wf, T, X.trans, 0, m, n, rowOff, colOff);
-      multiplyGenT(T, *Y.m, C, 0, Y.trans);
-    }
-    return C;
-  }
-
   // A = a1 W[I1, J1] a2 and B = b1 W[I2, J2] b2 (B = A when b1 is null),
   // then the pair accumulation with the orientations t1, t2 and factor f:
   // straight over the reduced parameters when both terms are on one
@@ -124,10 +140,7 @@ class PairAccumulator {
 
   SymMatrixD& H;
   double* g;
-  const GenMatrixD& Wf;
-  const int* rowOffsets;
   const UnknownPlacement& at;
-  double* column[4];
 };
 
 // Every pair of placed terms whose second variable does not come before the
@@ -196,6 +209,34 @@ void addScalarTerms(const std::vector<ScalarTerm>& terms, const GenMatrixD& Wf, 
   }
 }
 
+
+// The placed terms of a block matrix inequality, each stored sub-block also
+// as its transpose, and the offsets of its block rows.
+void placeBlockLmi(const BlockLmi& block, std::vector<PlacedTerm>& placed, std::vector<int>& rowOffsets) {
+  const int n = block.N();
+  for (int i = 0; i < n; ++i)
+    for (int j = 0; j <= i; ++j) {
+      const SubBlock& entry = block.SubBlockAt(i, j);
+      if (i == j) {
+        placeList(entry, i, i, 0, placed);
+      } else {
+        // Stored at (i, j): block (j, i) of the upper triangle, and its
+        // transpose at (i, j).
+        placeList(entry, j, i, 0, placed);
+        placeList(entry, i, j, 1, placed);
+      }
+    }
+  rowOffsets.resize(n + 1);
+  for (int i = 0; i <= n; ++i) rowOffsets[i] = block.RowOffset(i);
+}
+
+void addTraces(const std::vector<PlacedTerm>& placed, const int* rowOffsets, double* g, SymMatrixD& Zk,
+               GenMatrixD& scratch, const UnknownPlacement& at) {
+  const GenMatrixD Zf = Zk.ToGenMatrixD();
+  BlockProducts products(Zf, rowOffsets, scratch);
+  for (const PlacedTerm& term : placed) products.AddTraces(term, g, at);
+}
+
 }  // namespace
 
 void addTermBlockNormal(const TermBlock& block, SymMatrixD& H, double* g, SymMatrixD& Wk, GenMatrixD& scratch,
@@ -217,26 +258,54 @@ void addTermBlockNormal(const TermBlock& block, SymMatrixD& H, double* g, SymMat
 
 void addBlockLmiNormal(const BlockLmi& block, SymMatrixD& H, double* g, SymMatrixD& Wk, GenMatrixD& scratch,
                        const UnknownPlacement& at) {
-  const int n = block.N();
-  if (n == 0 || block.Size() == 0) return;
+  if (block.N() == 0 || block.Size() == 0) return;
   const GenMatrixD Wf = Wk.ToGenMatrixD();
   std::vector<PlacedTerm> placed;
-  for (int i = 0; i < n; ++i)
-    for (int j = 0; j <= i; ++j) {
-      const SubBlock& entry = block.SubBlockAt(i, j);
-      if (i == j) {
-        placeList(entry, i, i, 0, placed);
-      } else {
-        // Stored at (i, j): block (j, i) of the upper triangle, and its
-        // transpose at (i, j).
-        placeList(entry, j, i, 0, placed);
-        placeList(entry, i, j, 1, placed);
-      }
-    }
-  std::vector<int> rowOffsets(n + 1);
-  for (int i = 0; i <= n; ++i) rowOffsets[i] = block.RowOffset(i);
+  std::vector<int> rowOffsets;
+  placeBlockLmi(block, placed, rowOffsets);
   PairAccumulator pairs(H, g, Wf, rowOffsets.data(), scratch, at);
   addPlacedTerms(pairs, placed, 0);
+}
+
+void addTermBlockTraces(const TermBlock& block, double* g, SymMatrixD& Zk, GenMatrixD& scratch,
+                        const UnknownPlacement& at) {
+  const int n = block.Size();
+  if (block.NumTerms() == 0 || n == 0) return;
+  std::vector<PlacedTerm> placed;
+  placeList(block, 0, 0, 0, placed);
+  const int rowOffsets[2] = {0, n};
+  addTraces(placed, rowOffsets, g, Zk, scratch, at);
+}
+
+void addBlockLmiTraces(const BlockLmi& block, double* g, SymMatrixD& Zk, GenMatrixD& scratch,
+                       const UnknownPlacement& at) {
+  if (block.N() == 0 || block.Size() == 0) return;
+  std::vector<PlacedTerm> placed;
+  std::vector<int> rowOffsets;
+  placeBlockLmi(block, placed, rowOffsets);
+  addTraces(placed, rowOffsets.data(), g, Zk, scratch, at);
+}
+
+void reducedTraces(BuiltProblem& problem, const FreeParameterMap& map, BlockDiagonalMatrix& Z,
+                   GenMatrixD& traces) {
+  const int single = map.IsSingle();
+  const UnknownPlacement at = single ? map.Placement() : UnknownPlacement();
+  std::vector<double> g(single ? map.Nv() : map.Nvt(), 0.0);
+  if (problem.HasLinear()) {
+    const GenMatrixD& C = problem.Linear().Coefficients();
+    for (int r = 0; r < C.Rows(); ++r)
+      for (int u = 0; u < C.Cols(); ++u)
+        if (C(r, u) != 0.0) at.Add(g.data(), u, C(r, u) * Z.Diagonal()[r]);
+  }
+  const int termBlocks = problem.NumTermBlocks();
+  for (int k = 0; k < termBlocks; ++k)
+    addTermBlockTraces(problem.TermBlockAt(k), g.data(), Z.Block(k), problem.Scratch(), at);
+  for (int j = 0; j < problem.NumBlockLmis(); ++j)
+    addBlockLmiTraces(problem.BlockLmiAt(j), g.data(), Z.Block(termBlocks + j), problem.Scratch(), at);
+  if (single)
+    for (int k = 0; k < map.Nv(); ++k) traces[k] = g[k];
+  else
+    map.ReduceVector(g.data(), traces.Data());
 }
 
 NormalSystem::NormalSystem(BuiltProblem& problem, const FreeParameterMap& map)

@@ -35,6 +35,19 @@ void addTermBlockNormal(const TermBlock& block, SymMatrixD& H, double* g, SymMat
 void addBlockLmiNormal(const BlockLmi& block, SymMatrixD& H, double* g, SymMatrixD& Wk, GenMatrixD& scratch,
                        const UnknownPlacement& at = {});
 
+// g(a) += tr(F_a Zk) for the unknowns a of block k (upper triangle of Zk
+// read), placed by `at`: the right side of the normal equations with Zk in
+// place of the scaling block.
+void addTermBlockTraces(const TermBlock& block, double* g, SymMatrixD& Zk, GenMatrixD& scratch,
+                        const UnknownPlacement& at = {});
+void addBlockLmiTraces(const BlockLmi& block, double* g, SymMatrixD& Zk, GenMatrixD& scratch,
+                       const UnknownPlacement& at = {});
+// traces[k] := the inner product of Z with the value of free parameter k's
+// unit direction, F(T e_k) (nv entries): on the linear rows the sum of
+// C(r, .) z_r, on the blocks tr(F_k Z_k).
+void reducedTraces(BuiltProblem& problem, const FreeParameterMap& map, BlockDiagonalMatrix& Z,
+                   GenMatrixD& traces);
+
 // The reduced system of one phase call. When every unknown is a multiple
 // of one free parameter (the equalities of structures and masks) the
 // blocks add straight into H_red and g_red; otherwise H and g over the

@@ -7,6 +7,7 @@
 #include <memory>
 
 #include "directions.h"
+#include "dual_bound.h"
 #include "free_parameters.h"
 #include "interrupt_flag.h"
 #include "kernels.h"
@@ -22,11 +23,12 @@ namespace {
 
 // A level is admissible when the scaled combined direction keeps every
 // eigenvalue of U D U' - I at or above this (the unscaled D(prev) is
-// tested against it too); a trial level of the grid when every eigenvalue
-// of D itself is at or above kGridThreshold. Either way its point must
-// also pass the direct check of PointCheck.
+// tested against it too), a trial level of the grid when D itself is
+// positive semidefinite to rounding, relative to its own scale (an
+// absolute threshold passes a point of large data that is far from
+// feasible). Either way its point must pass the direct check of
+// PointCheck, which for the grid is that test.
 constexpr double kLevelThreshold = -1.00000001;
-constexpr double kGridThreshold = -1e-10;
 // The largest change of the scaled objective (largest entry 1) along the
 // directions that enter no inequality that still counts as none.
 constexpr double kObjectiveResidual = 1e-8;
@@ -102,6 +104,7 @@ class OptimizationRun {
 
   double Scale() const { return m; }
   int SetUpObjective();
+  int RowsAreDeficient(BlockDiagonalMatrix& identity, GenMatrixD& yK);
   int Run(double eps, int maxIter, int noprog, int display, int& counter, double& bound);
   void WriteBack() { keeper.WriteBack(); }
   double Previous() const { return prev; }
@@ -112,7 +115,10 @@ class OptimizationRun {
   int Directions();
   void LeastSquaresDirections();
   void ScaledObjective();
+  void SolveLevel(double L, GenMatrixD& z);
   int FormLevel(double L, LevelPoint& p, int withFz);
+  int Proven(double bound, double eps);
+  int StepFromBound();
   int FormFamilyPoint(const LevelPoint& anchor, double delta, LevelPoint& p);
   Search Candidate(LevelPoint& anchor, double& bound);
   int ChooseDirection(double estimate, double eps, double& bound);
@@ -121,6 +127,7 @@ class OptimizationRun {
   int SearchGrid(double& bound);
   int TestScaled(const LevelPoint& p);
   void Accept(const LevelPoint& p, double& bound);
+  int Lift(const LevelPoint& p);
   double StepLength(double eps);
 
   NewtonForm form;
@@ -150,6 +157,12 @@ class OptimizationRun {
   GenMatrixD v;
   LevelPoint trial;
   LevelPoint atPrev;
+  DualBound dual;
+  GenMatrixD zDual;
+  GenMatrixD range;    // (nt + 1) rows (least squares)
+  GenMatrixD lifted;   // an accepted point, made strictly feasible
+  int proofTried = 0;  // in this iteration
+  int proofHolds = 0;
   double a = 0.0;  // q'd_g
   double e = 0.0;  // d_e[0]
   double m = 0.0;
@@ -179,7 +192,14 @@ OptimizationRun::OptimizationRun(NewtonForm form, BuiltProblem& problem, const G
       x(map.Nvt(), 1),
       v(problem.SumSizes() + 1, 1),
       trial(shape, map.Nv()),
-      atPrev(shape, map.Nv()) {
+      atPrev(shape, map.Nv()),
+      dual(problem, map, shape),
+      zDual(map.Nv(), 1),
+      lifted(map.Nv(), 1) {
+  // The point the phase begins at (the feasibility phase's, strictly
+  // feasible) is where accepted points are lifted toward.
+  keeper.EntryParameters(lifted);
+  check.SetInterior(lifted);
   for (int i = 0; i < objective.Rows(); ++i)
     if (std::fabs(objective[i]) > m) m = std::fabs(objective[i]);
   if (m == 0.0) return;
@@ -194,6 +214,7 @@ OptimizationRun::OptimizationRun(NewtonForm form, BuiltProblem& problem, const G
   identityRightSide(problem, b, 0);
   objectiveSide = GenMatrixD(problem.Nt() + 1, 1);
   solutions = GenMatrixD(map.Nv(), 2);
+  range = GenMatrixD(problem.Nt() + 1, 1);
   rightSide = GenMatrixD(problem.Nt() + 1, 1);
 }
 
@@ -216,7 +237,7 @@ int OptimizationRun::SetUpObjective() {
   GenMatrixD yK(q);
   if (system.Factor() == 0) {
     system.Solve(yK);
-  } else {
+  } else if (RowsAreDeficient(identity, yK)) {
     // A free parameter that enters no inequality makes the matrix singular:
     // the minimum-norm solution stands for it, from the matrix built anew
     // (the factorisation overwrote it) and made full.
@@ -235,6 +256,23 @@ int OptimizationRun::SetUpObjective() {
   }
   evaluateDirection(problem, map, yK, x, K);
   gamma = yK[0];
+  return 0;
+}
+
+// 1 when the rows at W = I and t = 1 (the Newton matrix at W = I is their
+// Gram matrix) are rank deficient; otherwise yK := that matrix's inverse
+// times yK, through the rows' QR factorisation. The Cholesky factorisation
+// of the Gram matrix fails on more than a deficiency: large constants make
+// the homogenising parameter's column many orders larger than the others,
+// and the squared system is singular to rounding where the rows are not.
+int OptimizationRun::RowsAreDeficient(BlockDiagonalMatrix& identity, GenMatrixD& yK) {
+  ScalingFactor unit(shape);
+  unit.Factor(identity);
+  LeastSquaresSystem rows(problem, map, 1);
+  rows.Build(unit, 1.0);
+  rows.Factor();
+  if (rows.IsDeficient()) return 1;
+  rows.SolveNormal(yK);
   return 0;
 }
 
@@ -298,25 +336,30 @@ int OptimizationRun::Directions() {
   } else {
     LeastSquaresDirections();
   }
-  if (!isFiniteVector(dg) || !isFiniteVector(de)) return newtonFailure(form);
+  if (!isFiniteVector(dg) || !isFiniteVector(de)) return kDegenerate;
   evaluateDirection(problem, map, de, x, Fe);
   return kSolved;
+}
+
+// z := H^-1 (q - L e0).
+void OptimizationRun::SolveLevel(double L, GenMatrixD& z) {
+  if (form == NewtonForm::kCholesky) {
+    rightSide.Copy(q);
+    rightSide[0] -= L;
+    normal->Solve(rightSide);
+    z.Copy(rightSide);
+  } else {
+    rightSide.Copy(objectiveSide);
+    rightSide[problem.Nt()] = (gamma - L) / t;
+    leastSquares->Solve(rightSide, z);
+  }
 }
 
 // The point at level L (and F(T z) when asked): 0, or 1 when it is not
 // finite.
 int OptimizationRun::FormLevel(double L, LevelPoint& p, int withFz) {
   const int nv = map.Nv();
-  if (form == NewtonForm::kCholesky) {
-    rightSide.Copy(q);
-    rightSide[0] -= L;
-    normal->Solve(rightSide);
-    p.z.Copy(rightSide);
-  } else {
-    rightSide.Copy(objectiveSide);
-    rightSide[problem.Nt()] = (gamma - L) / t;
-    leastSquares->Solve(rightSide, p.z);
-  }
+  SolveLevel(L, p.z);
   p.level = L;
   p.kappa2 = dot(q, p.z) - L * p.z[0];
   p.lambda = (a - L * dg[0]) / p.kappa2;
@@ -341,6 +384,49 @@ int OptimizationRun::FormFamilyPoint(const LevelPoint& anchor, double delta, Lev
   if (!std::isfinite(lambda) || !isFiniteVector(p.y)) return 1;
   evaluateDirection(problem, map, p.y, x, p.D);
   return 0;
+}
+
+// 1 when a dual point of this iteration's Newton matrix proves the bound
+// within eps of the optimum (DualBound). Its level is the one where
+// z = H^-1 (q - L e0) has no homogenising component, L = (H^-1 q)_0 / e:
+// there the point's bound is the level itself. Tried once an iteration.
+int OptimizationRun::Proven(double bound, double eps) {
+  if (proofTried) return proofHolds;
+  proofTried = 1;
+  if (!(e > 0.0)) return 0;
+  SolveLevel(0.0, zDual);
+  const double level = zDual[0] / e;
+  if (!std::isfinite(level)) return 0;
+  const int scaled = form == NewtonForm::kLeastSquares;
+  const DualBound::Direction direction = [this](const GenMatrixD& r, BlockDiagonalMatrix& out) {
+    if (form == NewtonForm::kLeastSquares) {
+      leastSquares->RangeOf(r, range);
+      rowsToValue(problem, range, out);
+    } else {
+      zDual.Copy(r);
+      normal->Solve(zDual);
+      evaluateDirection(problem, map, zDual, x, out);
+    }
+  };
+  // Measured from the point the run would write back, whose objective the
+  // bound is: a bound that no point attains proves nothing. A dual bound
+  // above that objective by more than the accuracy contradicts it and is
+  // not trusted either.
+  keeper.Current(lifted);
+  const double objective = dot(q, lifted);
+  double lower = 0.0;
+  if (!dual.Find(U, W, scaled, direction, level, q, lifted, lower)) return 0;
+  const double allowed = eps * accuracyScale(bound, eps);
+  proofHolds = std::fabs(objective - lower) <= allowed;
+  return proofHolds;
+}
+
+// No admissible level: the direction of the bound's own level (mark 0).
+int OptimizationRun::StepFromBound() {
+  mark = 0;
+  if (FormLevel(prev, atPrev, 0) != 0) return kDegenerate;
+  if (TestScaled(atPrev)) return kDegenerate;
+  return kSolved;
 }
 
 // The level at which the family of the anchor's point first turns
@@ -394,7 +480,7 @@ int OptimizationRun::FirstTest(double bound) {
 // A level of the grid: D itself, unscaled, and its point.
 int OptimizationRun::GridTest(double L) {
   if (FormLevel(L, trial, 0) || eigen.Fill(trial.D, trial.h, v)) return 0;
-  if (!(smallestEntry(v) >= kGridThreshold) || !check.HoldsWith(trial.D, trial.h, v)) return 0;
+  if (!check.HoldsWith(trial.D, trial.h, v)) return 0;
   return TestScaled(trial) == 0;
 }
 
@@ -422,11 +508,27 @@ int OptimizationRun::SearchGrid(double& bound) {
 // rounding of the solves may put a little off its level. A point no lower
 // than the bound leaves the bound (and its point) as they are.
 void OptimizationRun::Accept(const LevelPoint& p, double& bound) {
-  const double objective = dot(q, p.y) / p.h;
-  if (objective < prev && keeper.Offer(p.y) == 0)
-    bound = objective;
-  else
-    bound = prev;
+  bound = prev;
+  if (!Lift(p)) return;
+  const double objective = dot(q, lifted);
+  if (objective < prev && keeper.Offer(lifted) == 0) bound = objective;
+}
+
+// lifted := the point p made strictly feasible (PointCheck::Lift): 1, or 0
+// when it cannot be. The point the phase began at may lie too near the
+// boundary to lift toward (a run that goes on after a fallback begins at
+// the last bound's point); the Newton step's own point then takes its
+// place when it is strictly feasible.
+int OptimizationRun::Lift(const LevelPoint& p) {
+  if (check.Lift(p.D, p.h, p.y, lifted) == 0) return 1;
+  if (!(dg[0] > 0.0)) return 0;
+  for (int k = 0; k < map.Nv(); ++k) lifted[k] = dg[k] / dg[0];
+  lifted[0] = 1.0;
+  if (!isFiniteVector(lifted)) return 0;
+  evaluateDirection(problem, map, lifted, x, trial.Fz);
+  if (!check.HoldsStrictly(trial.Fz, 1.0)) return 0;
+  check.SetInterior(lifted);
+  return check.Lift(p.D, p.h, p.y, lifted) == 0;
 }
 
 // Steps from the proposed level to the chosen direction, scaled, in V with
@@ -442,6 +544,7 @@ int OptimizationRun::ChooseDirection(double estimate, double eps, double& bound)
     if (found == Search::kUnbounded) return kUnbounded;
     if (found == Search::kFound && bound > prev && bound - prev <= kRoundingSlack * std::max(std::fabs(prev), 1.0)) {
       bound = prev;
+      if (!Proven(prev, eps)) return StepFromBound();
       mark = 1;
       rel = 0.0;
       return kSolved;
@@ -474,16 +577,16 @@ int OptimizationRun::ChooseDirection(double estimate, double eps, double& bound)
   // the bound, its family cannot lower the bound by more than eps: unless a
   // feasible lower level showed itself, the bound has converged, and the
   // rounding of the proposal is what kept its level from passing.
-  if (proposals.Within(prev, eps) && !lowerFeasible) {
+  if (proposals.Within(prev, eps) && !lowerFeasible && Proven(prev, eps)) {
     bound = prev;
     mark = 1;
     rel = 0.0;
     return kSolved;
   }
   // Otherwise the direction of the bound's own level.
-  if (!prevFormed && FormLevel(prev, atPrev, 0) != 0) return newtonFailure(form);
   bound = prev;
-  if (TestScaled(atPrev)) return newtonFailure(form);
+  if (!prevFormed) return StepFromBound();
+  if (TestScaled(atPrev)) return kDegenerate;
   return kSolved;
 }
 
@@ -502,6 +605,8 @@ int OptimizationRun::Run(double eps, int maxIter, int noprog, int display, int& 
   int noProgress = 0;
   prev = bound;
   for (; counter <= maxIter && !interruptRequested(); ++counter) {
+    proofTried = 0;
+    proofHolds = 0;
     int result = Directions();
     if (result != kSolved) return result;
     a = dot(q, dg);
@@ -513,8 +618,8 @@ int OptimizationRun::Run(double eps, int maxIter, int noprog, int display, int& 
       // objective of the point the phase began with.
       prev = keeper.EntryObjective(q);
       if (dg[0] > 0.0 && std::isfinite(estimate) && FormLevel(estimate, trial, 0) == 0 &&
-          check.Holds(trial.D, trial.h) && keeper.Offer(trial.y) == 0)
-        prev = dot(q, trial.y) / trial.h;
+          check.Holds(trial.D, trial.h) && Lift(trial) && keeper.Offer(lifted) == 0)
+        prev = dot(q, lifted);
     }
     const double before = prev;
     result = ChooseDirection(estimate, eps, bound);
@@ -529,8 +634,12 @@ int OptimizationRun::Run(double eps, int maxIter, int noprog, int display, int& 
       bound = prev;
     }
     if (isDisplayed(counter, display)) printOptimizationLine(eps, counter, m * prev, rel, mark);
-    if (mark != 0 && 0.0 <= rel && rel < eps) return kSolved;
-    if (noProgress >= noprog) return kNoProgress;
+    // The relative change of the bound stops the run only when a dual
+    // bound proves it; so do the last iteration and a run without
+    // progress, which otherwise end as they are.
+    if (mark != 0 && 0.0 <= rel && rel < eps && Proven(prev, eps)) return kSolved;
+    if (noProgress >= noprog) return Proven(prev, eps) ? kSolved : kNoProgress;
+    if (counter == maxIter && Proven(prev, eps)) return kSolved;
 
     const double alpha = StepLength(eps);
     const double h = mark != 0 ? trial.h : atPrev.h;

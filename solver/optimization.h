@@ -16,20 +16,25 @@
 // Every bound is the objective of a point the phase has checked (see
 // PointCheck): a level whose point fails the check is not admissible. The
 // printed bound is therefore always attained, and the variables receive at
-// every exit the point of the last bound. A proposal that the rounding
-// alone puts above the bound means the bound cannot be lowered: the run
-// ends with success.
+// every exit the point of the last bound.
 //
-// Outcome (SolverStatus): 0 the relative change of the bound below eps;
+// A success is a proof: the run ends with 0 only when a dual point of the
+// iteration's Newton matrix (DualBound) bounds the optimum from below within
+// eps of the bound. It is looked for only where a run would otherwise end:
+// the relative change of the bound below eps, a proposal that the rounding
+// alone puts above the bound or within eps of it, max_iter and noprog.
+// Where it is not found the run goes on (a proposal's rule takes the step
+// of the bound's own level, mark 0), or ends with 1 or 2.
+//
+// Outcome (SolverStatus): 0 the bound proved within eps of the optimum;
 // 1 max_iter exceeded; 2 no bound update for noprog iterations; 3 the
 // Newton matrix not positive definite (normal equations), a scaling that
-// cannot be factored (least squares), or a step that is not finite
-// (normal equations); 4 the objective unbounded below on the feasible set
-// (a family of points along which every level is admissible, confirmed at a
-// point far below, or an objective that changes along a direction no
-// inequality sees); 99 a scaling that cannot be factored (normal
-// equations, " Factorization error:: Chol."), or a step that is not finite
-// (least squares). A pencil whose leading coefficient is singular puts its
+// cannot be factored (least squares), or a step that is not finite; 4 the
+// objective unbounded below on the feasible set (a family of points along
+// which every level is admissible, confirmed at a point far below, or an
+// objective that changes along a direction no inequality sees); 99 a
+// scaling that cannot be factored (normal equations, " Factorization
+// error:: Chol."). A pencil whose leading coefficient is singular puts its
 // root at its own level, and a search that finds no level ends the
 // iteration without one, never the run.
 //

@@ -2,6 +2,7 @@
 
 #include <iostream>
 
+#include "packed.h"
 #include "step_length.h"
 
 void printFactorizationFailure() { std::cout << " Factorization error:: Chol.\n"; }
@@ -32,4 +33,13 @@ void identityRightSide(const BuiltProblem& problem, GenMatrixD& b, int column) {
     row += n * (n + 1) / 2;
   }
   b(nt, column) = 1.0;
+}
+
+void rowsToValue(const BuiltProblem& problem, const GenMatrixD& rows, BlockDiagonalMatrix& out) {
+  int row = 0;
+  for (; row < problem.Td(); ++row) out.Diagonal()[row] = rows[row];
+  for (int k = 0; k < problem.Nb(); ++k) {
+    smat(rows.Data() + row, out.Block(k));
+    row += svecLength(problem.BlockSizes()[k]);
+  }
 }

@@ -53,6 +53,11 @@ inline ScalingShape problemShape(const BuiltProblem& problem) {
 // `column` is written.
 void identityRightSide(const BuiltProblem& problem, GenMatrixD& b, int column);
 
+// out := the block-diagonal matrix whose rows, in the layout of the
+// least-squares rows (the td linear entries, then each block in svec
+// coordinates), are the first nt entries of `rows`.
+void rowsToValue(const BuiltProblem& problem, const GenMatrixD& rows, BlockDiagonalMatrix& out);
+
 // Whether iteration `counter` gets its table line.
 inline int isDisplayed(int counter, int display) {
   return display != 0 && (static_cast<long>(counter) - 1) % display == 0;

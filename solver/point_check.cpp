@@ -16,14 +16,45 @@ double largestAbsoluteUpper(const SymMatrixD& block) {
   return m;
 }
 
+// The smallest value of each part, linear rows and then blocks (their
+// eigenvalues ascend within a block), from eigenvalues laid out as
+// EigenvalueSolver::Fill lays them out; the allowances of those parts, the
+// rounding of D against h times the constant parts' scales.
+void smallestAndAllowance(const BlockDiagonalMatrix& D, double h, const GenMatrixD& eigenvalues,
+                          const std::vector<double>& constantScale, std::vector<double>& smallest,
+                          std::vector<double>& allowance) {
+  smallest.clear();
+  allowance.clear();
+  const int td = D.DiagonalLength();
+  for (int r = 0; r < td; ++r) {
+    const double value = D.Diagonal()[r];
+    smallest.push_back(value);
+    allowance.push_back(kPointTolerance * std::max(std::fabs(value), h * constantScale[r]));
+  }
+  int offset = td;
+  for (int k = 0; k < D.BlockCount(); ++k) {
+    const int n = D.BlockSize(k);
+    const double least = n > 0 ? eigenvalues[offset] : 0.0;
+    const double most = n > 0 ? eigenvalues[offset + n - 1] : 0.0;
+    smallest.push_back(least);
+    allowance.push_back(kPointTolerance * n * std::max({std::fabs(least), std::fabs(most), h * constantScale[td + k]}));
+    offset += n;
+  }
+}
+
 }  // namespace
 
 PointCheck::PointCheck(BuiltProblem& problem, const FreeParameterMap& map, const ScalingShape& shape)
-    : eigen(shape), values(problem.SumSizes() + 1, 1) {
-  BlockDiagonalMatrix constant(shape.blockCount, shape.blockSizes, shape.diagonalLength, 0);
+    : problem(problem),
+      map(map),
+      eigen(shape),
+      values(problem.SumSizes() + 1, 1),
+      interior(0),
+      value(shape.blockCount, shape.blockSizes, shape.diagonalLength, 0),
+      x(map.Nvt(), 1) {
+  BlockDiagonalMatrix& constant = value;
   GenMatrixD unit(map.Nv(), 1, 0.0, 0);
   unit[0] = 1.0;
-  GenMatrixD x(map.Nvt(), 1);
   evaluateDirection(problem, map, unit, x, constant);
   for (int r = 0; r < shape.diagonalLength; ++r) constantScale.push_back(std::fabs(constant.Diagonal()[r]));
   for (int k = 0; k < shape.blockCount; ++k) constantScale.push_back(largestAbsoluteUpper(constant.Block(k)));
@@ -37,23 +68,11 @@ int PointCheck::Holds(const BlockDiagonalMatrix& D, double h) {
 
 int PointCheck::HoldsWith(const BlockDiagonalMatrix& D, double h, const GenMatrixD& eigenvalues) const {
   if (!(h > 0.0) || !std::isfinite(h)) return 0;
-  // D / h against the scales of the normalised point: D against h times
-  // the constant parts' scales.
-  const int td = D.DiagonalLength();
-  for (int r = 0; r < td; ++r) {
-    const double value = D.Diagonal()[r];
-    const double scale = std::max(std::fabs(value), h * constantScale[r]);
-    if (!(value >= -kPointTolerance * scale)) return 0;
-  }
-  int offset = td;
-  for (int k = 0; k < D.BlockCount(); ++k) {
-    const int n = D.BlockSize(k);
-    double smallest = 0.0;
-    for (int i = 0; i < n; ++i) smallest = std::min(smallest, eigenvalues[offset + i]);
-    const double scale = std::max(largestAbsoluteUpper(D.Block(k)), h * constantScale[td + k]);
-    if (!(smallest >= -kPointTolerance * scale)) return 0;
-    offset += n;
-  }
+  std::vector<double> smallest;
+  std::vector<double> allowance;
+  smallestAndAllowance(D, h, eigenvalues, constantScale, smallest, allowance);
+  for (size_t i = 0; i < smallest.size(); ++i)
+    if (!(smallest[i] >= -allowance[i])) return 0;
   return 1;
 }
 
@@ -61,4 +80,43 @@ int PointCheck::HoldsStrictly(const BlockDiagonalMatrix& D, double h) {
   if (!(h > 0.0) || !std::isfinite(h)) return 0;
   if (eigen.Fill(D, h, values)) return 0;
   return smallestEntry(values) > 0.0;
+}
+
+void PointCheck::SetInterior(const GenMatrixD& y) {
+  interior = y;
+  evaluateDirection(problem, map, y, x, value);
+  interiorSmallest.clear();
+  if (eigen.Fill(value, 1.0, values)) {
+    interior = GenMatrixD(0);
+    return;
+  }
+  std::vector<double> allowance;
+  smallestAndAllowance(value, 1.0, values, constantScale, interiorSmallest, allowance);
+}
+
+int PointCheck::Lift(const BlockDiagonalMatrix& D, double h, const GenMatrixD& y, GenMatrixD& lifted) {
+  if (interior.Rows() == 0 || !(h > 0.0) || eigen.Fill(D, h, values)) return 1;
+  std::vector<double> smallest;
+  std::vector<double> allowance;
+  smallestAndAllowance(D, h, values, constantScale, smallest, allowance);
+  // The least lift first: to zero, then by the allowance of rounding once
+  // and twice, until the value computed at the lifted point is positive.
+  for (double margins = 0.0; margins <= 2.0; margins += 1.0) {
+    double theta = 0.0;
+    for (size_t i = 0; i < smallest.size(); ++i) {
+      // Per unit of the homogenising parameter, as the interior point is.
+      const double a = smallest[i] / h;
+      const double target = margins * allowance[i] / h;
+      if (a > target) continue;
+      const double b = interiorSmallest[i];
+      if (!(b > target)) return 1;
+      theta = std::max(theta, (target - a) / (b - a));
+    }
+    if (!(theta < 1.0)) return 1;
+    for (int k = 0; k < map.Nv(); ++k) lifted[k] = (1.0 - theta) * (y[k] / h) + theta * interior[k];
+    lifted[0] = 1.0;
+    evaluateDirection(problem, map, lifted, x, value);
+    if (HoldsStrictly(value, 1.0)) return 0;
+  }
+  return 1;
 }

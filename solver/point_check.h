@@ -6,14 +6,20 @@
 // scaled tests of the method can pass a point that is not feasible once its
 // value is computed on its own. Here the value D = F(T y) of a point y
 // (unnormalised, homogenising entry h = y[0]) is evaluated directly and
-// every part of D / h must be positive semidefinite up to rounding: each
-// linear row, and the smallest eigenvalue of each block, no lower than
-// -kPointTolerance times the part's scale, the larger of its largest
-// absolute entry and that of its constant part (the value at y0 = 1, every
-// other free parameter 0).
+// every part of D / h must be positive semidefinite up to rounding: the
+// smallest eigenvalue of each block no lower than kPointTolerance times
+// its order and its scale, and each linear row no lower than
+// kPointTolerance times its scale. A part's scale is the larger of its
+// largest absolute eigenvalue (its value) and the largest absolute entry of
+// its constant part (the value at y0 = 1, every other free parameter 0),
+// which stands for the size of the terms when they cancel: at a degenerate
+// optimum a block is zero up to the rounding of its terms. A looser test
+// lets a bound fall below the optimum: a block whose smallest eigenvalue is
+// -1e-10 of its largest allows an objective that much below.
 #ifndef VARNEL_POINT_CHECK_H
 #define VARNEL_POINT_CHECK_H
 
+#include <cfloat>
 #include <vector>
 
 #include "block_diagonal.h"
@@ -22,7 +28,7 @@
 #include "gen_matrix.h"
 #include "scaling.h"
 
-constexpr double kPointTolerance = 1e-9;
+constexpr double kPointTolerance = 64.0 * DBL_EPSILON;
 
 class PointCheck {
  public:
@@ -38,10 +44,31 @@ class PointCheck {
   // positive: the point is strictly feasible.
   int HoldsStrictly(const BlockDiagonalMatrix& D, double h);
 
+  // The point toward which Lift moves: y (normalised, y[0] = 1), whose
+  // value must be positive definite. Overwrites the problem's variables.
+  void SetInterior(const GenMatrixD& y);
+  // A point y (unnormalised, homogenising entry h) whose value D passed
+  // Holds may still be infeasible by its rounding allowance, and in an
+  // ill-conditioned problem that allowance buys an objective below the
+  // optimum. lifted := the normalised point (1 - theta) y / h + theta
+  // interior with the least theta that makes the value computed there
+  // positive definite: theta puts every part's smallest eigenvalue at
+  // zero, or at once or twice its allowance, by the concavity of the
+  // smallest eigenvalue, the least that passes. Returns 0, or 1 when no
+  // such point exists (no interior point, or theta would reach 1).
+  // Overwrites the problem's variables.
+  int Lift(const BlockDiagonalMatrix& D, double h, const GenMatrixD& y, GenMatrixD& lifted);
+
  private:
+  BuiltProblem& problem;
+  const FreeParameterMap& map;
   EigenvalueSolver eigen;
   GenMatrixD values;
   std::vector<double> constantScale;  // per linear row, then per block
+  GenMatrixD interior;                // 0 x 0 when none is set
+  std::vector<double> interiorSmallest;  // per linear row, then per block
+  BlockDiagonalMatrix value;             // a lifted point's
+  GenMatrixD x;
 };
 
 #endif

@@ -365,4 +365,79 @@ TEST_F(NewtonTest, BothFormsSolveTheReducedNewtonSystem) {
   }
 }
 
+// The inner products of a block-diagonal matrix with every free
+// parameter's coefficient: with the scaling itself, the right side of the
+// normal equations without the weight's term, T'g.
+TEST_F(NewtonTest, TracesAreTheRightSideWithoutTheWeight) {
+  for (const NewtonCase& c : kProblems) {
+    SCOPED_TRACE(c.script);
+    freshWorkspace();
+    ASSERT_NO_FATAL_FAILURE(Build(c.script));
+    const FreeParameterMap map(*problem);
+    GenMatrixD Hred, expected;
+    ReducedReference(map, 0.0, Hred, expected);
+    GenMatrixD traces(map.Nv(), 1);
+    reducedTraces(*problem, map, *W, traces);
+    for (int k = 0; k < map.Nv(); ++k)
+      EXPECT_NEAR(traces[k], expected[k], 1e-10 * (1.0 + std::fabs(expected[k]))) << k;
+  }
+}
+
+// The least-squares form's solves with the normal equations' matrix
+// through its triangular factor, and the scaled value of such a solution
+// formed through its orthogonal factor: U F(T c) U' for c = H^-1 r.
+TEST_F(NewtonTest, LeastSquaresSolvesTheNormalEquationsAndFormsTheirValue) {
+  for (const NewtonCase& c : kProblems) {
+    SCOPED_TRACE(c.script);
+    freshWorkspace();
+    ASSERT_NO_FATAL_FAILURE(Build(c.script));
+    const double t = 0.75;
+    const FreeParameterMap map(*problem);
+    const int nv = map.Nv();
+    GenMatrixD Hred, unused;
+    ReducedReference(map, t, Hred, unused);
+    GenMatrixD r(nv, 1);
+    for (int k = 0; k < nv; ++k) r[k] = 1.0 + 0.5 * k - 0.1 * k * k;
+    GenMatrixD expected(r);
+    ASSERT_EQ(solveLinear(Hred, expected, 'N'), 0);
+
+    ScalingFactor U(problemShape(*problem));
+    ASSERT_EQ(U.Factor(*W), 0);
+    LeastSquaresSystem leastSquares(*problem, map, 1);
+    leastSquares.Build(U, t);
+    leastSquares.Factor();
+    GenMatrixD solved(r);
+    leastSquares.SolveNormal(solved);
+    for (int k = 0; k < nv; ++k) EXPECT_NEAR(solved[k], expected[k], 1e-8 * (1.0 + std::fabs(expected[k]))) << k;
+
+    GenMatrixD rows(problem->Nt() + 1, 1);
+    leastSquares.RangeOf(r, rows);
+    const ScalingShape shape = problemShape(*problem);
+    BlockDiagonalMatrix value(shape.blockCount, shape.blockSizes, shape.diagonalLength, 0);
+    rowsToValue(*problem, rows, value);
+    GenMatrixD x(nvt, 1);
+    map.Expand(expected.Data(), x.Data());
+    for (int k = 0; k < nb; ++k) {
+      const int n = problem->BlockSizes()[k];
+      GenMatrixD Fx(n, n, 0.0, 0);
+      for (int a = 0; a < nvt; ++a)
+        for (int e = 0; e < n * n; ++e) Fx[e] += x[a] * F[k][a][e];
+      const GenMatrixD Uk = U.Block(k).ToGenMatrixD();
+      const GenMatrixD want = Uk * Fx * transpose(Uk);
+      for (int j = 0; j < n; ++j)
+        for (int i = 0; i <= j; ++i)
+          EXPECT_NEAR(value.Block(k)(i, j), want(i, j), 1e-8 * (1.0 + std::fabs(want(i, j))))
+              << "block " << k << " (" << i << ", " << j << ")";
+    }
+    for (int row = 0; row < problem->Td(); ++row) {
+      double want = 0.0;
+      for (int a = 0; a < nvt; ++a) want += LinearC()(row, a) * x[a];
+      want *= W->Diagonal()[row];
+      EXPECT_NEAR(value.Diagonal()[row], want, 1e-8 * (1.0 + std::fabs(want))) << "row " << row;
+    }
+    // The row of the homogenising weight: t times the solution's first entry.
+    EXPECT_NEAR(rows[problem->Nt()], t * expected[0], 1e-8 * (1.0 + std::fabs(t * expected[0])));
+  }
+}
+
 }  // namespace

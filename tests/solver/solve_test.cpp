@@ -124,6 +124,35 @@ TEST_F(SolveTest, FeasStoresAStrictlyFeasiblePoint) {
   }
 }
 
+// Constants scaled by 10^k make no feasible problem infeasible: the
+// feasibility phase ends with a strictly feasible point in both forms. With
+// constants of 1e8 the homogenising parameter's column of the Newton system
+// is eight orders larger than the others, which once made the least-squares
+// system look rank deficient and the phase call the problem unbounded.
+TEST_F(SolveTest, LargeAndSmallConstantsAreFoundFeasible) {
+  for (int k = -8; k <= 8; ++k)
+    for (int fact = 1; fact <= 2; ++fact)
+      for (const char* eps : {"1e-4", "1e-7"}) {
+        const std::string s = "1e" + std::to_string(k);
+        SCOPED_TRACE("s = " + s + ", fact " + std::to_string(fact) + ", eps " + eps);
+        const std::string settings = std::string("eps = ") + eps + ";\ns = " + s + ";\n";
+        const struct {
+          const char* script;
+          const char* variable;
+        } problems[] = {{"var x\nlmi = x - s;\nfeas;", "x"},
+                        {"var sym P(3)\nlmi = P - s*eye(3);\nfeas;", "P"},
+                        {"A = [-1 2; 0 -3];\nvar sym P(2)\nlmi = -A'*P - P*A - s*eye(2);\nfeas;", "P"}};
+        for (const auto& problem : problems) {
+          freshWorkspace();
+          EXPECT_EQ(Solve(fact, settings + problem.script), 0.0) << Output();
+          EXPECT_EQ(occurrences(Output(), "Problem may have no feasible solution."), 0) << Output();
+          ASSERT_EQ(run("value = eval(lmi(1));"), 0) << output.str();
+          const GenMatrixD value = valueOf("value");
+          EXPECT_GT(value.Rows() == 1 ? value[0] : smallestEigenvalue(value), 0.0) << problem.script;
+        }
+      }
+}
+
 // The output with each warning's line number left out.
 std::string withoutLineNumbers(std::string text) {
   const std::string prefix = "#> Warning at line ";
