@@ -279,6 +279,29 @@ void LeastSquaresSystem::Factor() {
   std::copy(A.Data(), A.Data() + A.Size(), reduced.Data());
 }
 
+void LeastSquaresSystem::Triangular(char trans, double* b, int ldb, int nrhs) const {
+  const LapackInt m = nt + 1;
+  const LapackInt n = nv;
+  const LapackInt columns = nrhs;
+  const LapackInt ld = ldb;
+  const char upper = 'U';
+  const char unit = 'N';
+  LapackInt info = 0;
+  dtrtrs_(&upper, &trans, &unit, &n, &columns, A.Data(), &m, b, &ld, &info, 1, 1, 1);
+}
+
+void LeastSquaresSystem::ApplyQ(char trans, double* c, int ldc, int ncols) {
+  const LapackInt m = nt + 1;
+  const LapackInt n = nv;
+  const LapackInt columns = ncols;
+  const LapackInt ld = ldc;
+  const LapackInt nb = blockSize;
+  const char side = 'L';
+  LapackInt info = 0;
+  dgemqrt_(&side, &trans, &m, &columns, &n, &nb, A.Data(), &m, triangular.data(), &nb, c, &ld, work.data(), &info, 1,
+           1);
+}
+
 void LeastSquaresSystem::Solve(const GenMatrixD& B, GenMatrixD& X) {
   const LapackInt m = nt + 1;
   const LapackInt n = nv;
@@ -290,15 +313,8 @@ void LeastSquaresSystem::Solve(const GenMatrixD& B, GenMatrixD& X) {
     std::copy(reduced.Data(), reduced.Data() + reduced.Size(), A.Data());
     solveMinimumNorm(m, n, nrhs, A.Data(), rhs.Data(), ldb);
   } else {
-    const char side = 'L';
-    const char trans = 'T';
-    const LapackInt nb = blockSize;
-    LapackInt info = 0;
-    dgemqrt_(&side, &trans, &m, &nrhs, &n, &nb, A.Data(), &m, triangular.data(), &nb, rhs.Data(), &ldb, work.data(),
-             &info, 1, 1);
-    const char upper = 'U';
-    const char none = 'N';
-    dtrtrs_(&upper, &none, &none, &n, &nrhs, A.Data(), &m, rhs.Data(), &ldb, &info, 1, 1, 1);
+    ApplyQ('T', rhs.Data(), ldb, nrhs);
+    Triangular('N', rhs.Data(), ldb, nrhs);
   }
   for (int j = 0; j < nrhs; ++j)
     for (int i = 0; i < nv; ++i) X(i, j) = rhs(i, j);
@@ -313,20 +329,11 @@ void LeastSquaresSystem::SolveNormal(GenMatrixD& r) const {
     solveMinimumNorm(nv, nv, 1, gram.Data(), r.Data(), nv);
     return;
   }
-  const LapackInt m = nt + 1;
-  const LapackInt n = nv;
-  const LapackInt nrhs = 1;
-  const char upper = 'U';
-  const char none = 'N';
-  const char transposed = 'T';
-  LapackInt info = 0;
-  dtrtrs_(&upper, &transposed, &none, &n, &nrhs, A.Data(), &m, r.Data(), &n, &info, 1, 1, 1);
-  dtrtrs_(&upper, &none, &none, &n, &nrhs, A.Data(), &m, r.Data(), &n, &info, 1, 1, 1);
+  Triangular('T', r.Data(), nv, 1);
+  Triangular('N', r.Data(), nv, 1);
 }
 
 void LeastSquaresSystem::RangeOf(const GenMatrixD& r, GenMatrixD& out) {
-  const LapackInt m = nt + 1;
-  const LapackInt n = nv;
   if (deficient) {
     GenMatrixD c(r);
     SolveNormal(c);
@@ -334,15 +341,7 @@ void LeastSquaresSystem::RangeOf(const GenMatrixD& r, GenMatrixD& out) {
     return;
   }
   for (int i = 0; i < nv; ++i) out[i] = r[i];
-  for (int i = nv; i < m; ++i) out[i] = 0.0;
-  const LapackInt nrhs = 1;
-  const char upper = 'U';
-  const char none = 'N';
-  const char transposed = 'T';
-  LapackInt info = 0;
-  dtrtrs_(&upper, &transposed, &none, &n, &nrhs, A.Data(), &m, out.Data(), &m, &info, 1, 1, 1);
-  const char side = 'L';
-  const LapackInt nb = blockSize;
-  dgemqrt_(&side, &none, &m, &nrhs, &n, &nb, A.Data(), &m, triangular.data(), &nb, out.Data(), &m, work.data(), &info,
-           1, 1);
+  for (int i = nv; i <= nt; ++i) out[i] = 0.0;
+  Triangular('T', out.Data(), nt + 1, 1);
+  ApplyQ('N', out.Data(), nt + 1, 1);
 }

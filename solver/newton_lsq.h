@@ -81,6 +81,11 @@ class LeastSquaresSystem {
  private:
   // The reduced rows for the scaling of the last Build, and the row of t.
   void Fill();
+  // b := op(R)^-1 b (nv rows of nrhs columns, leading dimension ldb), R
+  // the triangular factor.
+  void Triangular(char trans, double* b, int ldb, int nrhs) const;
+  // c := op(Q) c ((nt + 1) rows of ncols columns, leading dimension ldc).
+  void ApplyQ(char trans, double* c, int ldc, int ncols);
 
   BuiltProblem& problem;
   const FreeParameterMap& map;
