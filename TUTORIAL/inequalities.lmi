@@ -39,8 +39,10 @@ x
 % obj = f states a scalar objective, affine in the variables, and solve
 % minimises it: it finds a feasible point, then optimises, and stores the
 % optimum in the variables. Its value is the outcome code of the last
-% phase. (Without an objective solve only finds a feasible point and
-% leaves the variables as they are: use feas then.)
+% phase: 0 only when a lower bound from the dual problem proves the
+% objective within eps of the optimum. (Without an objective solve only
+% finds a feasible point and leaves the variables as they are: use feas
+% then.)
 % block(...) writes a block inequality by its lower triangle, with ";"
 % between block rows. [X I; I D] > 0 with D > 0 holds exactly when
 % X > inv(D) (a Schur complement), so the smallest trace(X) is reached at
