@@ -504,9 +504,10 @@ int OptimizationRun::SearchGrid(double& bound) {
   return 0;
 }
 
-// The accepted point becomes the bound: its own objective, which the
-// rounding of the solves may put a little off its level. A point no lower
-// than the bound leaves the bound (and its point) as they are.
+// The accepted point, lifted to strict feasibility, becomes the bound: its
+// own objective, which the rounding of the solves and the lift put a little
+// off its level. A point no lower than the bound, or one that cannot be
+// lifted, leaves the bound (and its point) as they are.
 void OptimizationRun::Accept(const LevelPoint& p, double& bound) {
   bound = prev;
   if (!Lift(p)) return;
