@@ -64,7 +64,7 @@ DualBound::DualBound(BuiltProblem& problem, const FreeParameterMap& map, const S
   work.resize(3 * largest * (largest + 2));
 }
 
-int DualBound::ShiftBlock(int k, const BlockDiagonalMatrix& Fz, const BlockDiagonalMatrix& Fe, double& tau) {
+int DualBound::ShiftBlock(int k, double& tau) {
   const LapackInt n = Fz.BlockSize(k);
   if (n == 0) return 0;
   GenMatrixD vectors(n, n, full.Data(), 0);
@@ -89,7 +89,7 @@ int DualBound::ShiftBlock(int k, const BlockDiagonalMatrix& Fz, const BlockDiago
   return 1;
 }
 
-int DualBound::Shift(const BlockDiagonalMatrix& Fz, const BlockDiagonalMatrix& Fe, double& tau) {
+int DualBound::Shift(double& tau) {
   tau = 0.0;
   for (int r = 0; r < Fz.DiagonalLength(); ++r) {
     const double b = Fz.Diagonal()[r];
@@ -100,7 +100,7 @@ int DualBound::Shift(const BlockDiagonalMatrix& Fz, const BlockDiagonalMatrix& F
   }
   for (int k = 0; k < Fz.BlockCount(); ++k) {
     double blockTau = 0.0;
-    if (ShiftBlock(k, Fz, Fe, blockTau)) return 1;
+    if (ShiftBlock(k, blockTau)) return 1;
     tau = std::max(tau, blockTau);
   }
   return !std::isfinite(tau);
@@ -177,7 +177,7 @@ int DualBound::Find(ScalingFactor& U, BlockDiagonalMatrix& W, int scaled, const 
   rightSide[0] = 1.0;
   direction(rightSide, Fe);
   double tau = 0.0;
-  if (Shift(Fz, Fe, tau)) tau = 0.0;
+  if (Shift(tau)) tau = 0.0;
   for (int r = 0; r < M.DiagonalLength(); ++r) M.Diagonal()[r] = 0.0;
   for (int k = 0; k < M.BlockCount(); ++k) M.Block(k).AsGenMatrixD().Fill(0.0);
   Add(Fz, 1.0);

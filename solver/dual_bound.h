@@ -62,8 +62,8 @@ class DualBound {
  private:
   // The smallest tau >= 0 that makes every part of Fz + tau Fe positive
   // semidefinite with a margin of rounding: 0, or 1 when none does.
-  int Shift(const BlockDiagonalMatrix& Fz, const BlockDiagonalMatrix& Fe, double& tau);
-  int ShiftBlock(int k, const BlockDiagonalMatrix& Fz, const BlockDiagonalMatrix& Fe, double& tau);
+  int Shift(double& tau);
+  int ShiftBlock(int k, double& tau);
   // M += A, from A's upper triangles; M's blocks are kept full.
   void Add(const BlockDiagonalMatrix& A, double s);
   // Z := W M W, or U' M U when M is scaled, part by part.

@@ -525,10 +525,7 @@ int OptimizationRun::Lift(const LevelPoint& p) {
   if (!(dg[0] > 0.0)) return 0;
   for (int k = 0; k < map.Nv(); ++k) lifted[k] = dg[k] / dg[0];
   lifted[0] = 1.0;
-  if (!isFiniteVector(lifted)) return 0;
-  evaluateDirection(problem, map, lifted, x, trial.Fz);
-  if (!check.HoldsStrictly(trial.Fz, 1.0)) return 0;
-  check.SetInterior(lifted);
+  if (!isFiniteVector(lifted) || check.SetInterior(lifted)) return 0;
   return check.Lift(p.D, p.h, p.y, lifted) == 0;
 }
 

@@ -82,16 +82,13 @@ int PointCheck::HoldsStrictly(const BlockDiagonalMatrix& D, double h) {
   return smallestEntry(values) > 0.0;
 }
 
-void PointCheck::SetInterior(const GenMatrixD& y) {
-  interior = y;
+int PointCheck::SetInterior(const GenMatrixD& y) {
   evaluateDirection(problem, map, y, x, value);
-  interiorSmallest.clear();
-  if (eigen.Fill(value, 1.0, values)) {
-    interior = GenMatrixD(0);
-    return;
-  }
+  if (!HoldsStrictly(value, 1.0)) return 1;
+  interior = y;
   std::vector<double> allowance;
   smallestAndAllowance(value, 1.0, values, constantScale, interiorSmallest, allowance);
+  return 0;
 }
 
 int PointCheck::Lift(const BlockDiagonalMatrix& D, double h, const GenMatrixD& y, GenMatrixD& lifted) {

@@ -44,9 +44,10 @@ class PointCheck {
   // positive: the point is strictly feasible.
   int HoldsStrictly(const BlockDiagonalMatrix& D, double h);
 
-  // The point toward which Lift moves: y (normalised, y[0] = 1), whose
-  // value must be positive definite. Overwrites the problem's variables.
-  void SetInterior(const GenMatrixD& y);
+  // The point toward which Lift moves: y (normalised, y[0] = 1), taken
+  // when its value is positive definite: 0 then, else 1 with the point
+  // before kept. Overwrites the problem's variables.
+  int SetInterior(const GenMatrixD& y);
   // A point y (unnormalised, homogenising entry h) whose value D passed
   // Holds may still be infeasible by its rounding allowance, and in an
   // ill-conditioned problem that allowance buys an objective below the
