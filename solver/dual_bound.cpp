@@ -4,6 +4,7 @@
 #include <cfloat>
 #include <cmath>
 
+#include "directions.h"
 #include "kernels.h"
 #include "lapack.h"
 #include "newton_normal.h"
@@ -41,6 +42,21 @@ double quadraticForm(const SymMatrixD& B, const double* v) {
     for (int i = 0; i < j; ++i) sum += 2.0 * B.Data()[i + j * n] * v[i] * v[j];
   }
   return sum;
+}
+
+// The Frobenius norm of A from its upper triangles.
+double frobeniusNorm(const BlockDiagonalMatrix& A) {
+  double sum = 0.0;
+  for (int r = 0; r < A.DiagonalLength(); ++r) sum += A.Diagonal()[r] * A.Diagonal()[r];
+  for (int k = 0; k < A.BlockCount(); ++k) {
+    const int n = A.BlockSize(k);
+    const double* a = A.Block(k).Data();
+    for (int j = 0; j < n; ++j) {
+      sum += a[j + j * n] * a[j + j * n];
+      for (int i = 0; i < j; ++i) sum += 2.0 * a[i + j * n] * a[i + j * n];
+    }
+  }
+  return std::sqrt(sum);
 }
 
 }  // namespace
@@ -106,6 +122,11 @@ int DualBound::Shift(double& tau) {
   return !std::isfinite(tau);
 }
 
+void DualBound::ClearM() {
+  for (int r = 0; r < M.DiagonalLength(); ++r) M.Diagonal()[r] = 0.0;
+  for (int k = 0; k < M.BlockCount(); ++k) M.Block(k).AsGenMatrixD().Fill(0.0);
+}
+
 void DualBound::Add(const BlockDiagonalMatrix& A, double s) {
   for (int r = 0; r < A.DiagonalLength(); ++r) M.Diagonal()[r] += s * A.Diagonal()[r];
   for (int k = 0; k < A.BlockCount(); ++k) {
@@ -121,23 +142,29 @@ void DualBound::Add(const BlockDiagonalMatrix& A, double s) {
   }
 }
 
-void DualBound::Form(ScalingFactor& U, BlockDiagonalMatrix& W, int scaled) {
+void DualBound::Form(ScalingFactor& U, BlockDiagonalMatrix& W, int scaled, int accumulate) {
   for (int r = 0; r < M.DiagonalLength(); ++r) {
     const double w = W.Diagonal()[r];
-    Z.Diagonal()[r] = scaled ? w * M.Diagonal()[r] : w * M.Diagonal()[r] * w;
+    const double z = scaled ? w * M.Diagonal()[r] : w * M.Diagonal()[r] * w;
+    Z.Diagonal()[r] = accumulate ? Z.Diagonal()[r] + z : z;
   }
   for (int k = 0; k < M.BlockCount(); ++k) {
     const int n = M.BlockSize(k);
     if (n == 0) continue;
     GenMatrixD T(n, n, product.Data(), 0);
+    GenMatrixD sum(n, n, full.Data(), 0);
+    GenMatrixD& Zk = Z.Block(k).AsGenMatrixD();
+    GenMatrixD& out = accumulate ? sum : Zk;
     if (scaled) {
       multiplyUTrGenT(U.Block(k), M.Block(k).AsGenMatrixD(), T, 1, 0);
-      multiplyGenUTr(T, U.Block(k), Z.Block(k).AsGenMatrixD());
+      multiplyGenUTr(T, U.Block(k), out);
     } else {
       const GenMatrixD Wk = W.Block(k).ToGenMatrixD();
       multiplyGen(Wk, M.Block(k).AsGenMatrixD(), T);
-      multiplyGen(T, Wk, Z.Block(k).AsGenMatrixD());
+      multiplyGen(T, Wk, out);
     }
+    if (accumulate)
+      for (int e = 0; e < n * n; ++e) Zk[e] += sum[e];
   }
 }
 
@@ -178,14 +205,13 @@ int DualBound::Find(ScalingFactor& U, BlockDiagonalMatrix& W, int scaled, const 
   direction(rightSide, Fe);
   double tau = 0.0;
   if (Shift(tau)) tau = 0.0;
-  for (int r = 0; r < M.DiagonalLength(); ++r) M.Diagonal()[r] = 0.0;
-  for (int k = 0; k < M.BlockCount(); ++k) M.Block(k).AsGenMatrixD().Fill(0.0);
+  ClearM();
   Add(Fz, 1.0);
   Add(Fe, tau);
   double previous = HUGE_VAL;
   double effect = 0.0;
   for (int round = 0;; ++round) {
-    Form(U, W, scaled);
+    Form(U, W, scaled, 0);
     if (!IsSemidefinite()) return 0;
     reducedTraces(problem, map, Z, traces);
     const double miss = Miss(q, point, effect);
@@ -200,4 +226,62 @@ int DualBound::Find(ScalingFactor& U, BlockDiagonalMatrix& W, int scaled, const 
   // The misses, small as they are, count against the bound.
   lower = -traces[0] - effect;
   return std::isfinite(lower);
+}
+
+double DualBound::Trace() const {
+  double sum = 0.0;
+  for (int r = 0; r < Z.DiagonalLength(); ++r) sum += Z.Diagonal()[r];
+  for (int k = 0; k < Z.BlockCount(); ++k) {
+    const int n = Z.BlockSize(k);
+    for (int i = 0; i < n; ++i) sum += Z.Block(k).Data()[i + i * n];
+  }
+  return sum;
+}
+
+void DualBound::CoefficientNorms() {
+  if (norms.Rows() > 0) return;
+  norms = GenMatrixD(map.Nv(), 1);
+  GenMatrixD unit(map.Nv(), 1, 0.0, 0);
+  GenMatrixD x(map.Nvt(), 1);
+  for (int k = 0; k < map.Nv(); ++k) {
+    unit[k] = 1.0;
+    evaluateDirection(problem, map, unit, x, Fz);
+    norms[k] = frobeniusNorm(Fz);
+    unit[k] = 0.0;
+  }
+}
+
+double DualBound::CertificateMiss(double trace) const {
+  double miss = 0.0;
+  for (int k = 1; k < map.Nv(); ++k)
+    if (traces[k] != 0.0) miss = std::max(miss, std::fabs(traces[k]) / (kResidual * DBL_EPSILON * trace * norms[k]));
+  return miss;
+}
+
+int DualBound::CertifiesInfeasibility(ScalingFactor& U, BlockDiagonalMatrix& W, const BlockDiagonalMatrix& V,
+                                      int scaled, const Direction& direction) {
+  CoefficientNorms();
+  ClearM();
+  Add(V, -1.0);
+  Form(U, W, 1, 0);
+  double previous = HUGE_VAL;
+  for (int round = 0;; ++round) {
+    // Measured against Z's trace rather than dividing Z by it: the same
+    // tests as for Z normalised to trace 1.
+    const double trace = Trace();
+    if (!(trace > 0.0) || !std::isfinite(trace) || !IsSemidefinite()) return 0;
+    reducedTraces(problem, map, Z, traces);
+    const double miss = CertificateMiss(trace);
+    if (miss <= 1.0) return traces[0] <= kResidual * DBL_EPSILON * trace * norms[0];
+    if (round == kCorrections || !(miss < previous)) return 0;
+    previous = miss;
+    // Z -= W F(c) W with H c the misses: F_0's own inner product is left
+    // free, and the others vanish but for the rounding of a small term.
+    rightSide[0] = 0.0;
+    for (int k = 1; k < map.Nv(); ++k) rightSide[k] = traces[k];
+    direction(rightSide, Fz);
+    ClearM();
+    Add(Fz, -1.0);
+    Form(U, W, scaled, 1);
+  }
 }

@@ -29,6 +29,21 @@
 // of H; that change is taken off the bound. A miss above that is
 // corrected through H (W F(c) W with H c the miss) while that makes it
 // smaller.
+//
+// The same dual points prove a problem infeasible. A block-diagonal Z >= 0,
+// not zero, whose inner products with every F_k, k >= 1, vanish and whose
+// inner product with F_0 is not positive leaves no y with F(y) > 0: for
+// y0 = 1, <F(y), Z> = <F_0, Z> <= 0, where a positive definite F(y) would
+// make it positive. The feasibility phase's Newton step d offers one: the
+// least-squares residual I - U F(d) U' is orthogonal to every scaled
+// coefficient matrix U F_k U' but the homogenising one, and Z = U' (I - U
+// F(d) U') U. Here too nothing is taken on trust: Z, normalised to trace 1,
+// must be positive semidefinite by its eigenvalues up to the rounding of
+// the largest, each <F_k, Z> must vanish to the rounding allowed of the
+// size of F_k (its Frobenius norm) and <F_0, Z> must not exceed it. Then
+// no point makes the inequalities positive definite beyond rounding. Where
+// d is large, its value cancels digits and the misses exceed that; they
+// are corrected through H as above.
 #ifndef VARNEL_DUAL_BOUND_H
 #define VARNEL_DUAL_BOUND_H
 
@@ -58,16 +73,25 @@ class DualBound {
   // are overwritten.
   int Find(ScalingFactor& U, BlockDiagonalMatrix& W, int scaled, const Direction& direction, double level,
            const GenMatrixD& q, const GenMatrixD& point, double& lower);
+  // For the scaling W = U'U and the scaled value V = U F(d) U' - I of the
+  // feasibility phase's Newton step (upper triangles, w_r F_r - 1 on the
+  // linear rows): 1 when Z = -U' V U, its misses corrected through the
+  // Newton system (`direction`, as for Find), certifies that the problem is
+  // infeasible, as above. The problem's variables are overwritten.
+  int CertifiesInfeasibility(ScalingFactor& U, BlockDiagonalMatrix& W, const BlockDiagonalMatrix& V, int scaled,
+                             const Direction& direction);
 
  private:
   // The smallest tau >= 0 that makes every part of Fz + tau Fe positive
   // semidefinite with a margin of rounding: 0, or 1 when none does.
   int Shift(double& tau);
   int ShiftBlock(int k, double& tau);
+  void ClearM();
   // M += A, from A's upper triangles; M's blocks are kept full.
   void Add(const BlockDiagonalMatrix& A, double s);
-  // Z := W M W, or U' M U when M is scaled, part by part.
-  void Form(ScalingFactor& U, BlockDiagonalMatrix& W, int scaled);
+  // Z := W M W, or U' M U when M is scaled, part by part; added to Z when
+  // accumulating.
+  void Form(ScalingFactor& U, BlockDiagonalMatrix& W, int scaled, int accumulate);
   // 1 when Z is positive semidefinite up to the rounding of its largest
   // absolute eigenvalue.
   int IsSemidefinite();
@@ -75,6 +99,13 @@ class DualBound {
   // (their effect on the objective there, in `effect`), in units of the
   // rounding allowed for q'point: at most 1 passes.
   double Miss(const GenMatrixD& q, const GenMatrixD& point, double& effect) const;
+  // Z's trace, linear rows included.
+  double Trace() const;
+  // The largest miss |<F_k, Z>|, k >= 1, in units of the rounding allowed
+  // of Z's trace times the norm of F_k: at most 1 passes.
+  double CertificateMiss(double trace) const;
+  // norms[k] := the Frobenius norm of F_k, once.
+  void CoefficientNorms();
 
   BuiltProblem& problem;
   const FreeParameterMap& map;
@@ -90,6 +121,7 @@ class DualBound {
   GenMatrixD product;
   std::vector<double> eigenvalues;
   std::vector<double> work;
+  GenMatrixD norms;  // 0 x 0 until needed
 };
 
 #endif

@@ -4,6 +4,7 @@
 #include <memory>
 
 #include "directions.h"
+#include "dual_bound.h"
 #include "free_parameters.h"
 #include "interrupt_flag.h"
 #include "newton_lsq.h"
@@ -47,6 +48,7 @@ class FeasibilityRun {
       b = GenMatrixD(problem.Nt() + 1, 1);
       identityRightSide(problem, b, 0);
     }
+    direction = newtonDirection(problem, map, normal.get(), leastSquares.get());
   }
 
   int Run(double eps, int maxIter, int noprog, int display, int& counter);
@@ -57,6 +59,11 @@ class FeasibilityRun {
   // Steps of one iteration: 0 to go on, else the phase's result.
   int NewtonStep();
   int ScaledStep();
+  // Where the scaled step suggests that the run is over: 1 with result
+  // kSolved when the step's point is strictly feasible beyond rounding, or
+  // kUnbounded when its residual certifies that no point is; else 0, and
+  // the run goes on.
+  int Concludes(int& result);
 
   NewtonForm form;
   BuiltProblem& problem;
@@ -70,8 +77,10 @@ class FeasibilityRun {
   PointKeeper keeper;  // before the check, which overwrites the variables
   PointCheck check;
   BlockDiagonalMatrix Fd;  // F at the step, unscaled
+  std::unique_ptr<DualBound> certificate;  // made where it is first needed
   std::unique_ptr<NormalSystem> normal;
   std::unique_ptr<LeastSquaresSystem> leastSquares;
+  DualBound::Direction direction;  // the values of the Newton system's solutions
   GenMatrixD b;
   GenMatrixD d;
   GenMatrixD x;
@@ -115,6 +124,17 @@ int FeasibilityRun::ScaledStep() {
   return kSolved;
 }
 
+int FeasibilityRun::Concludes(int& result) {
+  if (check.HoldsBeyondRounding(Fd, d[0])) {
+    result = kSolved;
+    return 1;
+  }
+  if (!certificate) certificate.reset(new DualBound(problem, map, shape));
+  if (!certificate->CertifiesInfeasibility(U, W, F, form == NewtonForm::kLeastSquares, direction)) return 0;
+  result = kUnbounded;
+  return 1;
+}
+
 int FeasibilityRun::Run(double eps, int maxIter, int noprog, int display, int& counter) {
   int result = kMaxIterations;
   int noProgress = 0;
@@ -137,14 +157,17 @@ int FeasibilityRun::Run(double eps, int maxIter, int noprog, int display, int& c
     first = 0;
 
     // The scaled tests promise a strictly feasible step; its own value
-    // must show it before success is claimed.
-    if ((radius < 1.0 || smallestEntry(v) > -1.0 + kFeasibilityMargin) && check.HoldsStrictly(Fd, d0)) return kSolved;
+    // must show it, beyond rounding, before success is claimed.
+    if ((radius < 1.0 || smallestEntry(v) > -1.0 + kFeasibilityMargin) && check.HoldsBeyondRounding(Fd, d0))
+      return kSolved;
     if (noProgress >= noprog) return kNoProgress;
-    // The scaled step says the problem is unbounded, but only a step that
-    // is not itself strictly feasible is taken at its word: large
-    // constants put it there while the point is plainly feasible.
+    // The scaled step's test of unboundedness is no evidence on its own:
+    // large constants meet it while the problem is plainly feasible. The
+    // run ends there only with a strictly feasible point or a checked
+    // certificate of infeasibility, and otherwise steps on.
     const double c = largestEntry(v);
-    if (c <= eps || 1.0 / c <= eps) return check.HoldsStrictly(Fd, d0) ? kSolved : kUnbounded;
+    int verdict = 0;
+    if ((c <= eps || 1.0 / c <= eps) && Concludes(verdict)) return verdict;
 
     double alpha = 0.0;
     // Recorded, then replaced by the code of a later exit; W stays positive

@@ -10,12 +10,15 @@
 // feasible, and otherwise moves W and t by a step of `stepLength`.
 //
 // Outcome (SolverStatus): 0 found (radius below 1, or every entry of v
-// above -1 + 1e-8); 1 max_iter exceeded (99 after a failed step length);
-// 2 the radius unchanged for noprog iterations; 3 (normal equations only)
-// the Newton matrix not positive definite, or a step that is not finite;
-// 4 unboundedness (largest entry c of v with c <= eps or 1/c <= eps);
-// 99 a scaling that cannot be factored (" Factorization error:: Chol."),
-// or a step that is not finite in the least-squares form.
+// above -1 + 1e-8, and the step's own value positive definite beyond
+// rounding); 1 max_iter exceeded (99 after a failed step length); 2 the
+// radius unchanged for noprog iterations; 3 (normal equations only) the
+// Newton matrix not positive definite, or a step that is not finite; 4
+// unboundedness: the largest entry c of v with c <= eps or 1/c <= eps, and
+// a checked certificate that no point is feasible (DualBound), without
+// which the run steps on; 99 a scaling that cannot be factored
+// (" Factorization error:: Chol."), or a step that is not finite in the
+// least-squares form.
 //
 // W and t are reset to the identity and 1.0 and left as the exiting
 // iteration began (as updated last after max_iter). counter goes on from

@@ -159,7 +159,7 @@ class OptimizationRun {
   LevelPoint atPrev;
   DualBound dual;
   GenMatrixD zDual;
-  GenMatrixD range;    // (nt + 1) rows (least squares)
+  DualBound::Direction direction;  // the values of the Newton system's solutions
   GenMatrixD lifted;   // an accepted point, made strictly feasible
   int proofTried = 0;  // in this iteration
   int proofHolds = 0;
@@ -207,6 +207,7 @@ OptimizationRun::OptimizationRun(NewtonForm form, BuiltProblem& problem, const G
   if (form == NewtonForm::kCholesky) {
     normal.reset(new NormalSystem(problem, map));
     rightSide = GenMatrixD(map.Nv(), 1);
+    direction = newtonDirection(problem, map, normal.get(), nullptr);
     return;
   }
   leastSquares.reset(new LeastSquaresSystem(problem, map, 2));
@@ -214,8 +215,8 @@ OptimizationRun::OptimizationRun(NewtonForm form, BuiltProblem& problem, const G
   identityRightSide(problem, b, 0);
   objectiveSide = GenMatrixD(problem.Nt() + 1, 1);
   solutions = GenMatrixD(map.Nv(), 2);
-  range = GenMatrixD(problem.Nt() + 1, 1);
   rightSide = GenMatrixD(problem.Nt() + 1, 1);
+  direction = newtonDirection(problem, map, nullptr, leastSquares.get());
 }
 
 // K, a block-diagonal value whose inner products with the reduced
@@ -398,16 +399,6 @@ int OptimizationRun::Proven(double bound, double eps) {
   const double level = zDual[0] / e;
   if (!std::isfinite(level)) return 0;
   const int scaled = form == NewtonForm::kLeastSquares;
-  const DualBound::Direction direction = [this](const GenMatrixD& r, BlockDiagonalMatrix& out) {
-    if (form == NewtonForm::kLeastSquares) {
-      leastSquares->RangeOf(r, range);
-      rowsToValue(problem, range, out);
-    } else {
-      zDual.Copy(r);
-      normal->Solve(zDual);
-      evaluateDirection(problem, map, zDual, x, out);
-    }
-  };
   // Measured from the point the run would write back, whose objective the
   // bound is: a bound that no point attains proves nothing. A dual bound
   // above that objective by more than the accuracy contradicts it and is

@@ -1,7 +1,10 @@
 #include "phase_support.h"
 
+#include <algorithm>
 #include <iostream>
+#include <memory>
 
+#include "directions.h"
 #include "packed.h"
 #include "step_length.h"
 
@@ -18,7 +21,7 @@ int newtonFailure(NewtonForm form) {
 int stepLengthOrFallback(const GenMatrixD& v, double c, double& alpha) {
   if (stepLength(v, alpha, 1e-12, 50) == 0) return 0;
   std::cout << "Step size calculation failed.\n";
-  alpha = 1.0 / (c + 1.0);
+  alpha = 1.0 / (std::max(c, 0.0) + 1.0);
   return 1;
 }
 
@@ -42,4 +45,22 @@ void rowsToValue(const BuiltProblem& problem, const GenMatrixD& rows, BlockDiago
     smat(rows.Data() + row, out.Block(k));
     row += svecLength(problem.BlockSizes()[k]);
   }
+}
+
+DualBound::Direction newtonDirection(BuiltProblem& problem, const FreeParameterMap& map, const NormalSystem* normal,
+                                     LeastSquaresSystem* leastSquares) {
+  if (leastSquares != nullptr) {
+    auto range = std::make_shared<GenMatrixD>(problem.Nt() + 1, 1);
+    return [&problem, leastSquares, range](const GenMatrixD& r, BlockDiagonalMatrix& out) {
+      leastSquares->RangeOf(r, *range);
+      rowsToValue(problem, *range, out);
+    };
+  }
+  auto z = std::make_shared<GenMatrixD>(map.Nv(), 1);
+  auto x = std::make_shared<GenMatrixD>(map.Nvt(), 1);
+  return [&problem, &map, normal, z, x](const GenMatrixD& r, BlockDiagonalMatrix& out) {
+    z->Copy(r);
+    normal->Solve(*z);
+    evaluateDirection(problem, map, *z, *x, out);
+  };
 }

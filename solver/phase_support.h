@@ -8,7 +8,11 @@
 
 #include "block_diagonal.h"
 #include "built_problem.h"
+#include "dual_bound.h"
+#include "free_parameters.h"
 #include "gen_matrix.h"
+#include "newton_lsq.h"
+#include "newton_normal.h"
 #include "scaling.h"
 #include "solver_status.h"
 
@@ -39,7 +43,9 @@ void printNotFinite();
 int newtonFailure(NewtonForm form);
 
 // alpha from stepLength for the eigenvalues v with the largest c; when that
-// fails, after its line, 1 / (c + 1), which still keeps every 1 - alpha v_i
+// fails, after its line, 1 / (c + 1), or 1 for c <= 0 (a step the
+// feasibility phase takes when its residual, semidefinite as computed,
+// still fails the check of a certificate), which keeps every 1 - alpha v_i
 // positive. Returns 1 on that failure, else 0.
 int stepLengthOrFallback(const GenMatrixD& v, double c, double& alpha);
 
@@ -57,6 +63,14 @@ void identityRightSide(const BuiltProblem& problem, GenMatrixD& b, int column);
 // least-squares rows (the td linear entries, then each block in svec
 // coordinates), are the first nt entries of `rows`.
 void rowsToValue(const BuiltProblem& problem, const GenMatrixD& rows, BlockDiagonalMatrix& out);
+
+// DualBound's Direction for a phase's Newton system, of which exactly one is
+// given: the least-squares form gives the scaled value through its
+// orthogonal factor (scaled = 1 for DualBound), the normal form F(T H^-1 r)
+// by a solve and an evaluation, which overwrites the problem's variables.
+// After the system's Factor.
+DualBound::Direction newtonDirection(BuiltProblem& problem, const FreeParameterMap& map, const NormalSystem* normal,
+                                     LeastSquaresSystem* leastSquares);
 
 // Whether iteration `counter` gets its table line.
 inline int isDisplayed(int counter, int display) {

@@ -67,12 +67,25 @@ int PointCheck::Holds(const BlockDiagonalMatrix& D, double h) {
 }
 
 int PointCheck::HoldsWith(const BlockDiagonalMatrix& D, double h, const GenMatrixD& eigenvalues) const {
+  return Clears(D, h, eigenvalues, -1.0);
+}
+
+int PointCheck::HoldsBeyondRounding(const BlockDiagonalMatrix& D, double h) {
+  if (!(h > 0.0) || !std::isfinite(h)) return 0;
+  if (eigen.Fill(D, h, values)) return 0;
+  return Clears(D, h, values, 1.0);
+}
+
+int PointCheck::Clears(const BlockDiagonalMatrix& D, double h, const GenMatrixD& eigenvalues,
+                       double allowances) const {
   if (!(h > 0.0) || !std::isfinite(h)) return 0;
   std::vector<double> smallest;
   std::vector<double> allowance;
   smallestAndAllowance(D, h, eigenvalues, constantScale, smallest, allowance);
-  for (size_t i = 0; i < smallest.size(); ++i)
-    if (!(smallest[i] >= -allowance[i])) return 0;
+  for (size_t i = 0; i < smallest.size(); ++i) {
+    const double least = allowances * allowance[i];
+    if (allowances > 0.0 ? !(smallest[i] > least) : !(smallest[i] >= least)) return 0;
+  }
   return 1;
 }
 

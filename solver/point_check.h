@@ -43,6 +43,12 @@ class PointCheck {
   // 1 when h > 0 and every linear row and every eigenvalue of D is
   // positive: the point is strictly feasible.
   int HoldsStrictly(const BlockDiagonalMatrix& D, double h);
+  // 1 when h > 0 and every part of D / h is positive by more than the
+  // rounding allowance of Holds: strictly feasible whatever the rounding of
+  // its value. A point of huge entries can have eigenvalues that are
+  // positive as computed and yet nothing but rounding, where no point is
+  // feasible at all.
+  int HoldsBeyondRounding(const BlockDiagonalMatrix& D, double h);
 
   // The point toward which Lift moves: y (normalised, y[0] = 1), taken
   // when its value is positive definite: 0 then, else 1 with the point
@@ -61,6 +67,11 @@ class PointCheck {
   int Lift(const BlockDiagonalMatrix& D, double h, const GenMatrixD& y, GenMatrixD& lifted);
 
  private:
+  // 1 when h > 0 and every part's smallest value reaches `allowances`
+  // times its rounding allowance: at least -1 of it for a point feasible
+  // to rounding, more than +1 of it for one feasible beyond rounding.
+  int Clears(const BlockDiagonalMatrix& D, double h, const GenMatrixD& eigenvalues, double allowances) const;
+
   BuiltProblem& problem;
   const FreeParameterMap& map;
   EigenvalueSolver eigen;

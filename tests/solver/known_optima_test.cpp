@@ -7,11 +7,14 @@
 #include <cinttypes>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <gtest/gtest.h>
 
+#include "bounded_real_lemma.h"
 #include "eigenvalues.h"
 #include "factor.h"
 #include "solver_fixture.h"
@@ -45,19 +48,6 @@ class Normal {
  private:
   uint64_t state;
 };
-
-std::string literal(const GenMatrixD& m) {
-  std::string text = "[";
-  char number[40];
-  for (int i = 0; i < m.Rows(); ++i) {
-    if (i > 0) text += "; ";
-    for (int j = 0; j < m.Cols(); ++j) {
-      std::snprintf(number, sizeof number, "%s%.17g", j > 0 ? " " : "", m(i, j));
-      text += number;
-    }
-  }
-  return text + "]";
-}
 
 // trace(X) for the solution of A'X + XA + I = 0, through the Kronecker
 // form (I (x) A' + A' (x) I) vec(X) = -vec(I).
@@ -190,23 +180,23 @@ double hInfinityNormSquared(const GenMatrixD& A, const GenMatrixD& B, const GenM
   return high * high;
 }
 
-// The bounded real lemma in its Schur-complement form, min g s.t.
-// [-A'P - PA - C'C, -PB; -B'P, g] >= 0, P >= 0: the squared norm. With an
-// input matrix of a few thousand the optimum is near 4e7 and the blocks'
-// entries span eleven orders.
+// The bounded real lemma in its Schur-complement form, with an input matrix
+// of a few thousand (the optimum near 4e7), or of 1.3e4 (near 7.9e7).
 Problem largeInputBoundedRealLemma() {
-  const GenMatrixD A = make(4, 4,
-                            {-4.7635814487390942, 1.2637284581291104, -0.87066173795908575, -0.25917323493439759,
-                             -0.075343307010520971, -4.0806410643700719, -1.3677927017829434, 0.64889280219303991,
-                             0.36105811305489499, -1.9528630630121899, -0.99234675790561111, 0.9684969057519236,
-                             -0.75938718042450659, 0.90219827421225174, -0.46695317332055025, -3.400445931021491});
-  const GenMatrixD B = make(4, 1, {2366.5330335576023, -3770.0043994190296, 1727.5725431877861, 4196.9369841711577});
-  const GenMatrixD C =
-      make(1, 4, {1.3222980607327857, -0.29969851529910546, 0.90291934142505981, -1.6215827341822058});
-  return {"bounded real lemma, large input",
-          "A = " + literal(A) + ";\nB = " + literal(B) + ";\nC = " + literal(C) +
-              ";\nvar sym P(4)\nvar g\nlmi = block(-A'*P - P*A - C'*C; -B'*P, g);\nlmi = P;\nobj = g;",
-          2, hInfinityNormSquared(A, B, C)};
+  const StateSpace s = {
+      make(4, 4,
+           {-4.7635814487390942, 1.2637284581291104, -0.87066173795908575, -0.25917323493439759,
+            -0.075343307010520971, -4.0806410643700719, -1.3677927017829434, 0.64889280219303991,
+            0.36105811305489499, -1.9528630630121899, -0.99234675790561111, 0.9684969057519236,
+            -0.75938718042450659, 0.90219827421225174, -0.46695317332055025, -3.400445931021491}),
+      make(4, 1, {2366.5330335576023, -3770.0043994190296, 1727.5725431877861, 4196.9369841711577}),
+      make(1, 4, {1.3222980607327857, -0.29969851529910546, 0.90291934142505981, -1.6215827341822058})};
+  return {"bounded real lemma, large input", schurLemmaScript(s), 2, hInfinityNormSquared(s.A, s.B, s.C)};
+}
+
+Problem largerInputBoundedRealLemma() {
+  const StateSpace s = largeInputSystem();
+  return {"bounded real lemma, larger input", schurLemmaScript(s), 2, hInfinityNormSquared(s.A, s.B, s.C)};
 }
 
 // min trace(P) s.t. -A'P - PA - s I >= 0: s times the trace for s = 1.
@@ -265,6 +255,7 @@ std::vector<Problem> problems() {
                   "var gen x(2,1)\nlmi = [4; 3; 3; 0; 0] - [1 1; 1 0; 0 1; -1 0; 0 -1]*x;\nobj = [-1 -2]*x;", 1,
                   -7.0});
   list.push_back(largeInputBoundedRealLemma());
+  list.push_back(largerInputBoundedRealLemma());
   // Large constants.
   list.push_back({"x >= 1e8", "var x\nlmi = x - 1e8;\nobj = x;", 1, 1e8});
   list.push_back({"P >= 1e8 I", "var sym P(3)\nlmi = P - 1e8*eye(3);\nobj = trace(P);", 1, 3e8});
@@ -372,6 +363,78 @@ TEST_F(KnownOptimaTest, ABoundThatStopsMovingIsNotAProof) {
     EXPECT_GE(valueOf("objective")[0], norm * (1.0 - 1e-8));
     EXPECT_LE(valueOf("objective")[0], norm * (1.0 + 2e-4));
   }
+}
+
+// F0 + x1 F1 + ... + xm Fm in blocks of the given orders (a negative order
+// -r: a column of r linear inequalities), every Fi orthogonal to a Z > 0 and
+// <F0, Z> = -|Z|: strictly infeasible, since <F(x), Z> = <F0, Z> < 0 for
+// every x.
+std::string strictlyInfeasibleSdp(uint64_t seed, int m, const std::vector<int>& orders) {
+  Normal normal(seed);
+  const auto shapeOf = [](int order) { return std::make_pair(std::abs(order), order < 0 ? 1 : std::abs(order)); };
+  std::vector<GenMatrixD> Z;
+  double zz = 0.0;
+  for (int order : orders) {
+    const auto shape = shapeOf(order);
+    const GenMatrixD R = normal.Matrix(shape.first, shape.second);
+    GenMatrixD Zk = order < 0 ? R : R * transpose(R);
+    for (int e = 0; e < Zk.Rows() * Zk.Cols(); ++e) {
+      if (order < 0) Zk[e] *= Zk[e];
+      if (order < 0 || e % (shape.first + 1) == 0) Zk[e] += 0.1;
+      zz += Zk[e] * Zk[e];
+    }
+    Z.push_back(Zk);
+  }
+  std::vector<std::vector<GenMatrixD>> F(m + 1);
+  for (int i = 0; i <= m; ++i) {
+    double inner = 0.0;
+    for (size_t k = 0; k < orders.size(); ++k) {
+      const auto shape = shapeOf(orders[k]);
+      const GenMatrixD R = normal.Matrix(shape.first, shape.second);
+      F[i].push_back(orders[k] < 0 ? R : R + transpose(R));
+      for (int e = 0; e < R.Rows() * R.Cols(); ++e) inner += F[i][k][e] * Z[k][e];
+    }
+    const double target = i == 0 ? -std::sqrt(zz) : 0.0;
+    for (size_t k = 0; k < orders.size(); ++k)
+      for (int e = 0; e < Z[k].Rows() * Z[k].Cols(); ++e) F[i][k][e] -= (inner - target) / zz * Z[k][e];
+  }
+  std::string script;
+  for (int i = 1; i <= m; ++i) script += "var x" + std::to_string(i) + "\n";
+  for (size_t k = 0; k < orders.size(); ++k) {
+    script += "lmi = " + literal(F[0][k]);
+    for (int i = 1; i <= m; ++i) script += " + x" + std::to_string(i) + "*" + literal(F[i][k]);
+    script += ";\n";
+  }
+  return script + "obj = x1;";
+}
+
+// Infeasible problems end with the code of unboundedness, and only with a
+// certificate: a dual point that the run has checked. Each is run by feas
+// and by solve, in both forms.
+TEST_F(KnownOptimaTest, InfeasibleProblemsAreCertified) {
+  const struct {
+    const char* name;
+    std::string script;
+  } cases[] = {
+      {"P > 0 and P < 0", "var sym P(3)\nlmi = P;\nlmi = -P;\nobj = trace(P);"},
+      {"x > 1 and x < 0", "var x\nlmi = x - 1;\nlmi = -x;\nobj = x;"},
+      // The rows add up to -1.
+      {"linear program", "var gen x(2,1)\nlmi = [-1; 0; 0] - [-1 -1; 1 0; 0 1]*x;\nobj = [1 1]*x;"},
+      {"semidefinite program", strictlyInfeasibleSdp(41, 4, {3, 2})},
+      {"semidefinite program with linear rows", strictlyInfeasibleSdp(42, 3, {-5, 4})},
+  };
+  for (const auto& c : cases)
+    for (int fact = 1; fact <= 2; ++fact)
+      for (const char* command : {"feas", "solve"}) {
+        SCOPED_TRACE(std::string(c.name) + ", fact " + std::to_string(fact) + ", " + command);
+        freshWorkspace();
+        EXPECT_EQ(run("format compact\nfact = " + std::to_string(fact) + ";\n" + c.script + "\nstatus = " +
+                      command + ";"),
+                  0)
+            << output.str();
+        EXPECT_EQ(valueOf("status")[0], 4.0) << output.str();
+        EXPECT_NE(output.str().find("Problem may have no feasible solution."), std::string::npos);
+      }
 }
 
 }  // namespace

@@ -226,6 +226,22 @@ TEST_F(SolveTest, BoundaryIsNotFoundFeasible) {
     }
 }
 
+// No P > 0 has -A'P - PA - sI > 0 when A has an eigenvalue in the right
+// half plane (here 0.0187). The phase drives P to entries of 1e12 and more,
+// where both inequalities can look positive definite by rounding alone:
+// that is no strictly feasible point.
+TEST_F(SolveTest, AnUnstableSystemHasNoLyapunovMatrix) {
+  const char* const script =
+      "A = [-1.9444298117290595 -0.22924746986316524; -1.9638970176755759 -0.21066562696993252];\n"
+      "var sym P(2)\nlmi = -A'*P - P*A - 0.001*eye(2);\nlmi = P;\nfeas;";
+  for (int fact = 1; fact <= 2; ++fact) {
+    SCOPED_TRACE("fact " + std::to_string(fact));
+    freshWorkspace();
+    EXPECT_NE(Solve(fact, script), 0.0) << Output();
+    EXPECT_EQ(occurrences(Output(), "Problem may have no feasible solution."), 1) << Output();
+  }
+}
+
 // An objective unbounded below on the feasible set is reported as such,
 // not as an internal failure, and the variables keep a feasible point.
 TEST_F(SolveTest, UnboundedObjectiveLeavesAFeasiblePoint) {
