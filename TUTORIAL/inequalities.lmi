@@ -19,7 +19,9 @@ lmi
 % the variables. Its value is the outcome code: 0 success, 1 max_iter
 % iterations done, 2 no progress in noprog iterations, 3 numerical
 % degeneracy, 4 unboundedness, 99 abnormal termination; every code but 0
-% comes with a warning.
+% comes with a warning. Success means a point whose inequalities hold by
+% more than rounding; 4 means that feas has found and checked a
+% certificate that no point is feasible.
 status = feas
 P
 % eval(lmi(k)) evaluates inequality k at the variables' values (printing
@@ -27,8 +29,9 @@ P
 % stable.
 eig(eval(lmi(2)))
 
-% x > 1 and x < -1 cannot both hold: feas warns, its code is not 0, and it
-% stores no point in x.
+% x > 1 and x < -1 cannot both hold: feas warns, its code is 4 (Z = 1 for
+% each inequality is its certificate: the two add up to -2 whatever x is),
+% and it stores no point in x.
 clear
 var x
 lmi = x - 1;
