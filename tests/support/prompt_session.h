@@ -1,5 +1,6 @@
 // A run of a program at a pseudo-terminal, driven as a user at a terminal
 // would drive it: the line editor and the terminal modes only exist there.
+// Also a run at the prompt with its standard input from a pipe, no terminal.
 #ifndef VARNEL_PROMPT_SESSION_H
 #define VARNEL_PROMPT_SESSION_H
 
@@ -13,6 +14,10 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
 #include <string>
 
 #include <gtest/gtest.h>
@@ -140,5 +145,27 @@ class PromptSession {
   std::string output_;
   std::string::size_type read_ = 0;
 };
+
+// Runs program at its prompt (no argument) with input for its standard
+// input, through a pipe, and VARNEL_PATH unset; returns everything it wrote
+// to its standard output. Fails the test when it does not exit with 0.
+inline std::string runWithPipedInput(const char* program, const std::string& input) {
+  char inputPath[] = "/tmp/varnel_input_XXXXXX";
+  char outputPath[] = "/tmp/varnel_output_XXXXXX";
+  const int inputFile = mkstemp(inputPath);
+  const int outputFile = mkstemp(outputPath);
+  EXPECT_TRUE(inputFile >= 0 && outputFile >= 0);
+  if (inputFile >= 0) close(inputFile);
+  if (outputFile >= 0) close(outputFile);
+  std::ofstream(inputPath) << input;
+  const std::string command =
+      std::string("cat ") + inputPath + " | env -u VARNEL_PATH '" + program + "' > " + outputPath;
+  EXPECT_EQ(std::system(command.c_str()), 0) << command;
+  std::stringstream output;
+  output << std::ifstream(outputPath).rdbuf();
+  std::remove(inputPath);
+  std::remove(outputPath);
+  return output.str();
+}
 
 #endif
