@@ -23,12 +23,22 @@
 #include <gtest/gtest.h>
 
 // Everything the program writes is collected with the terminal's carriage
-// returns removed; `Await` consumes the output up to and including a text
-// that is expected next.
+// returns (and its raw echo of Ctrl-C, below) removed; `Await` consumes the
+// output up to and including a text that is expected next.
 class PromptSession {
  public:
+  // How the terminal echoes a control key itself. It does so only while the
+  // program runs a statement (the line editor and pause turn the terminal's
+  // echo off and show what they mean to show), and then the echo reaches
+  // the test before or after the program's reply to the key's signal,
+  // whichever comes first: a case about that reply hides the echo. With
+  // "^C" hidden the terminal echoes the key's own byte, which is dropped
+  // like the carriage returns (the program never writes it); the line
+  // editor then shows no "^C" either.
+  enum ControlKeyEcho { kControlKeysShown, kControlKeysHidden };
+
   // argument, when given, is the program's one argument (a script).
-  explicit PromptSession(const char* program, const char* argument = nullptr) {
+  explicit PromptSession(const char* program, const char* argument = nullptr, ControlKeyEcho echo = kControlKeysShown) {
     struct winsize size = {24, 200, 0, 0};
     pid_ = forkpty(&terminal_, nullptr, nullptr, &size);
     if (pid_ == 0) {
@@ -42,6 +52,7 @@ class PromptSession {
       struct termios settings;
       if (tcgetattr(0, &settings) == 0) {
         settings.c_lflag |= NOFLSH;
+        if (echo == kControlKeysHidden) settings.c_lflag &= ~ECHOCTL;
         tcsetattr(0, TCSANOW, &settings);
       }
       unsetenv("VARNEL_PATH");
@@ -135,9 +146,11 @@ class PromptSession {
     const ssize_t n = read(terminal_, buffer, sizeof buffer);
     if (n <= 0) return false;  // EIO once the program has closed the terminal
     for (ssize_t i = 0; i < n; ++i)
-      if (buffer[i] != '\r') output_ += buffer[i];
+      if (buffer[i] != '\r' && buffer[i] != kCtrlC) output_ += buffer[i];
     return true;
   }
+
+  static constexpr char kCtrlC = '\x03';
 
   pid_t pid_ = -1;
   int terminal_ = -1;
