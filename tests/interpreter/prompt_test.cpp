@@ -187,6 +187,21 @@ TEST_F(PromptInterruptTest, CtrlCStopsARunningLoop) {
   EXPECT_EQ(session.ExitStatus(), 0);
 }
 
+// A Ctrl-C that comes while the program writes to the terminal stops the
+// statement as anywhere else, and nothing the program writes afterwards is
+// lost. Ctrl-S holds the output, so that the loop, which writes without a
+// pause, waits in a write when the key comes; Ctrl-C releases the output.
+TEST_F(PromptInterruptTest, CtrlCWhileTheProgramWritesLosesNoLaterOutput) {
+  session.Type("while 1, x = 1, end\r");
+  session.Await("x = \n");
+  session.Type("\x13");
+  session.AwaitSleeping();
+  session.Type("\x03");
+  session.Await("#> Interrupted.\n>> ");
+  session.Type("y = 2\r");
+  EXPECT_EQ(session.Await(">> "), "y = 2\n\ny = \n\n     2.0000\n\n");
+}
+
 // Ctrl-C during solve ends the running phase as max_iter would, with its
 // warnings and the solution stored, and then stops the statement. The
 // tolerance leaves this problem unsolved for as long as the test waits.

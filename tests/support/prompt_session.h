@@ -105,6 +105,21 @@ class PromptSession {
     return before;
   }
 
+  // Waits until the program sleeps in a system call: one that computes
+  // without a pause sleeps only where it waits, as in a write that the
+  // terminal holds after Ctrl-S. Fails the test when it does not within 20
+  // seconds.
+  void AwaitSleeping() {
+    for (int tries = 0; tries < 2000; ++tries) {
+      std::ifstream stat("/proc/" + std::to_string(pid_) + "/stat");
+      std::string pid, name, state;  // the name holds no blank
+      stat >> pid >> name >> state;
+      if (state == "S") return;
+      usleep(10000);
+    }
+    ADD_FAILURE() << "the program never slept";
+  }
+
   // The output received and not read yet; marks it read.
   std::string Unread() {
     std::string rest = output_.substr(read_);
