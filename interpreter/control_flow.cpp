@@ -90,19 +90,18 @@ enum ElseRule {
 
 enum ScanResult { kScanAtEnd, kScanAtElse, kScanStrayElse, kScanInputEnded, kScanTooDeep };
 
+// Whether a walk to the matching end refuses a construct nested past the
+// limit: one that is to run does; one that is being dropped runs nothing.
+enum NestingCheck { kNestingChecked, kNestingUnchecked };
+
 // Walks the pending tokens from the front, scanning and reading lines as
 // needed but taking nothing, to the end that closes the construct the walk
 // begins in: for, if and while open a construct, end closes one. count
 // receives the number of tokens walked, the closing end (or the else that
-// stopped the walk) included. A construct that would run past the nesting
-// limit is reported where the walk meets it. Where a failure ends the run
-// (a script, exec) the walk stops there, before the rest of the input is
-// read; at the prompt it goes on to the closing end, which the failure then
-// drops with the rest, so that none of the construct's lines runs as a
-// statement of its own.
-ScanResult scanToMatchingEnd(ElseRule rule, int& count) {
+// stopped the walk) included. A checked walk stops at a construct that would
+// run past the nesting limit and reports it there.
+ScanResult scanToMatchingEnd(ElseRule rule, int& count, NestingCheck check = kNestingChecked) {
   int depth = 1;
-  int tooDeep = 0;
   count = 0;
   PendingWalk walk;
   for (const Token* token = walk.Next(); token != nullptr; token = walk.Next()) {
@@ -111,18 +110,17 @@ ScanResult scanToMatchingEnd(ElseRule rule, int& count) {
       case kFor:
       case kIf:
       case kWhile:
-        if (!tooDeep && NestingLevel::Depth() + depth > kMaxNestingDepth) {
+        if (check == kNestingChecked && NestingLevel::Depth() + depth > kMaxNestingDepth) {
           reportError(kTooDeepMessage);
-          if (failureEndsRun()) return kScanTooDeep;
-          tooDeep = 1;
+          return kScanTooDeep;
         }
         ++depth;
         break;
       case kEnd:
-        if (--depth == 0) return tooDeep ? kScanTooDeep : kScanAtEnd;
+        if (--depth == 0) return kScanAtEnd;
         break;
       case kElse:
-        if (tooDeep || depth != 1 || rule == kElseIgnored) break;
+        if (depth != 1 || rule == kElseIgnored) break;
         if (rule == kElseStops) return kScanAtElse;
         if (rule == kElseRefused) return kScanStrayElse;
         rule = kElseRefused;
@@ -131,7 +129,20 @@ ScanResult scanToMatchingEnd(ElseRule rule, int& count) {
         break;
     }
   }
-  return tooDeep ? kScanTooDeep : kScanInputEnded;
+  return kScanInputEnded;
+}
+
+// A construct that failed before its closing end was taken. At the prompt
+// the rest of it is read on to that end (with the continuation prompt, as a
+// loop's body is read) and dropped, so that none of its lines runs as a
+// statement of its own: the statement loop drops only what is pending, and
+// the construct's end would end the session. Nothing is read once the input
+// has ended, nor where a failure ends the run (a script, exec). Returns 1.
+int abandonConstruct() {
+  if (failureEndsRun() || promptInputEnded()) return 1;
+  int count;
+  if (scanToMatchingEnd(kElseIgnored, count, kNestingUnchecked) == kScanAtEnd) tokenQueue.DropPending(0, count);
+  return 1;
 }
 
 // The report of a scan that did not reach the end of its construct (or the
@@ -225,8 +236,8 @@ class LoopTokens {
     tokenQueue.rest = construct.rest;
   }
 
-  // Drops what is left of the last pass (after a break or a false condition)
-  // and lets the queue go on with what followed the loop's end.
+  // Drops what is left of the last pass (after a break, a false condition or
+  // a failure) and lets the queue go on with what followed the loop's end.
   void Finish() {
     discardTokenQueue();
     after.SplitAt(tokenQueue, 0);
@@ -344,17 +355,9 @@ int kindAfterBlanks(int n) {
   return kind;
 }
 
-// A for loop from its header's assignment on; name is off the inline list.
-int runForLoop(const std::string& name) {
-  // The header assigns the loop variable without showing it.
-  const int shown = showResults;
-  showResults = 0;
-  const int status = exprStatement();
-  showResults = shown;
-  if (status) return 1;
-  if (takeHeaderEnd(kForEndOfInput)) return 1;
-  LoopTokens tokens;
-  if (tokens.Take(kForEndOfInput)) return 1;
+// The passes of a for loop over the value its header assigned to name, up
+// to a break; 1 after a failed pass.
+int runForPasses(const std::string& name, LoopTokens& tokens) {
   const LoopElements elements(parameterTable.Lookup(name));
   if (elements.Count() > 0) ensureInlineName(name);
   LoopVariable variable(name);
@@ -362,11 +365,23 @@ int runForLoop(const std::string& name) {
     variable.Store(elements[k]);
     tokens.Replay();
     const PassResult pass = runPass();
-    if (pass == kPassFailed) return 1;
-    if (pass == kPassBroken) break;
+    if (pass != kPassComplete) return pass == kPassFailed;
   }
-  tokens.Finish();
   return 0;
+}
+
+// A for loop from its header's assignment on; name is off the inline list.
+int runForLoop(const std::string& name) {
+  // The header assigns the loop variable without showing it.
+  const int shown = showResults;
+  showResults = 0;
+  const int status = exprStatement();
+  showResults = shown;
+  LoopTokens tokens;
+  if (status || takeHeaderEnd(kForEndOfInput) || tokens.Take(kForEndOfInput)) return abandonConstruct();
+  const int failed = runForPasses(name, tokens);
+  tokens.Finish();
+  return failed;
 }
 
 // The branch of an if that runs, up to its end, the else that ends a first
@@ -425,11 +440,11 @@ int forConstruct() {
   const Token loopName = peekToken(0);
   if (loopName.kind != kName && loopName.kind != kParameter) {
     reportError("'" + loopName.text + "' is not a name or a parameter.");
-    return 1;
+    return abandonConstruct();
   }
   if (kindAfterBlanks(1) != kAssign) {
     reportError("Expected assignment.");
-    return 1;
+    return abandonConstruct();
   }
   // Off the inline list while the header assigns it (which may make it a
   // matrix); on it while the body runs.
@@ -448,25 +463,31 @@ int forConstruct() {
   return 0;
 }
 
-int whileConstruct() {
-  skipSpaces();
-  LoopTokens tokens;
-  if (tokens.Take(kWhileEndOfInput)) return 1;
+// The passes of a while loop, each after its condition, up to a false
+// condition or a break; 1 after a failed condition or pass.
+int runWhilePasses(LoopTokens& tokens) {
   for (;;) {
     tokens.Replay();
     Value condition;
-    if (evalExpression(condition)) return 1;
-    if (takeHeaderEnd(kWhileEndOfInput)) return 1;
-    if (!conditionHolds(condition)) break;
+    if (evalExpression(condition) || takeHeaderEnd(kWhileEndOfInput)) return 1;
+    if (!conditionHolds(condition)) return 0;
     const PassResult pass = runPass();
-    if (pass == kPassFailed) return 1;
-    if (pass == kPassBroken) break;
+    if (pass != kPassComplete) return pass == kPassFailed;
   }
-  tokens.Finish();
-  return 0;
 }
 
-int ifConstruct() {
+int whileConstruct() {
+  skipSpaces();
+  LoopTokens tokens;
+  if (tokens.Take(kWhileEndOfInput)) return abandonConstruct();
+  const int failed = runWhilePasses(tokens);
+  tokens.Finish();
+  return failed;
+}
+
+// An if from its condition on; 1 after a failure, which always comes before
+// the if's end has been taken.
+int runIf() {
   skipSpaces();
   Value condition;
   if (evalExpression(condition)) return 1;
@@ -483,9 +504,11 @@ int ifConstruct() {
   return dropRestOfIf(branchEnd, firstBranch);
 }
 
+int ifConstruct() { return runIf() ? abandonConstruct() : 0; }
+
 // Runs a construct whose keyword has been taken one nesting level deeper.
 int runNested(int (*construct)()) {
-  if (NestingLevel::Refuses()) return 1;
+  if (NestingLevel::Refuses()) return abandonConstruct();
   NestingLevel level;
   return construct();
 }

@@ -8,6 +8,11 @@
 // The statements of a body run through dispatchStatement exactly as the
 // statement loop runs them; a break found in a branch of an if is left in
 // front of the queue for the enclosing loop to see.
+//
+// A loop leaves the queue going on after its end whether its passes ran or
+// one failed. At the prompt a construct that fails before its end has been
+// read reads on to that end and drops what it read, so that none of its
+// lines runs as a statement of its own.
 #ifndef VARNEL_CONTROL_FLOW_H
 #define VARNEL_CONTROL_FLOW_H
 

@@ -25,7 +25,10 @@ void installInterruptHandler() {
   struct sigaction interrupt = {};
   interrupt.sa_handler = recordInterrupt;
   sigemptyset(&interrupt.sa_mask);
-  interrupt.sa_flags = 0;  // no SA_RESTART: a read or wait returns EINTR
+  // A write that the signal meets goes on: failed, it would leave std::cout
+  // failed and every later output of the session lost. A wait for input
+  // (pselect) is never restarted, so it still ends at once.
+  interrupt.sa_flags = SA_RESTART;
   sigaction(SIGINT, &interrupt, nullptr);
 }
 

@@ -6,8 +6,8 @@
 #define VARNEL_INTERRUPTS_H
 
 // Makes SIGINT record an interrupt request (interrupt_flag.h) instead of
-// ending the process. Blocking reads are not restarted after it, so that a
-// wait for input sees it at once.
+// ending the process. A system call that it meets is restarted, a write to
+// the terminal above all; a wait for input (waitForInput) ends at once.
 void installInterruptHandler();
 
 // The check of a safe point: when an interrupt was requested, clears the

@@ -23,6 +23,7 @@ namespace {
 
 int lastReadFailed = 0;
 int statementAbandoned = 0;
+int promptGaveNoLine = 0;
 
 // Reads the next line of inputStream into line. Returns 0 at the end of the
 // stream, and also when the stream fails: a failed stream never reaches its
@@ -122,9 +123,12 @@ int readLine() {
   if (modeFlags & (kModeScript | kModeExec)) {
     // At the end of a file the old line stays the scanner's input.
     if (!readStreamLine(line)) return 0;
-  } else if (!readPromptLine(line)) {
-    installLine(line);
-    return 0;
+  } else {
+    promptGaveNoLine = !readPromptLine(line);
+    if (promptGaveNoLine) {
+      installLine(line);
+      return 0;
+    }
   }
   if (echoInput) std::cout << " > " << line << '\n';
   installLine(line);
@@ -134,6 +138,8 @@ int readLine() {
 int inputFailed() { return lastReadFailed; }
 
 int inputAbandoned() { return statementAbandoned; }
+
+int promptInputEnded() { return promptGaveNoLine; }
 
 const char* promptText() {
   if (newStatement) {

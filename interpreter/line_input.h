@@ -34,6 +34,11 @@ int inputFailed();
 // first line is read: every further line it asks for is the end of the
 // input, what it reports is not shown, and nothing of it takes effect.
 int inputAbandoned();
+// 1 when the last line asked of the prompt did not come (the input ended
+// there, or a Ctrl-C dropped the statement that asked for it), 0 once the
+// prompt gives a line: a statement that fails then has no further line to
+// read. Lines read inside exec leave it as it is.
+int promptInputEnded();
 
 // ">> " when newStatement is set (and clears it), otherwise three blanks.
 const char* promptText();

@@ -16,8 +16,31 @@ varnel_install_deps() {
   echo "Installing missing packages: ${missing[*]}"
   local sudo=""
   [ "$(id -u)" -ne 0 ] && sudo="sudo"
-  $sudo apt-get update -qq || return 1
-  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" || return 1
+  varnel_apt_update $sudo || return 1
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get -o DPkg::Lock::Timeout=$varnel_apt_lock_wait \
+    install -y -qq --no-install-recommends "${missing[@]}" || return 1
+}
+
+# How long, in seconds, the installer waits for a lock that another apt or
+# dpkg holds (an unattended upgrade, a second installer) before it fails.
+varnel_apt_lock_wait=300
+
+# apt-get update, run through the command prefix given (sudo, or none).
+# DPkg::Lock::Timeout makes apt wait for dpkg's lock, but apt-get update fails
+# at once while another apt holds the lock of the package lists, so it is
+# tried again every few seconds until the wait is over.
+varnel_apt_update() {
+  local deadline=$((SECONDS + varnel_apt_lock_wait))
+  local output
+  until output=$("$@" env LC_ALL=C apt-get -o DPkg::Lock::Timeout=$varnel_apt_lock_wait update -qq 2>&1); do
+    if [[ $output != *"Could not get lock"* ]] || ((SECONDS >= deadline)); then
+      echo "$output" >&2
+      return 1
+    fi
+    echo "Waiting for another apt to release the package lists..."
+    sleep 5
+  done
+  [ -z "$output" ] || echo "$output"
 }
 
 # Configures and builds one build tree: varnel_build DIR [cmake options...]

@@ -9,10 +9,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
-#include <cstdlib>
-#include <fstream>
-#include <sstream>
 #include <string>
 
 #include "prompt_session.h"
@@ -137,18 +133,7 @@ TEST_F(PauseTest, HangUpWhileWaitingRestoresTheTerminal) {
 // At the prompt with a pipe for input there is no terminal to wait on:
 // pause says its text and the next line is read whole.
 TEST(PauseWithoutTerminalTest, NextInputLineIsKept) {
-  char path[] = "/tmp/varnel_pause_XXXXXX";
-  const int fd = mkstemp(path);
-  ASSERT_GE(fd, 0);
-  close(fd);
-  const std::string command = std::string("printf 'pause\\nx = 5\\n' | env -u VARNEL_PATH ") + VARNEL_PROGRAM +
-                              " > " + path;
-  ASSERT_EQ(std::system(command.c_str()), 0);
-  std::ifstream file(path);
-  std::stringstream text;
-  text << file.rdbuf();
-  std::remove(path);
-  const std::string out = text.str();
+  const std::string out = runWithPipedInput(VARNEL_PROGRAM, "pause\nx = 5\n");
   EXPECT_NE(out.find(kPressAnyKey), std::string::npos) << out;
   EXPECT_NE(out.find("x = \n\n     5.0000\n"), std::string::npos) << out;
   EXPECT_EQ(out.find("#> "), std::string::npos) << out;

@@ -1,6 +1,7 @@
 // The program at its prompt, driven through a pseudo-terminal as a user at a
 // terminal would drive it: the line editor only runs on a terminal, and
-// Ctrl-C only becomes SIGINT there.
+// Ctrl-C only becomes SIGINT there. What needs no terminal is also run with
+// the prompt's input from a pipe.
 #include <signal.h>
 #include <unistd.h>
 
@@ -11,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include "prompt_session.h"
+#include "script_fixture.h"
 
 #ifndef VARNEL_PROGRAM
 #error "VARNEL_PROGRAM must name the varnel executable"
@@ -26,6 +28,9 @@ const char* const kBanner =
 
 class PromptTest : public ::testing::Test {
  protected:
+  PromptTest() = default;
+  explicit PromptTest(PromptSession::ControlKeyEcho echo) : session(VARNEL_PROGRAM, nullptr, echo) {}
+
   void SetUp() override {
     ASSERT_TRUE(session.Started());
     EXPECT_EQ(session.Await("Interpreter mode.\n\n>> "), kBanner);
@@ -139,7 +144,7 @@ TEST_F(PromptTest, CtrlCAtThePromptDropsTheStatementBeingTyped) {
   const char* const waiting[][2] = {
       {"x = 7 ...", "a continuation mark"},       {"while 1\rx = 7", "an open loop"},
       {"if 1\rx = 7 /* open", "an open comment"}, {"x = [7 7", "an open matrix literal"},
-      {"var sym x2(2) ...", "a declaration"},
+      {"var sym x2(2) ...", "a declaration"},     {"if zz\rx = 7", "the rest of a failed if"},
   };
   for (const auto& lines : waiting) {
     const std::string typed = lines[0];
@@ -157,9 +162,16 @@ TEST_F(PromptTest, CtrlCAtThePromptDropsTheStatementBeingTyped) {
   EXPECT_EQ(session.ExitStatus(), 0);
 }
 
+// Ctrl-C while a statement runs. The terminal's "^C" is hidden: it would
+// come before or after the program's reply, as the timing goes.
+class PromptInterruptTest : public PromptTest {
+ protected:
+  PromptInterruptTest() : PromptTest(PromptSession::kControlKeysHidden) {}
+};
+
 // Ctrl-C while a statement runs stops it between two passes of its loop
 // with an error report; the passes done are kept.
-TEST_F(PromptTest, CtrlCStopsARunningLoop) {
+TEST_F(PromptInterruptTest, CtrlCStopsARunningLoop) {
   session.Type("x = 5;\r");
   session.Await(">> ");
   session.Type("while 1\rx = x + 1; if x == 1000, reached = 1, end\rend\r");
@@ -175,10 +187,25 @@ TEST_F(PromptTest, CtrlCStopsARunningLoop) {
   EXPECT_EQ(session.ExitStatus(), 0);
 }
 
+// A Ctrl-C that comes while the program writes to the terminal stops the
+// statement as anywhere else, and nothing the program writes afterwards is
+// lost. Ctrl-S holds the output, so that the loop, which writes without a
+// pause, waits in a write when the key comes; Ctrl-C releases the output.
+TEST_F(PromptInterruptTest, CtrlCWhileTheProgramWritesLosesNoLaterOutput) {
+  session.Type("while 1, x = 1, end\r");
+  session.Await("x = \n");
+  session.Type("\x13");
+  session.AwaitSleeping();
+  session.Type("\x03");
+  session.Await("#> Interrupted.\n>> ");
+  session.Type("y = 2\r");
+  EXPECT_EQ(session.Await(">> "), "y = 2\n\ny = \n\n     2.0000\n\n");
+}
+
 // Ctrl-C during solve ends the running phase as max_iter would, with its
 // warnings and the solution stored, and then stops the statement. The
 // tolerance leaves this problem unsolved for as long as the test waits.
-TEST_F(PromptTest, CtrlCStopsASolveAsMaxIterWould) {
+TEST_F(PromptInterruptTest, CtrlCStopsASolveAsMaxIterWould) {
   for (const char* line :
        {"format compact", "n = 30; A = -2*eye(n); for i = 1:n-1, A(i, i+1) = 1; end", "var sym P(30)",
         "lmi = -A'*P - P*A - eye(n); obj = trace(P);", "eps = 1e-300; noprog = 1e9; max_iter = 1e9; display = 0;"}) {
@@ -189,10 +216,60 @@ TEST_F(PromptTest, CtrlCStopsASolveAsMaxIterWould) {
   session.Await("Optimizing...\n");
   session.Type("\x03");
   EXPECT_EQ(session.Await(">> "),
-            "^C<> Warning: Stopping. 'max_iter' exceeded.\n<> Warning: Accuracy 'eps' not reached.\n"
+            "<> Warning: Stopping. 'max_iter' exceeded.\n<> Warning: Accuracy 'eps' not reached.\n"
             "#> Error at:\nsolve\n----^\n#> Interrupted.\n");
   session.Type("trace(P) > 0\r");
   EXPECT_EQ(session.Await(">> "), "trace(P) > 0\nans = \n     1.0000\n");
+}
+
+// A construct that fails at the prompt before its end has been read is read
+// on to that end, at the continuation prompt, and dropped whole: after the
+// one error report nothing of it runs, and its end does not end the session.
+// A failure inside a loop's body, which is read before it runs, stops the
+// loop at once.
+TEST(PromptFailedConstructTest, IsDroppedUpToItsEnd) {
+  const std::string unknown = "Unknown command, variable or parameter 'zz'.";
+  const struct {
+    const char* construct;  // every line of it that runs would show x
+    std::string message;
+  } cases[] = {
+      {"if zz > 1\n  x = 1\nend\n", unknown},
+      {"for i = zz\n  x = 1\nend\n", unknown},
+      {"if x > 1\n  y = zz;\n  x = 1\nend\n", unknown},
+      {"for x 1:3\n  x = 1\nend\n", "Expected assignment."},
+      {"if x > 1\n  y = 1;\nelse\n  x = 2\nelse\n  x = 3\nend\n", "'else' found outside of an if statement."},
+      {"if x > 1\n  if zz\n    x = 1\n  end\n  x = 2\nend\n", unknown},
+      {"if x > 1\n  for i = zz\n    x = 1\n  end\n  x = 2\nend\n", unknown},
+      {"if x > 1\n  for i = 1:2\n    y = zz;\n  end\n  x = 1\nend\n", unknown},
+      {"if x > 1\n  while 1\n    y = zz;\n  end, x = 1\n  x = 2\nend\n", unknown},
+      {"for i = 1:2\n  if zz\n    x = 1\n  end\n  x = 2\nend\n", unknown},
+      {"if x > 1, for i = 1:2, y = zz; end, x = 1, end\n", unknown},
+  };
+  const std::string sessionGoesOn =
+      ">> x\n\nx = \n\n    42.0000\n\n>> after = 3\n\nafter = \n\n     3.0000\n\n>> \nExiting interpreter.\n";
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.construct);
+    const std::string out =
+        runWithPipedInput(VARNEL_PROGRAM, std::string("x = 42;\n") + c.construct + "x\nafter = 3\n");
+    EXPECT_EQ(occurrences(out, "#> Error at:\n"), 1) << out;
+    EXPECT_EQ(occurrences(out, "\n#> " + c.message + "\n"), 1) << out;
+    // The statements read at ">> ": x = 42;, the construct's first line, x,
+    // after = 3, and the end of the input.
+    EXPECT_EQ(occurrences(out, ">> "), 5) << out;
+    EXPECT_EQ(occurrences(out, " = \n"), 2) << out;
+    EXPECT_NE(out.find(sessionGoesOn), std::string::npos) << out;
+  }
+}
+
+// The end of the input while the rest of a failed construct is read ends the
+// run as after any failed statement, with nothing more reported.
+TEST(PromptFailedConstructTest, EndOfInputWhileDroppingEndsTheRun) {
+  const std::string out = runWithPipedInput(VARNEL_PROGRAM, "x = 42;\nif zz > 1\n  x = 1\n");
+  EXPECT_EQ(occurrences(out, "#> "), 2) << out;
+  EXPECT_NE(out.find("\n#> Unknown command, variable or parameter 'zz'.\n"), std::string::npos) << out;
+  EXPECT_EQ(out.find(" = \n"), std::string::npos) << out;
+  const std::string end = std::string("\nExiting interpreter.\n") + kBanner;
+  EXPECT_EQ(out.find(end), out.size() - end.size()) << out;
 }
 
 // A script named on the command line keeps the default action of SIGINT.

@@ -1,5 +1,6 @@
 // A run of a program at a pseudo-terminal, driven as a user at a terminal
 // would drive it: the line editor and the terminal modes only exist there.
+// Also a run at the prompt with its standard input from a pipe, no terminal.
 #ifndef VARNEL_PROMPT_SESSION_H
 #define VARNEL_PROMPT_SESSION_H
 
@@ -13,17 +14,31 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
 #include <string>
 
 #include <gtest/gtest.h>
 
 // Everything the program writes is collected with the terminal's carriage
-// returns removed; `Await` consumes the output up to and including a text
-// that is expected next.
+// returns (and its raw echo of Ctrl-C, below) removed; `Await` consumes the
+// output up to and including a text that is expected next.
 class PromptSession {
  public:
+  // How the terminal echoes a control key itself. It does so only while the
+  // program runs a statement (the line editor and pause turn the terminal's
+  // echo off and show what they mean to show), and then the echo reaches
+  // the test before or after the program's reply to the key's signal,
+  // whichever comes first: a case about that reply hides the echo. With
+  // "^C" hidden the terminal echoes the key's own byte, which is dropped
+  // like the carriage returns (the program never writes it); the line
+  // editor then shows no "^C" either.
+  enum ControlKeyEcho { kControlKeysShown, kControlKeysHidden };
+
   // argument, when given, is the program's one argument (a script).
-  explicit PromptSession(const char* program, const char* argument = nullptr) {
+  explicit PromptSession(const char* program, const char* argument = nullptr, ControlKeyEcho echo = kControlKeysShown) {
     struct winsize size = {24, 200, 0, 0};
     pid_ = forkpty(&terminal_, nullptr, nullptr, &size);
     if (pid_ == 0) {
@@ -37,6 +52,7 @@ class PromptSession {
       struct termios settings;
       if (tcgetattr(0, &settings) == 0) {
         settings.c_lflag |= NOFLSH;
+        if (echo == kControlKeysHidden) settings.c_lflag &= ~ECHOCTL;
         tcsetattr(0, TCSANOW, &settings);
       }
       unsetenv("VARNEL_PATH");
@@ -89,6 +105,21 @@ class PromptSession {
     return before;
   }
 
+  // Waits until the program sleeps in a system call: one that computes
+  // without a pause sleeps only where it waits, as in a write that the
+  // terminal holds after Ctrl-S. Fails the test when it does not within 20
+  // seconds.
+  void AwaitSleeping() {
+    for (int tries = 0; tries < 2000; ++tries) {
+      std::ifstream stat("/proc/" + std::to_string(pid_) + "/stat");
+      std::string pid, name, state;  // the name holds no blank
+      stat >> pid >> name >> state;
+      if (state == "S") return;
+      usleep(10000);
+    }
+    ADD_FAILURE() << "the program never slept";
+  }
+
   // The output received and not read yet; marks it read.
   std::string Unread() {
     std::string rest = output_.substr(read_);
@@ -130,9 +161,11 @@ class PromptSession {
     const ssize_t n = read(terminal_, buffer, sizeof buffer);
     if (n <= 0) return false;  // EIO once the program has closed the terminal
     for (ssize_t i = 0; i < n; ++i)
-      if (buffer[i] != '\r') output_ += buffer[i];
+      if (buffer[i] != '\r' && buffer[i] != kCtrlC) output_ += buffer[i];
     return true;
   }
+
+  static constexpr char kCtrlC = '\x03';
 
   pid_t pid_ = -1;
   int terminal_ = -1;
@@ -140,5 +173,27 @@ class PromptSession {
   std::string output_;
   std::string::size_type read_ = 0;
 };
+
+// Runs program at its prompt (no argument) with input for its standard
+// input, through a pipe, and VARNEL_PATH unset; returns everything it wrote
+// to its standard output. Fails the test when it does not exit with 0.
+inline std::string runWithPipedInput(const char* program, const std::string& input) {
+  char inputPath[] = "/tmp/varnel_input_XXXXXX";
+  char outputPath[] = "/tmp/varnel_output_XXXXXX";
+  const int inputFile = mkstemp(inputPath);
+  const int outputFile = mkstemp(outputPath);
+  EXPECT_TRUE(inputFile >= 0 && outputFile >= 0);
+  if (inputFile >= 0) close(inputFile);
+  if (outputFile >= 0) close(outputFile);
+  std::ofstream(inputPath) << input;
+  const std::string command =
+      std::string("cat ") + inputPath + " | env -u VARNEL_PATH '" + program + "' > " + outputPath;
+  EXPECT_EQ(std::system(command.c_str()), 0) << command;
+  std::stringstream output;
+  output << std::ifstream(outputPath).rdbuf();
+  std::remove(inputPath);
+  std::remove(outputPath);
+  return output.str();
+}
 
 #endif
