@@ -56,6 +56,10 @@ class PromptSession {
         tcsetattr(0, TCSANOW, &settings);
       }
       unsetenv("VARNEL_PATH");
+      // As a shell starts a job in the foreground of a terminal: a test run
+      // from a background job (a shell without job control ignores SIGINT
+      // there) would otherwise hand that on to a script run, which keeps it.
+      signal(SIGINT, SIG_DFL);
       execl(program, program, argument, static_cast<char*>(nullptr));
       _exit(127);
     }
