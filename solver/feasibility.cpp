@@ -59,11 +59,8 @@ class FeasibilityRun {
   // Steps of one iteration: 0 to go on, else the phase's result.
   int NewtonStep();
   int ScaledStep();
-  // Where the scaled step suggests that the run is over: 1 with result
-  // kSolved when the step's point is strictly feasible beyond rounding, or
-  // kUnbounded when its residual certifies that no point is; else 0, and
-  // the run goes on.
-  int Concludes(int& result);
+  // 1 when the residual of the step certifies that no point is feasible.
+  int CertifiesInfeasibility();
 
   NewtonForm form;
   BuiltProblem& problem;
@@ -124,15 +121,9 @@ int FeasibilityRun::ScaledStep() {
   return kSolved;
 }
 
-int FeasibilityRun::Concludes(int& result) {
-  if (check.HoldsBeyondRounding(Fd, d[0])) {
-    result = kSolved;
-    return 1;
-  }
+int FeasibilityRun::CertifiesInfeasibility() {
   if (!certificate) certificate.reset(new DualBound(problem, map, shape));
-  if (!certificate->CertifiesInfeasibility(U, W, F, form == NewtonForm::kLeastSquares, direction)) return 0;
-  result = kUnbounded;
-  return 1;
+  return certificate->CertifiesInfeasibility(U, W, F, form == NewtonForm::kLeastSquares, direction);
 }
 
 int FeasibilityRun::Run(double eps, int maxIter, int noprog, int display, int& counter) {
@@ -157,17 +148,16 @@ int FeasibilityRun::Run(double eps, int maxIter, int noprog, int display, int& c
     first = 0;
 
     // The scaled tests promise a strictly feasible step; its own value
-    // must show it, beyond rounding, before success is claimed.
-    if ((radius < 1.0 || smallestEntry(v) > -1.0 + kFeasibilityMargin) && check.HoldsBeyondRounding(Fd, d0))
-      return kSolved;
-    if (noProgress >= noprog) return kNoProgress;
-    // The scaled step's test of unboundedness is no evidence on its own:
-    // large constants meet it while the problem is plainly feasible. The
-    // run ends there only with a strictly feasible point or a checked
-    // certificate of infeasibility, and otherwise steps on.
+    // must show it, beyond rounding, before success is claimed. The test of
+    // unboundedness is no evidence on its own either: large constants meet
+    // it while the step's point is plainly feasible, and otherwise the run
+    // ends there only with a checked certificate of infeasibility.
     const double c = largestEntry(v);
-    int verdict = 0;
-    if ((c <= eps || 1.0 / c <= eps) && Concludes(verdict)) return verdict;
+    const int scaledFeasible = radius < 1.0 || smallestEntry(v) > -1.0 + kFeasibilityMargin;
+    const int unbounded = c <= eps || 1.0 / c <= eps;
+    if ((scaledFeasible || unbounded) && check.HoldsBeyondRounding(Fd, d0)) return kSolved;
+    if (noProgress >= noprog) return kNoProgress;
+    if (unbounded && CertifiesInfeasibility()) return kUnbounded;
 
     double alpha = 0.0;
     // Recorded, then replaced by the code of a later exit; W stays positive
